@@ -1,0 +1,47 @@
+#pragma once
+
+#include "photo/PhotoImage.h"
+#include "photo/Rect.h"
+
+#include <cstdint>
+#include <string>
+
+struct Color {
+    uint8_t r = 0;
+    uint8_t g = 0;
+    uint8_t b = 0;
+    friend bool operator==(const Color&, const Color&) = default;
+};
+
+// How a label's text sits in its box.
+enum class TextAlign {
+    TopLeft,       // starts at the top-left corner; "\n" starts a new line
+    CentreBottom,  // one line, centred horizontally, bottom on the box's bottom
+    RightMiddle,   // one line, right-aligned, centred vertically
+    LeftMiddle,    // one line, left-aligned, centred vertically
+};
+
+// The one surface the chart is drawn on: the screen, a clipboard picture, a printer or a PDF.
+// Coordinates are the canvas's own units: view pixels on screen, chart units on a printer.
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+
+    // A printer canvas (printer, print preview, PDF) takes chart units as they are; a screen canvas
+    // gets coordinates already scaled by the magnification.
+    virtual bool IsPrinter() const = 0;
+
+    virtual void FillRect(const Rect& rect, Color color) = 0;
+    // Selects a solid pen for the following lines and outlines; PopPen returns to the one before.
+    // A new canvas starts with a black pen one pixel wide.
+    virtual void PushPen(Color color, int width) = 0;
+    virtual void PopPen() = 0;
+    virtual void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) = 0;
+    // An ellipse in the bounding rectangle, filled with the colour and outlined with the current pen.
+    virtual void DrawEllipse(const Rect& bounds, Color fill) = 0;
+    // Black text on an opaque white background, clipped to the box, in the label font at the given
+    // size in tenths of a point (the canvas converts it with its own resolution).
+    virtual void DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) = 0;
+    // The picture stretched into the rectangle, without keeping its aspect.
+    virtual void DrawPicture(const Rect& destination, const PictureView& picture) = 0;
+};

@@ -1,0 +1,21 @@
+# Warnings are errors for the project's own code only; third-party headers come in as SYSTEM.
+function(kestory_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+endfunction()
+
+# A GoogleTest program registered with CTest, linked against the core.
+function(kestory_gtest name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE kestory_core kestory_testsupport GTest::gtest_main)
+    kestory_warnings(${name})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# A Qt Test program; widget tests always run on the offscreen platform.
+function(kestory_qtest name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE kestory_ui kestory_testsupport Qt6::Test)
+    kestory_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts")
+endfunction()

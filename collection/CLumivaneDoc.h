@@ -1,0 +1,47 @@
+#pragma once
+
+#include "collection/DisplaySettings.h"
+#include "photo/PhotoItem.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Notifier;
+
+// The one document: the ordered collection of loaded photos and the display settings.
+// The collection's order is the drawing order (first drawn first), the hit-test order (last
+// first) and the CSV order. Nothing here repaints; callers ask the view themselves.
+class CLumivaneDoc {
+public:
+    explicit CLumivaneDoc(Notifier& notifier);
+    ~CLumivaneDoc();
+    CLumivaneDoc(const CLumivaneDoc&) = delete;
+    CLumivaneDoc& operator=(const CLumivaneDoc&) = delete;
+
+    DisplaySettings settings;
+
+    // Loads the file in thumbnail mode; 1 added at the end, 0 refused (the user was told why).
+    int AddPhoto(const std::string& path);
+    // Each path as given, in order; the number added.
+    int AddDroppedFiles(const std::vector<std::string>& paths);
+
+    void AppendPhoto(std::unique_ptr<PhotoItem> photo);
+    // By identity; 1 removed (the gap closed), 0 when the record is not in the collection.
+    int RemovePhoto(const PhotoItem* photo);
+    void RemoveAllPhotos();
+    void MoveToFirst(const PhotoItem* photo);
+    // The topmost photo whose drawRect holds the chart point, searching last to first; or null.
+    PhotoItem* PhotoAt(int32_t x, int32_t y) const;
+
+    size_t GetCount() const { return photos.size(); }
+    PhotoItem& GetAt(size_t index) const { return *photos[index]; }
+    const std::vector<std::unique_ptr<PhotoItem>>& Photos() const { return photos; }
+
+    Notifier& GetNotifier() const { return notifier; }
+
+private:
+    Notifier& notifier;
+    std::vector<std::unique_ptr<PhotoItem>> photos;
+};

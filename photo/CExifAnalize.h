@@ -1,0 +1,48 @@
+#pragma once
+
+#include "photo/CExifEntryInfo.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The EXIF reader of one JPEG file: a strict walk of the first markers, then IFD0, the Exif
+// directory and the GPS directory into a flat list of entries.
+class CExifAnalize {
+public:
+    CExifAnalize() = default;
+    virtual ~CExifAnalize() = default;
+    CExifAnalize(const CExifAnalize& other);
+    CExifAnalize& operator=(const CExifAnalize& other);
+
+    // 0 when an EXIF block was found (even an empty one), -1 when the file cannot be opened or the
+    // marker walk finds no block. Appends to the entries; the caller clears first.
+    int Read(const std::string& path);
+    // The same on bytes already in memory (the fuzzer and tests use it).
+    int ReadMemory(const uint8_t* data, size_t size);
+
+    void Clear();
+
+    // 0 and a copy of the first entry with the tag (reading order), or -1 when there is none.
+    int FindEntry(uint16_t tag, CExifEntryInfo& entry) const;
+
+    // 1 when the tag is present, 0 when absent (outputs untouched when absent, except orientation,
+    // which is set to 0 first).
+    int GetExposureTime(int32_t& numerator, int32_t& denominator) const;
+    int GetFNumber(int32_t& numerator, int32_t& denominator) const;
+    int GetIsoSpeed(int32_t& value) const;
+    int GetOrientation(int32_t& value) const;
+
+    const std::vector<std::unique_ptr<CExifEntryInfo>>& Entries() const { return entries; }
+    int32_t TiffBase() const { return tiffBase; }
+    uint16_t ByteOrder() const { return byteOrder; }
+    uint16_t OffsetsRelative() const { return offsetsRelative; }
+
+private:
+    std::vector<std::unique_ptr<CExifEntryInfo>> entries;
+    int32_t tiffBase = 0;
+    uint16_t byteOrder = 0;        // 0x200 little-endian (II), 0x100 big-endian (MM), 0 before a block
+    uint16_t offsetsRelative = 0;  // 1 once APP1 was found: block offsets get tiffBase added
+};

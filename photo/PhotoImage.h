@@ -1,0 +1,54 @@
+#pragma once
+
+#include "photo/Rect.h"
+
+#include <opencv2/core/mat.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class Canvas;
+
+// An owning holder of one decoded picture. Channel order of a 3-channel picture is blue, green, red.
+struct PhotoImage {
+    int32_t topDown = 0;  // 1 once loaded from a file: rows stored top row first
+    cv::Mat image;        // empty when the holder holds no picture
+
+    bool Empty() const { return image.empty(); }
+    void Release() { image.release(); }
+    // A deep copy: pictures are never shared between holders.
+    PhotoImage Clone() const { return PhotoImage{topDown, image.clone()}; }
+};
+
+// What a canvas needs to draw a picture straight from its rows: 8 bits per channel, 1 (grey) or
+// 3 (BGR) channels. The rows belong to the picture and stay valid only while it is unchanged.
+struct PictureView {
+    const uint8_t* rows = nullptr;
+    int width = 0;
+    int height = 0;
+    size_t bytesPerRow = 0;
+    int channels = 0;
+};
+
+// Loads a file's pixels at their own depth and colour layout; false when the file is missing or
+// cannot be decoded (the holder is then empty). Never throws.
+bool LoadPicture(const std::string& path, PhotoImage& holder);
+
+// The largest size of the same aspect as width x height that fits the area (integer arithmetic).
+Size FitSize(int32_t width, int32_t height, const Rect& area);
+
+// Scales the picture (area interpolation) to FitSize of the area; skipped when it already has the
+// area's exact size. False on an empty holder.
+bool FitPicture(PhotoImage& holder, const Rect& area);
+
+// Mirrors in place: 0 upside down, 1 left-right, -1 both.
+void FlipPicture(PhotoImage& holder, int mode);
+void TransposePicture(PhotoImage& holder);
+
+// Turns the picture upright from the EXIF orientation: 3, 6 and 8 only; any other value leaves it.
+void CorrectOrientation(PhotoImage& holder, int32_t orientation);
+
+// Draws the picture stretched into the rectangle through the canvas; nothing for an empty holder.
+// Pictures of other depths or channel counts are converted for the draw only.
+void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas);

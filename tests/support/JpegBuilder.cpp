@@ -1,0 +1,289 @@
+#include "tests/support/JpegBuilder.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace kestory::test {
+namespace {
+
+class Writer {
+public:
+    explicit Writer(ByteOrder order) : order_(order) {}
+    void u8(uint8_t v) { bytes.push_back(v); }
+    void u16(uint16_t v) {
+        if (order_ == ByteOrder::Little) {
+            u8(v & 0xFF), u8(v >> 8);
+        } else {
+            u8(v >> 8), u8(v & 0xFF);
+        }
+    }
+    void u32(uint32_t v) {
+        if (order_ == ByteOrder::Little) {
+            u16(v & 0xFFFF), u16(v >> 16);
+        } else {
+            u16(v >> 16), u16(v & 0xFFFF);
+        }
+    }
+    void put16(size_t at, uint16_t v) {
+        Writer w(order_);
+        w.u16(v);
+        std::copy(w.bytes.begin(), w.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    void put32(size_t at, uint32_t v) {
+        Writer w(order_);
+        w.u32(v);
+        std::copy(w.bytes.begin(), w.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    std::vector<uint8_t> bytes;
+
+private:
+    ByteOrder order_;
+};
+
+// The value bytes of an entry in file order, and the count it really has.
+std::pair<std::vector<uint8_t>, uint32_t> EncodeValue(const EntrySpec& e, ByteOrder order) {
+    Writer w(order);
+    uint32_t count = 0;
+    switch (e.type) {
+    case kAscii:
+        for (char c : e.ascii) w.u8(static_cast<uint8_t>(c));
+        if (!e.omitAsciiTerminator) w.u8(0);
+        count = static_cast<uint32_t>(w.bytes.size());
+        break;
+    case kShort:
+        for (uint32_t n : e.numbers) w.u16(static_cast<uint16_t>(n));
+        count = static_cast<uint32_t>(e.numbers.size());
+        break;
+    case kLong:
+    case kSLong:
+        for (uint32_t n : e.numbers) w.u32(n);
+        count = static_cast<uint32_t>(e.numbers.size());
+        break;
+    case kByte:
+        for (uint32_t n : e.numbers) w.u8(static_cast<uint8_t>(n));
+        count = static_cast<uint32_t>(e.numbers.size());
+        break;
+    case kRational:
+    case kSRational:
+        for (auto [n, d] : e.rationals) w.u32(n), w.u32(d);
+        count = static_cast<uint32_t>(e.rationals.size());
+        break;
+    default:
+        w.bytes = e.bytes;
+        count = static_cast<uint32_t>(e.bytes.size());
+        break;
+    }
+    return {w.bytes, count};
+}
+
+}  // namespace
+
+JpegBuilder& JpegBuilder::order(ByteOrder order) { order_ = order; return *this; }
+JpegBuilder& JpegBuilder::jfifApp0(bool present) { jfif_ = present; return *this; }
+JpegBuilder& JpegBuilder::segmentBeforeApp1(uint8_t marker, std::vector<uint8_t> payload) {
+    before_.emplace_back(marker, std::move(payload));
+    return *this;
+}
+JpegBuilder& JpegBuilder::noExif() { exif_ = false; return *this; }
+JpegBuilder& JpegBuilder::app1LengthOverride(uint16_t length) { app1Length_ = length; return *this; }
+JpegBuilder& JpegBuilder::picture(const cv::Mat& bgrOrGrey) {
+    picture_ = bgrOrGrey.clone();
+    pictureSet_ = true;
+    noPicture_ = false;
+    return *this;
+}
+JpegBuilder& JpegBuilder::patternPicture(int width, int height, bool grey) {
+    return picture(PatternPicture(width, height, grey));
+}
+JpegBuilder& JpegBuilder::noPicture() { noPicture_ = true; return *this; }
+JpegBuilder& JpegBuilder::automaticPointers(bool on) { pointers_ = on; return *this; }
+
+JpegBuilder& JpegBuilder::entry(EntrySpec spec) {
+    entries_.push_back(std::move(spec));
+    return *this;
+}
+JpegBuilder& JpegBuilder::ascii(Directory dir, uint16_t tag, const std::string& text) {
+    EntrySpec e;
+    e.directory = dir, e.tag = tag, e.type = kAscii, e.ascii = text;
+    return entry(std::move(e));
+}
+JpegBuilder& JpegBuilder::shortValue(Directory dir, uint16_t tag, uint16_t value) {
+    EntrySpec e;
+    e.directory = dir, e.tag = tag, e.type = kShort, e.numbers = {value};
+    return entry(std::move(e));
+}
+JpegBuilder& JpegBuilder::longValue(Directory dir, uint16_t tag, uint32_t value) {
+    EntrySpec e;
+    e.directory = dir, e.tag = tag, e.type = kLong, e.numbers = {value};
+    return entry(std::move(e));
+}
+JpegBuilder& JpegBuilder::rational(Directory dir, uint16_t tag, uint32_t numerator, uint32_t denominator) {
+    EntrySpec e;
+    e.directory = dir, e.tag = tag, e.type = kRational, e.rationals = {{numerator, denominator}};
+    return entry(std::move(e));
+}
+JpegBuilder& JpegBuilder::srational(Directory dir, uint16_t tag, int32_t numerator, int32_t denominator) {
+    EntrySpec e;
+    e.directory = dir, e.tag = tag, e.type = kSRational;
+    e.rationals = {{static_cast<uint32_t>(numerator), static_cast<uint32_t>(denominator)}};
+    return entry(std::move(e));
+}
+JpegBuilder& JpegBuilder::exposureTime(uint32_t n, uint32_t d) { return rational(kExifDirectory, 0x829A, n, d); }
+JpegBuilder& JpegBuilder::fNumber(uint32_t n, uint32_t d) { return rational(kExifDirectory, 0x829D, n, d); }
+JpegBuilder& JpegBuilder::isoSpeed(uint16_t iso) { return shortValue(kExifDirectory, 0x8827, iso); }
+JpegBuilder& JpegBuilder::orientation(uint16_t value) { return shortValue(kIfd0, 0x0112, value); }
+JpegBuilder& JpegBuilder::make(const std::string& text) { return ascii(kIfd0, 0x010F, text); }
+JpegBuilder& JpegBuilder::model(const std::string& text) { return ascii(kIfd0, 0x0110, text); }
+
+std::vector<uint8_t> JpegBuilder::buildTiff() const {
+    // Directories in the order IFD0, Exif, GPS, each: entry count (2), entries (12 each), next
+    // link (4, always 0); then the data area of every value longer than 4 bytes, word-aligned.
+    std::vector<EntrySpec> dirs[3];
+    for (const EntrySpec& e : entries_) dirs[e.directory].push_back(e);
+    const bool hasExif = !dirs[kExifDirectory].empty();
+    const bool hasGps = !dirs[kGpsDirectory].empty();
+    if (pointers_) {
+        if (hasExif) dirs[kIfd0].push_back(EntrySpec{kIfd0, 0x8769, kLong, {0}, {}, {}, {}, {}, {}, false});
+        if (hasGps) dirs[kIfd0].push_back(EntrySpec{kIfd0, 0x8825, kLong, {0}, {}, {}, {}, {}, {}, false});
+    }
+
+    size_t dirOffset[3] = {};
+    size_t at = 8;
+    for (int d = 0; d < 3; ++d) {
+        if (d != kIfd0 && dirs[d].empty()) continue;
+        dirOffset[d] = at;
+        at += 2 + 12 * dirs[d].size() + 4;
+    }
+
+    Writer w(order_);
+    if (order_ == ByteOrder::Little) {
+        w.u8('I'), w.u8('I');
+    } else {
+        w.u8('M'), w.u8('M');
+    }
+    w.u16(42);
+    w.u32(8);
+    w.bytes.resize(at, 0);
+    for (int d = 0; d < 3; ++d) {
+        if (d != kIfd0 && dirs[d].empty()) continue;
+        size_t pos = dirOffset[d];
+        w.put16(pos, static_cast<uint16_t>(dirs[d].size()));
+        pos += 2;
+        for (EntrySpec e : dirs[d]) {
+            if (pointers_ && d == kIfd0 && e.tag == 0x8769 && e.numbers == std::vector<uint32_t>{0} && hasExif)
+                e.numbers = {static_cast<uint32_t>(dirOffset[kExifDirectory])};
+            if (pointers_ && d == kIfd0 && e.tag == 0x8825 && e.numbers == std::vector<uint32_t>{0} && hasGps)
+                e.numbers = {static_cast<uint32_t>(dirOffset[kGpsDirectory])};
+            auto [value, count] = EncodeValue(e, order_);
+            w.put16(pos, e.tag);
+            w.put16(pos + 2, e.type);
+            w.put32(pos + 4, e.countOverride.value_or(count));
+            if (e.valueFieldOverride) {
+                w.put32(pos + 8, *e.valueFieldOverride);
+            } else if (value.size() <= 4) {
+                std::copy(value.begin(), value.end(), w.bytes.begin() + static_cast<std::ptrdiff_t>(pos + 8));
+            } else {
+                while (w.bytes.size() % 2 != 0) w.u8(0);
+                w.put32(pos + 8, static_cast<uint32_t>(w.bytes.size()));
+                w.bytes.insert(w.bytes.end(), value.begin(), value.end());
+            }
+            pos += 12;
+        }
+    }
+    return w.bytes;
+}
+
+std::vector<uint8_t> JpegBuilder::build() const {
+    std::vector<uint8_t> out = {0xFF, 0xD8};
+    if (jfif_) {
+        // FF E0, length 16, "JFIF\0", version 1.01, no units, density 1 x 1, no thumbnail.
+        const uint8_t app0[] = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01,
+                                0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
+        out.insert(out.end(), std::begin(app0), std::end(app0));
+    }
+    for (const auto& [marker, payload] : before_) {
+        const size_t length = payload.size() + 2;
+        out.insert(out.end(), {0xFF, marker, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+        out.insert(out.end(), payload.begin(), payload.end());
+    }
+    if (exif_) {
+        const std::vector<uint8_t> tiff = buildTiff();
+        const size_t length = app1Length_ ? *app1Length_ : std::min<size_t>(tiff.size() + 8, 0xFFFF);
+        out.insert(out.end(), {0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+        out.insert(out.end(), {'E', 'x', 'i', 'f', 0, 0});
+        out.insert(out.end(), tiff.begin(), tiff.end());
+    }
+    if (noPicture_) {
+        out.insert(out.end(), {0xFF, 0xD9});
+        return out;
+    }
+    cv::Mat pixels = pictureSet_ ? picture_ : PatternPicture(64, 48);
+    std::vector<uint8_t> encoded;
+    cv::imencode(".jpg", pixels, encoded, {cv::IMWRITE_JPEG_QUALITY, 95});
+    // Drop the encoder's SOI and its own JFIF APP0, so our segments stay first.
+    size_t skip = 2;
+    if (encoded.size() > 6 && encoded[2] == 0xFF && encoded[3] == 0xE0)
+        skip = 4 + ((static_cast<size_t>(encoded[4]) << 8) | encoded[5]);
+    out.insert(out.end(), encoded.begin() + static_cast<std::ptrdiff_t>(skip), encoded.end());
+    return out;
+}
+
+bool JpegBuilder::writeTo(const std::string& path) const { return WriteBytes(path, build()); }
+
+cv::Mat PatternPicture(int width, int height, bool grey) {
+    cv::Mat m(height, width, grey ? CV_8UC1 : CV_8UC3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int bx = width > 1 ? 255 * x / (width - 1) : 0;
+            const int gy = height > 1 ? 255 * y / (height - 1) : 0;
+            if (grey) {
+                m.at<uint8_t>(y, x) = static_cast<uint8_t>((bx * 2 + gy) / 3);
+            } else {
+                m.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uint8_t>(bx), static_cast<uint8_t>(gy), 64);
+            }
+        }
+    }
+    return m;
+}
+
+JpegBuilder CameraLikeJpeg(ByteOrder order) {
+    JpegBuilder b;
+    b.order(order)
+        .make("Canon")
+        .model("Canon EOS 5D Mark II")
+        .orientation(1)
+        .ascii(kIfd0, 0x0131, "Firmware 2.1.2")
+        .exposureTime(1, 125)
+        .fNumber(56, 10)
+        .shortValue(kExifDirectory, 0x8822, 3)
+        .isoSpeed(400)
+        .ascii(kExifDirectory, 0x9003, "2011:01:02 03:04:05")
+        .srational(kExifDirectory, 0x9204, -1, 3)
+        .shortValue(kExifDirectory, 0x9207, 5)
+        .shortValue(kExifDirectory, 0x9208, 0)
+        .shortValue(kExifDirectory, 0x9209, 0x10)
+        .rational(kExifDirectory, 0x920A, 50, 1)
+        .shortValue(kExifDirectory, 0xA001, 1)
+        .longValue(kExifDirectory, 0xA002, 64)
+        .longValue(kExifDirectory, 0xA003, 48)
+        .shortValue(kExifDirectory, 0xA403, 0)
+        .patternPicture(64, 48);
+    return b;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace kestory::test

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <opencv2/core/mat.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestory::test {
+
+enum class ByteOrder { Little, Big };  // TIFF mark II or MM
+
+enum Directory : int { kIfd0 = 0, kExifDirectory = 1, kGpsDirectory = 2 };
+
+enum TiffType : uint16_t {
+    kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kUndefined = 7, kSLong = 9, kSRational = 10,
+};
+
+// One directory entry to write. Values are logical; the builder lays them out in the chosen byte
+// order, inline when they fit in 4 bytes, otherwise in a data area after the directories.
+struct EntrySpec {
+    Directory directory = kIfd0;
+    uint16_t tag = 0;
+    uint16_t type = kShort;
+    std::vector<uint32_t> numbers;                          // SHORT, LONG, SLONG (as bits), BYTE
+    std::vector<std::pair<uint32_t, uint32_t>> rationals;  // RATIONAL, SRATIONAL (as bits)
+    std::string ascii;                                      // ASCII: written with its zero byte
+    std::vector<uint8_t> bytes;                             // UNDEFINED and raw data
+    std::optional<uint32_t> countOverride;                  // stored count instead of the real one
+    std::optional<uint32_t> valueFieldOverride;             // stored 4-byte value field, as a number
+    bool omitAsciiTerminator = false;
+};
+
+// Writes JPEG files with chosen EXIF entries, for tests, samples and fuzzer seeds.
+class JpegBuilder {
+public:
+    JpegBuilder& order(ByteOrder order);
+    JpegBuilder& jfifApp0(bool present = true);                        // 16-byte JFIF APP0 first
+    JpegBuilder& segmentBeforeApp1(uint8_t marker, std::vector<uint8_t> payload);
+    JpegBuilder& noExif();                                             // no APP1 at all
+    JpegBuilder& app1LengthOverride(uint16_t length);
+    JpegBuilder& picture(const cv::Mat& bgrOrGrey);
+    JpegBuilder& patternPicture(int width, int height, bool grey = false);
+    JpegBuilder& noPicture();                                          // only the EXIF part, then EOI
+    JpegBuilder& automaticPointers(bool on);  // add 0x8769 / 0x8825 when those directories have entries
+
+    JpegBuilder& entry(EntrySpec spec);
+    JpegBuilder& ascii(Directory dir, uint16_t tag, const std::string& text);
+    JpegBuilder& shortValue(Directory dir, uint16_t tag, uint16_t value);
+    JpegBuilder& longValue(Directory dir, uint16_t tag, uint32_t value);
+    JpegBuilder& rational(Directory dir, uint16_t tag, uint32_t numerator, uint32_t denominator);
+    JpegBuilder& srational(Directory dir, uint16_t tag, int32_t numerator, int32_t denominator);
+
+    // The usual camera entries.
+    JpegBuilder& exposureTime(uint32_t numerator, uint32_t denominator);  // 0x829A, Exif directory
+    JpegBuilder& fNumber(uint32_t numerator, uint32_t denominator);       // 0x829D, Exif directory
+    JpegBuilder& isoSpeed(uint16_t iso);                                   // 0x8827, Exif directory
+    JpegBuilder& orientation(uint16_t value);                             // 0x0112, IFD0
+    JpegBuilder& make(const std::string& text);                           // 0x010F, IFD0
+    JpegBuilder& model(const std::string& text);                          // 0x0110, IFD0
+
+    std::vector<uint8_t> build() const;
+    // The TIFF block alone (what follows "Exif\0\0"), for offset arithmetic in tests.
+    std::vector<uint8_t> buildTiff() const;
+    bool writeTo(const std::string& path) const;
+
+private:
+    ByteOrder order_ = ByteOrder::Little;
+    bool jfif_ = false;
+    bool exif_ = true;
+    bool pointers_ = true;
+    std::optional<uint16_t> app1Length_;
+    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> before_;
+    std::vector<EntrySpec> entries_;
+    cv::Mat picture_;
+    bool pictureSet_ = false;
+    bool noPicture_ = false;
+};
+
+// A picture whose every pixel tells where it was: blue rises left to right, green top to bottom,
+// red is fixed at 64 (grey: a mix that rises in both directions). Shows which way it was turned.
+cv::Mat PatternPicture(int width, int height, bool grey = false);
+
+// A camera-like file: F-number, exposure time, ISO, make, model, date and a few enumerations.
+JpegBuilder CameraLikeJpeg(ByteOrder order = ByteOrder::Little);
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+
+}  // namespace kestory::test
