@@ -1,0 +1,248 @@
+#include "photo/CExifAnalize.h"
+
+#include "photo/ExifByteSource.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr uint16_t kTagExifPointer = 0x8769;
+constexpr uint16_t kTagGpsPointer = 0x8825;
+constexpr uint16_t kTagResolutionUnit = 0x0128;
+constexpr uint16_t kTagIsoSpeed = 0x8827;
+constexpr uint16_t kTagExposureTime = 0x829A;
+constexpr uint16_t kTagFNumber = 0x829D;
+constexpr uint16_t kTagOrientation = 0x0112;
+
+constexpr uint16_t kTypeAscii = 2;
+constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeRational = 5;
+constexpr uint16_t kTypeSRational = 10;
+
+constexpr uint16_t kLittleEndian = 0x200;
+constexpr uint16_t kBigEndian = 0x100;
+
+// The work buffer of one directory: the longest ASCII value kept, and the room for rationals.
+constexpr size_t kWorkBuffer = 8192;
+constexpr size_t kEntrySize = 12;
+constexpr size_t kRationalSize = 8;
+
+}  // namespace
+
+CExifAnalize::CExifAnalize(const CExifAnalize& other) { *this = other; }
+
+CExifAnalize& CExifAnalize::operator=(const CExifAnalize& other) {
+    if (this == &other)
+        return *this;
+    Clear();
+    tiffBase = other.tiffBase;
+    byteOrder = other.byteOrder;
+    offsetsRelative = other.offsetsRelative;
+    entries.reserve(other.entries.size());
+    for (const auto& entry : other.entries)
+        entries.push_back(std::make_unique<CExifEntryInfo>(*entry));
+    return *this;
+}
+
+int CExifAnalize::Read(const std::string& path) {
+    byteOrder = 0;
+    offsetsRelative = 0;
+    ExifByteSource source(nullptr, 0);
+    if (!source.Open(path))
+        return -1;
+    return ReadFrom(source);
+}
+
+int CExifAnalize::ReadMemory(const uint8_t* data, size_t size) {
+    byteOrder = 0;
+    offsetsRelative = 0;
+    ExifByteSource source(data, size);
+    return ReadFrom(source);
+}
+
+int CExifAnalize::ReadFrom(const ExifByteSource& source) {
+    uint64_t ifd0 = 0;
+    if (!WalkMarkers(source, ifd0))
+        return -1;
+    ReadDirectory(source, ifd0, 0);
+    // Only the Exif and GPS directories are followed: not IFD1 (the embedded thumbnail), not the
+    // interoperability directory, not maker notes. Each is followed once, so a pointer back at
+    // IFD0 reads it a second time at most.
+    CExifEntryInfo pointer;
+    if (FindEntry(kTagExifPointer, pointer) == 0)
+        ReadDirectory(source, BlockPosition(pointer.value), 1);
+    if (FindEntry(kTagGpsPointer, pointer) == 0)
+        ReadDirectory(source, BlockPosition(pointer.value), 2);
+    return 0;
+}
+
+// The block is found only when the file starts with SOI (FF D8), followed by any number of
+// 16-byte JFIF APP0 segments (FF E0 and 16 bytes), followed by APP1 (FF E1):
+//   FF E1 | length (2, not tested) | "Exif\0\0" (6, not tested) | TIFF header (8)
+// TIFF header: "II" or "MM", 42 (not tested), IFD0 offset (4) from the header's first byte.
+bool CExifAnalize::WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Position) {
+    std::array<uint8_t, 8> bytes{};
+    if (!source.ReadAt(0, 2, bytes.data()) || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return false;
+    uint64_t position = 2;
+    for (;;) {
+        if (!source.ReadAt(position, 2, bytes.data()) || bytes[0] != 0xFF)
+            return false;
+        if (bytes[1] == 0xE0) {
+            position += 2 + 16;
+            continue;
+        }
+        if (bytes[1] != 0xE1)
+            return false;
+        const uint64_t header = position + 2 + 8;
+        if (header > INT32_MAX || !source.ReadAt(header, 8, bytes.data()))
+            return false;
+        tiffBase = static_cast<int32_t>(header);
+        offsetsRelative = 1;
+        if (bytes[0] == 'I' && bytes[1] == 'I') {
+            byteOrder = kLittleEndian;
+        } else if (bytes[0] == 'M' && bytes[1] == 'M') {
+            byteOrder = kBigEndian;
+        } else {
+            return false;
+        }
+        ifd0Position = header + Number32(bytes.data() + 4);
+        return true;
+    }
+}
+
+// One directory: entry count (2, compared as signed), then 12-byte entries:
+//   tag (2) | type (2) | count (4) | value field (4): the value itself when it fits in 4 bytes,
+//   otherwise the offset of the value from the TIFF header.
+// A directory that runs past the end of the file ends at the last whole entry.
+void CExifAnalize::ReadDirectory(const ExifByteSource& source, uint64_t position, int16_t kind) {
+    std::array<uint8_t, 2> countBytes{};
+    if (!source.ReadAt(position, 2, countBytes.data()))
+        return;
+    const auto count = static_cast<int16_t>(Number16(countBytes.data()));
+    uint16_t previousTag = 0;
+    for (int16_t i = 0; i < count; ++i) {
+        std::array<uint8_t, kEntrySize> raw{};
+        if (!source.ReadAt(position + 2 + kEntrySize * static_cast<uint64_t>(i), kEntrySize, raw.data()))
+            return;
+        auto entry = std::make_unique<CExifEntryInfo>();
+        entry->tag = Number16(raw.data());
+        entry->type = Number16(raw.data() + 2);
+        entry->count = Number32(raw.data() + 4);
+        entry->directory = kind;
+        if (entry->type == kTypeShort) {
+            const uint16_t first = Number16(raw.data() + 8);
+            // ISO speeds above 32767 (51200) are common, so that one tag is taken unsigned.
+            entry->value = entry->tag == kTagIsoSpeed ? static_cast<int32_t>(first)
+                                                      : static_cast<int32_t>(static_cast<int16_t>(first));
+        } else {
+            entry->value = static_cast<int32_t>(Number32(raw.data() + 8));
+        }
+
+        // Directories are sorted by tag; a smaller tag means the rest is not a directory any more.
+        // The Exif pointer and whatever follows ResolutionUnit are let through: cameras write
+        // those out of order.
+        if (entry->tag != kTagExifPointer && previousTag != kTagResolutionUnit && entry->tag < previousTag)
+            return;
+        previousTag = entry->tag;
+
+        if (entry->type == kTypeAscii) {
+            if (entry->count > 4) {
+                // Longer than the work buffer or the file: what fits is kept.
+                const uint64_t at = BlockPosition(entry->value);
+                const uint64_t available = at < source.Length() ? source.Length() - at : 0;
+                const auto size = static_cast<size_t>(std::min<uint64_t>({entry->count, kWorkBuffer, available}));
+                std::string text(size, '\0');
+                if (size > 0 && source.ReadAt(at, size, reinterpret_cast<uint8_t*>(text.data())))
+                    entry->text = text.substr(0, text.find('\0'));
+            } else {
+                // Up to 4 bytes stand left-justified in the value field, as the file holds them.
+                const char* field = reinterpret_cast<const char*>(raw.data() + 8);
+                const std::string text(field, entry->count);
+                entry->text = text.substr(0, text.find('\0'));
+            }
+        } else if (entry->type == kTypeRational || entry->type == kTypeSRational) {
+            // Each value: numerator (4) | denominator (4). Only the first ten are kept, and only
+            // those wholly inside the file.
+            const uint64_t at = BlockPosition(entry->value);
+            const uint64_t kept = std::min<uint64_t>(entry->count, CExifEntryInfo::kMaxRationals);
+            for (uint64_t r = 0; r < kept; ++r) {
+                std::array<uint8_t, kRationalSize> pair{};
+                if (!source.ReadAt(at + r * kRationalSize, kRationalSize, pair.data()))
+                    break;
+                entry->numerators[r] = static_cast<int32_t>(Number32(pair.data()));
+                entry->denominators[r] = static_cast<int32_t>(Number32(pair.data() + 4));
+            }
+        }
+        entries.push_back(std::move(entry));
+    }
+}
+
+// A file position from an offset of the block: the offset field is unsigned in the file, so it is
+// widened before the TIFF header's position is added.
+uint64_t CExifAnalize::BlockPosition(int32_t offset) const {
+    const uint64_t base = offsetsRelative == 1 ? static_cast<uint64_t>(tiffBase) : 0;
+    return base + static_cast<uint32_t>(offset);
+}
+
+uint16_t CExifAnalize::Number16(const uint8_t* b) const {
+    if (byteOrder == kLittleEndian)
+        return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return static_cast<uint16_t>((b[0] << 8) | b[1]);
+}
+
+uint32_t CExifAnalize::Number32(const uint8_t* b) const {
+    if (byteOrder == kLittleEndian)
+        return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+               (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
+           (static_cast<uint32_t>(b[2]) << 8) | static_cast<uint32_t>(b[3]);
+}
+
+void CExifAnalize::Clear() { entries.clear(); }
+
+int CExifAnalize::FindEntry(uint16_t tag, CExifEntryInfo& entry) const {
+    for (const auto& candidate : entries) {
+        if (candidate->tag == tag) {
+            entry = *candidate;
+            return 0;
+        }
+    }
+    return -1;
+}
+
+int CExifAnalize::GetExposureTime(int32_t& numerator, int32_t& denominator) const {
+    CExifEntryInfo entry;
+    if (FindEntry(kTagExposureTime, entry) != 0)
+        return 0;
+    numerator = entry.numerators[0];
+    denominator = entry.denominators[0];
+    return 1;
+}
+
+int CExifAnalize::GetFNumber(int32_t& numerator, int32_t& denominator) const {
+    CExifEntryInfo entry;
+    if (FindEntry(kTagFNumber, entry) != 0)
+        return 0;
+    numerator = entry.numerators[0];
+    denominator = entry.denominators[0];
+    return 1;
+}
+
+int CExifAnalize::GetIsoSpeed(int32_t& value) const {
+    CExifEntryInfo entry;
+    if (FindEntry(kTagIsoSpeed, entry) != 0)
+        return 0;
+    value = entry.value;
+    return 1;
+}
+
+int CExifAnalize::GetOrientation(int32_t& value) const {
+    value = 0;
+    CExifEntryInfo entry;
+    if (FindEntry(kTagOrientation, entry) != 0)
+        return 0;
+    value = entry.value;
+    return 1;
+}

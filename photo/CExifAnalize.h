@@ -10,6 +10,8 @@
 
 // The EXIF reader of one JPEG file: a strict walk of the first markers, then IFD0, the Exif
 // directory and the GPS directory into a flat list of entries.
+class ExifByteSource;
+
 class CExifAnalize {
 public:
     CExifAnalize() = default;
@@ -41,6 +43,13 @@ public:
     uint16_t OffsetsRelative() const { return offsetsRelative; }
 
 private:
+    int ReadFrom(const ExifByteSource& source);
+    bool WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Position);
+    void ReadDirectory(const ExifByteSource& source, uint64_t position, int16_t kind);
+    uint64_t BlockPosition(int32_t offset) const;
+    uint16_t Number16(const uint8_t* bytes) const;
+    uint32_t Number32(const uint8_t* bytes) const;
+
     std::vector<std::unique_ptr<CExifEntryInfo>> entries;
     int32_t tiffBase = 0;
     uint16_t byteOrder = 0;        // 0x200 little-endian (II), 0x100 big-endian (MM), 0 before a block

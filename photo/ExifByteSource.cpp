@@ -1,0 +1,63 @@
+#include "photo/ExifByteSource.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr size_t kHeadSize = 0x10000 + 0x2000;  // the largest APP1 segment plus one work buffer
+}
+
+ExifByteSource::ExifByteSource(const uint8_t* data, size_t size) : memory(data), length(size) {}
+
+ExifByteSource::~ExifByteSource() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool ExifByteSource::Open(const std::string& path) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        return false;
+    }
+    length = static_cast<uint64_t>(info.st_size);
+    head.resize(static_cast<size_t>(std::min<uint64_t>(length, kHeadSize)));
+    size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::pread(fd, head.data() + got, head.size() - got, static_cast<off_t>(got));
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    head.resize(got);
+    return true;
+}
+
+bool ExifByteSource::ReadAt(uint64_t position, size_t size, uint8_t* out) const {
+    if (position > length || size > length - position)
+        return false;
+    if (memory != nullptr) {
+        std::memcpy(out, memory + position, size);
+        return true;
+    }
+    if (position + size <= head.size()) {
+        std::memcpy(out, head.data() + position, size);
+        return true;
+    }
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, out + got, size - got, static_cast<off_t>(position + got));
+        if (n <= 0)
+            return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The bytes of one file (or of a buffer) as the EXIF reader sees them. Every read of the reader
+// goes through ReadAt, the one place where a position and a size are checked against the length.
+class ExifByteSource {
+public:
+    // Over bytes in memory that outlive the source.
+    ExifByteSource(const uint8_t* data, size_t size);
+    ~ExifByteSource();
+    ExifByteSource(const ExifByteSource&) = delete;
+    ExifByteSource& operator=(const ExifByteSource&) = delete;
+
+    // Over a file opened for reading only; false when it cannot be opened or is not a regular file
+    // (a folder dropped on the window gets here). The file is closed when the source is destroyed.
+    bool Open(const std::string& path);
+
+    // Copies size bytes from the position into out; false unless the whole range lies inside the
+    // bytes (checked in 64-bit arithmetic, so no position plus size can wrap) and could be read.
+    bool ReadAt(uint64_t position, size_t size, uint8_t* out) const;
+
+    uint64_t Length() const { return length; }
+
+private:
+    const uint8_t* memory = nullptr;
+    int fd = -1;
+    uint64_t length = 0;
+    // A camera's EXIF block sits in the first 64 KiB; it is read in one go so a directory walk
+    // costs no further system calls.
+    std::vector<uint8_t> head;
+};
