@@ -1,0 +1,158 @@
+#include "photo/PhotoItem.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+namespace {
+
+constexpr double kReferenceIso = 100.0;
+
+// Base-2 logarithm as the exposure values have always been computed: ln(x) / ln(2.0). The last
+// digit of a "%.1f" text can depend on it, so std::log2 is not used.
+double Log2(double x) { return std::log(x) / std::log(2.0); }
+
+// 10/2500 -> 1/250, 10/10 -> 1/1; anything else stays. The test runs in 64 bits because
+// INT32_MIN % -1 is undefined in 32 bits (and traps on x86), and a quotient that does not fit
+// 32 bits leaves the fraction as it is, so the value never changes.
+void ReduceFraction(int32_t& num, int32_t& den) {
+    if (num == 0) {
+        return;
+    }
+    const int64_t n = num;
+    const int64_t d = den;
+    if (d % n != 0) {
+        return;
+    }
+    const int64_t reduced = d / n;
+    if (reduced < std::numeric_limits<int32_t>::min() || reduced > std::numeric_limits<int32_t>::max()) {
+        return;
+    }
+    den = static_cast<int32_t>(reduced);
+    num = 1;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(path), error) && !error;
+}
+
+}  // namespace
+
+PhotoItem::~PhotoItem() {
+    exposureValid = 0;
+    thumbnail.Release();
+    displayImage.Release();
+    exif.Clear();
+}
+
+PhotoItem::PhotoItem(const PhotoItem& other) { *this = other; }
+
+PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
+    if (this == &other) {
+        return *this;
+    }
+    path = other.path;
+    drawRect = other.drawRect;
+    thumbnail = other.thumbnail.Clone();
+    displayImage = other.displayImage.Clone();
+    exif = other.exif;
+    exposureValid = other.exposureValid;
+    exposureTimeNum = other.exposureTimeNum;
+    exposureTimeDen = other.exposureTimeDen;
+    fNumberNum = other.fNumberNum;
+    fNumberDen = other.fNumberDen;
+    iso = other.iso;
+    av = other.av;
+    tv = other.tv;
+    isoCorrection = other.isoCorrection;
+    ev = other.ev;
+    return *this;
+}
+
+int PhotoItem::Load(const std::string& filePath, int mode) {
+    exif.Clear();
+    if (exif.Read(filePath) != 0) {
+        // A file that is not there has no picture to load either; it is reported as a failed
+        // load, not as a photo without EXIF.
+        return FileExists(filePath) ? -1 : -2;
+    }
+
+    // A zero numerator or denominator makes the exposure values meaningless (and the chart
+    // position undefined), so such a photo is refused like one without the entry.
+    if (exif.GetExposureTime(exposureTimeNum, exposureTimeDen) == 0 || exposureTimeNum == 0 ||
+        exposureTimeDen == 0) {
+        return -1;
+    }
+    ReduceFraction(exposureTimeNum, exposureTimeDen);
+    if (exif.GetFNumber(fNumberNum, fNumberDen) == 0 || fNumberNum == 0 || fNumberDen == 0) {
+        return -1;
+    }
+    ReduceFraction(fNumberNum, fNumberDen);
+    exif.GetIsoSpeed(iso);  // absent: iso stays 0 and the values depending on it are not finite
+
+    exposureValid = 1;
+    const double f = static_cast<double>(fNumberNum) / static_cast<double>(fNumberDen);
+    const double t = static_cast<double>(exposureTimeNum) / static_cast<double>(exposureTimeDen);
+    // The negations are sign changes of the logarithm: ISO 100 and 1 s give -0.0, as shown.
+    av = 2 * Log2(f);
+    tv = -(Log2(t));
+    isoCorrection = -(Log2(static_cast<double>(iso) / kReferenceIso));
+    if (iso != 0) {
+        const double fNum = fNumberNum;
+        const double light = fNum * fNum * exposureTimeDen / fNumberDen / fNumberDen;
+        ev = Log2(light / exposureTimeNum * 100 / iso);
+    } else {
+        ev = std::numeric_limits<double>::infinity();  // what log2(x / 0) would give
+    }
+
+    path = filePath;
+    if (!LoadPicture(path, thumbnail)) {
+        return -2;
+    }
+    if (mode == kModeThumbnail) {
+        FitPicture(thumbnail, Rect{0, 0, kThumbnailBox, kThumbnailBox});
+    }
+    int32_t orientation = 0;
+    exif.GetOrientation(orientation);
+    CorrectOrientation(thumbnail, orientation);
+    return 0;
+}
+
+void PhotoItem::FitDisplayImage(const Rect& area) {
+    displayImage.Release();
+    displayImage = thumbnail.Clone();
+    FitPicture(displayImage, area);
+    const int32_t w = displayImage.image.cols;
+    const int32_t h = displayImage.image.rows;
+    drawRect.left = area.left + (area.right - area.left - w) / 2;
+    drawRect.right = drawRect.left + w;
+    drawRect.top = area.top + (area.bottom - area.top - h) / 2;
+    drawRect.bottom = drawRect.top + h;
+}
+
+std::string PhotoItem::GetSummaryText() const {
+    return "Ev値：" + FormatExposureValue(ev) + "\nAv値：" + FormatExposureValue(av) + "\nTv値：" +
+           FormatExposureValue(tv) + "\n(感度補正 " + FormatExposureValue(isoCorrection) + ")";
+}
+
+int PhotoItem::GetPropertyText(uint16_t tag, PropertyText& out) const {
+    CExifEntryInfo entry;
+    if (exif.FindEntry(tag, entry) == 0) {
+        FormatProperty(&entry, tag, out);
+    } else {
+        FormatProperty(nullptr, tag, out);
+    }
+    return 1;
+}
+
+std::string FormatExposureValue(double value) {
+    if (!std::isfinite(value)) {
+        return "---";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
