@@ -96,18 +96,18 @@ void TransposePicture(PhotoImage& holder) {
 
 void CorrectOrientation(PhotoImage& holder, int32_t orientation) {
     switch (orientation) {
-    case 3:  // stored turned by 180 degrees
+    case 3: // stored turned by 180 degrees
         FlipPicture(holder, -1);
         break;
-    case 6:  // needs a clockwise quarter turn
+    case 6: // needs a clockwise quarter turn
         TransposePicture(holder);
         FlipPicture(holder, 1);
         break;
-    case 8:  // needs a counter-clockwise quarter turn
+    case 8: // needs a counter-clockwise quarter turn
         TransposePicture(holder);
         FlipPicture(holder, 0);
         break;
-    default:  // upright, or one of the mirrored orientations, which are left as stored
+    default: // upright, or one of the mirrored orientations, which are left as stored
         break;
     }
 }
@@ -150,7 +150,7 @@ cv::Mat DrawableCopy(const cv::Mat& picture) {
     return eightBit;
 }
 
-}  // namespace
+} // namespace
 
 void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas) {
     if (holder.Empty()) {
@@ -159,7 +159,7 @@ void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canv
     cv::Mat drawable;
     const int channels = holder.image.channels();
     if (holder.image.depth() == CV_8U && (channels == 1 || channels == 3)) {
-        drawable = holder.image;  // shares the rows: no copy
+        drawable = holder.image; // shares the rows: no copy
     } else {
         try {
             drawable = DrawableCopy(holder.image);

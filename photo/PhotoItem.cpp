@@ -12,7 +12,9 @@ constexpr double kReferenceIso = 100.0;
 
 // Base-2 logarithm as the exposure values have always been computed: ln(x) / ln(2.0). The last
 // digit of a "%.1f" text can depend on it, so std::log2 is not used.
-double Log2(double x) { return std::log(x) / std::log(2.0); }
+double Log2(double x) {
+    return std::log(x) / std::log(2.0);
+}
 
 // 10/2500 -> 1/250, 10/10 -> 1/1; anything else stays. The test runs in 64 bits because
 // INT32_MIN % -1 is undefined in 32 bits (and traps on x86), and a quotient that does not fit
@@ -39,7 +41,7 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::path(path), error) && !error;
 }
 
-}  // namespace
+} // namespace
 
 PhotoItem::~PhotoItem() {
     exposureValid = 0;
@@ -48,7 +50,9 @@ PhotoItem::~PhotoItem() {
     exif.Clear();
 }
 
-PhotoItem::PhotoItem(const PhotoItem& other) { *this = other; }
+PhotoItem::PhotoItem(const PhotoItem& other) {
+    *this = other;
+}
 
 PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     if (this == &other) {
@@ -91,7 +95,7 @@ int PhotoItem::Load(const std::string& filePath, int mode) {
         return -1;
     }
     ReduceFraction(fNumberNum, fNumberDen);
-    exif.GetIsoSpeed(iso);  // absent: iso stays 0 and the values depending on it are not finite
+    exif.GetIsoSpeed(iso); // absent: iso stays 0 and the values depending on it are not finite
 
     exposureValid = 1;
     const double f = static_cast<double>(fNumberNum) / static_cast<double>(fNumberDen);
@@ -105,7 +109,7 @@ int PhotoItem::Load(const std::string& filePath, int mode) {
         const double light = fNum * fNum * exposureTimeDen / fNumberDen / fNumberDen;
         ev = Log2(light / exposureTimeNum * 100 / iso);
     } else {
-        ev = std::numeric_limits<double>::infinity();  // what log2(x / 0) would give
+        ev = std::numeric_limits<double>::infinity(); // what log2(x / 0) would give
     }
 
     path = filePath;

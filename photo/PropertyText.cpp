@@ -24,12 +24,14 @@ std::string Format(const char* format, ...) {
         return {};
     }
     return std::string(buffer, static_cast<size_t>(length) < sizeof buffer ? static_cast<size_t>(length)
-                                                                            : sizeof buffer - 1);
+                                                                           : sizeof buffer - 1);
 }
 
 // EXIF RATIONALs are unsigned; the reader keeps them as signed 32-bit numbers, so the unsigned
 // readings take the bits back.
-uint32_t Unsigned(int32_t value) { return static_cast<uint32_t>(value); }
+uint32_t Unsigned(int32_t value) {
+    return static_cast<uint32_t>(value);
+}
 
 std::string FNumberText(int32_t n, int32_t d) {
     if (d == 0) {
@@ -286,7 +288,7 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
-constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
 // Keeps the well-formed sequences and replaces every other byte: the last resort when the
 // converter cannot be opened.
@@ -335,7 +337,7 @@ std::string DecodeCp932(const std::string& bytes) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 int FormatProperty(const CExifEntryInfo* entry, uint16_t tag, PropertyText& out) {
     out.displayValue.clear();
