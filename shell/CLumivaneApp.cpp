@@ -1,0 +1,54 @@
+#include "shell/CLumivaneApp.h"
+
+#include "collection/CLumivaneDoc.h"
+#include "shell/AppTitle.h"
+#include "shell/CCmdAnalize.h"
+#include "shell/CMainFrame.h"
+#include "shell/QtNotifier.h"
+#include "shell/ShellDialogs.h"
+
+#include <QFile>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+CLumivaneApp::CLumivaneApp(Options opts) : options(std::move(opts)) {}
+
+CLumivaneApp::~CLumivaneApp() {
+    // The window goes before the document it shows.
+    frame.reset();
+    doc.reset();
+}
+
+bool CLumivaneApp::InitInstance(const QStringList& arguments) {
+    // The settings file beside the program (or, for an installed program, in the user's folder).
+    settingsPath = kestory::settings::ChooseSettingsPath(options.programDir, options.fallbackDir, options.canCreateIn);
+    settings = std::make_unique<kestory::settings::SettingsFile>(settingsPath);
+
+    // The command line is recorded and acted on by nobody.
+    {
+        CCmdAnalize commandLine;
+        std::vector<std::string> parameters;
+        for (qsizetype i = 1; i < arguments.size(); ++i) {
+            parameters.push_back(QFile::encodeName(arguments.at(i)).toStdString());
+        }
+        commandLine.ParseCommandLine(parameters);
+    }
+
+    // The new, empty document and its window.
+    ShellDialogs* dialogs = options.dialogs;
+    if (dialogs == nullptr) {
+        ownDialogs = std::make_unique<QtShellDialogs>();
+        dialogs = ownDialogs.get();
+    }
+    notifier = std::make_unique<QtNotifier>();
+    doc = std::make_unique<CLumivaneDoc>(*notifier);
+    frame = std::make_unique<CMainFrame>(*doc, *settings, *notifier, *dialogs);
+    notifier->SetParent(frame.get());
+
+    frame->setWindowTitle(kestory::AppTitle());
+    frame->ShowWithSavedState();
+    frame->setAcceptDrops(true);
+    return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "shell/SettingsFile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CLumivaneDoc;
+class CMainFrame;
+class QtNotifier;
+class ShellDialogs;
+
+// The application as a whole: the settings file, the one document, the main window with its chart
+// and panels. Lives for the whole process, beside the QApplication.
+class CLumivaneApp {
+public:
+    struct Options {
+        QString programDir;   // the program file's folder (QCoreApplication::applicationDirPath)
+        QString fallbackDir;  // the per-user configuration folder, for an unwritable programDir
+        kestory::settings::FolderCheck canCreateIn = kestory::settings::CanCreateFileIn;
+        ShellDialogs* dialogs = nullptr;  // null: the real dialogs
+    };
+
+    explicit CLumivaneApp(Options options);
+    ~CLumivaneApp();
+    CLumivaneApp(const CLumivaneApp&) = delete;
+    CLumivaneApp& operator=(const CLumivaneApp&) = delete;
+
+    // Brings the program up: the settings path, the command line recorded (nothing is opened from
+    // it), the document and the main window created, titled "Kestory", shown in its saved state
+    // and open to dropped files. The saved display settings follow on the event loop's first turn.
+    // False when the window could not be created.
+    bool InitInstance(const QStringList& arguments);
+
+    const QString& SettingsPath() const { return settingsPath; }
+    CLumivaneDoc& Document() const { return *doc; }
+    CMainFrame* MainFrame() const { return frame.get(); }
+
+private:
+    Options options;
+    QString settingsPath;
+    std::unique_ptr<kestory::settings::SettingsFile> settings;
+    std::unique_ptr<ShellDialogs> ownDialogs;
+    std::unique_ptr<QtNotifier> notifier;
+    std::unique_ptr<CLumivaneDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};

@@ -1,0 +1,299 @@
+#include "shell/CMainFrame.h"
+
+#include "chart/CLumivaneView.h"
+#include "chart/IsoSpeed.h"
+#include "collection/CLumivaneDoc.h"
+#include "shell/AppIcon.h"
+#include "shell/ChartCommands.h"
+#include "shell/DialogUnits.h"
+#include "shell/SettingsFile.h"
+#include "shell/WaitCursor.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace st = kestory::settings;
+
+namespace {
+
+std::vector<std::string> LocalFiles(const QMimeData* mime) {
+    std::vector<std::string> paths;
+    if (mime == nullptr || !mime->hasUrls()) {
+        return paths;
+    }
+    const QList<QUrl> urls = mime->urls();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) {
+            paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        }
+    }
+    return paths;
+}
+
+QDockWidget* MakeDock(const QString& caption, const QString& objectName, QWidget* panel, QWidget* parent) {
+    auto* dock = new QDockWidget(caption, parent);
+    dock->setObjectName(objectName);
+    dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                      QDockWidget::DockWidgetFloatable);
+    dock->setWidget(panel);
+    return dock;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier& notifier, ShellDialogs& dialogs,
+                       QWidget* parent)
+    : QMainWindow(parent), doc(document), settings(file) {
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowIcon(kestory::AppIcon());
+    restorePlacement();
+
+    view = new CLumivaneView(doc, this);
+    view->setObjectName(QStringLiteral("chartView"));
+    setCentralWidget(view);
+    commands = new ChartCommands(doc, *view, notifier, dialogs, this);
+
+    createActions();
+    createDockWindows();
+    createMenus();
+
+    // Served by the event loop only after start-up has returned, when every window exists.
+    QMetaObject::invokeMethod(this, &CMainFrame::ApplySavedSettings, Qt::QueuedConnection);
+    readSettings();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::createActions() {
+    const auto make = [this](Command id, const QString& text, const QString& name) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setData(static_cast<int>(id));
+        actions.append(action);
+        addAction(action);  // shortcuts work wherever the focus is in the window
+        return action;
+    };
+    connect(make(kFileOpen, QStringLiteral("開く(&O)..."), QStringLiteral("actionFileOpen")), &QAction::triggered,
+            commands, &ChartCommands::OnFileOpen);
+    connect(make(kFileOpenFolder, QStringLiteral("フォルダを開く(&F)..."), QStringLiteral("actionFileOpenFolder")),
+            &QAction::triggered, commands, &ChartCommands::OnFileOpenFolder);
+    connect(make(kSaveShootingData, QStringLiteral("撮影データの保存（&S）..."), QStringLiteral("actionSaveShootingData")),
+            &QAction::triggered, commands, &ChartCommands::OnSaveShootingData);
+
+    QAction* print = make(kFilePrint, QStringLiteral("印刷...\tCtrl+P(&P)"), QStringLiteral("actionFilePrint"));
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(print, &QAction::triggered, commands, &ChartCommands::OnFilePrint);
+    connect(make(kFilePrintPreview, QStringLiteral("印刷プレビュー(&V)"), QStringLiteral("actionFilePrintPreview")),
+            &QAction::triggered, commands, &ChartCommands::OnFilePrintPreview);
+    connect(make(kFilePrintSetup, QStringLiteral("プリンタの設定(&R)..."), QStringLiteral("actionFilePrintSetup")),
+            &QAction::triggered, commands, &ChartCommands::OnFilePrintSetup);
+    QAction* exit = make(kAppExit, QStringLiteral("Kestoryの終了(&X)"), QStringLiteral("actionAppExit"));
+    exit->setMenuRole(QAction::NoRole);
+    connect(exit, &QAction::triggered, this, &QWidget::close);  // the same close as the close box
+
+    // Undo, cut and paste have no handler: shown disabled, their keys do nothing.
+    make(kEditUndo, QStringLiteral("元に戻す\tCtrl+Z(&U)"), QStringLiteral("actionEditUndo"))->setEnabled(false);
+    QAction* cut = make(kEditCut, QStringLiteral("切り取り\tCtrl+X(&T)"), QStringLiteral("actionEditCut"));
+    cut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    cut->setEnabled(false);
+    QAction* copy = make(kEditCopy, QStringLiteral("コピー\tCtrl+C(&C)"), QStringLiteral("actionEditCopy"));
+    copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    connect(copy, &QAction::triggered, commands, &ChartCommands::OnEditCopy);
+    make(kEditPaste, QStringLiteral("貼り付け\tCtrl+V(&P)"), QStringLiteral("actionEditPaste"))->setEnabled(false);
+
+    connect(make(kHelp, QStringLiteral("ヘルプの表示(&H)"), QStringLiteral("actionHelp")), &QAction::triggered,
+            commands, &ChartCommands::OnHelp);
+    QAction* about = make(kAppAbout, QStringLiteral("バージョン情報(&A)..."), QStringLiteral("actionAppAbout"));
+    about->setMenuRole(QAction::NoRole);
+    connect(about, &QAction::triggered, commands, &ChartCommands::OnAppAbout);
+}
+
+void CMainFrame::createDockWindows() {
+    // Placeholders of the panels' template sizes until the panels themselves are built here.
+    infoPanel = new QWidget;
+    infoPanel->setObjectName(QStringLiteral("infoPanel"));
+    infoPanel->setFixedSize(kestory::InfoPanelSize());
+    controlPanel = new QWidget;
+    controlPanel->setObjectName(QStringLiteral("controlPanel"));
+    controlPanel->setFixedSize(kestory::SettingsPanelSize());
+
+    infoDock = MakeDock(QStringLiteral("画像情報表示パネル"), QStringLiteral("infoPanelDock"), infoPanel, this);
+    controlDock = MakeDock(QStringLiteral("表示設定パネル"), QStringLiteral("controlPanelDock"), controlPanel, this);
+    infoDock->toggleViewAction()->setData(static_cast<int>(kViewInfoPanel));
+    controlDock->toggleViewAction()->setData(static_cast<int>(kViewControlPanel));
+    actions.append(infoDock->toggleViewAction());
+    actions.append(controlDock->toggleViewAction());
+
+    // With no saved state: one column at the right edge, the small settings panel above the
+    // information panel.
+    addDockWidget(Qt::RightDockWidgetArea, controlDock);
+    addDockWidget(Qt::RightDockWidgetArea, infoDock);
+    splitDockWidget(controlDock, infoDock, Qt::Vertical);
+
+    for (QDockWidget* dock : {infoDock, controlDock}) {
+        connect(dock, &QDockWidget::topLevelChanged, this, &CMainFrame::recalcLayout);
+        connect(dock, &QDockWidget::dockLocationChanged, this, &CMainFrame::recalcLayout);
+        connect(dock, &QDockWidget::visibilityChanged, this, &CMainFrame::recalcLayout);
+    }
+}
+
+void CMainFrame::createMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    file->addAction(Action(kFileOpen));
+    file->addAction(Action(kFileOpenFolder));
+    file->addAction(Action(kSaveShootingData));
+    file->addSeparator();
+    file->addAction(Action(kFilePrint));
+    file->addAction(Action(kFilePrintPreview));
+    file->addAction(Action(kFilePrintSetup));
+    file->addSeparator();
+    file->addAction(Action(kAppExit));
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    edit->addAction(Action(kEditUndo));
+    edit->addSeparator();
+    edit->addAction(Action(kEditCut));
+    edit->addAction(Action(kEditCopy));
+    edit->addAction(Action(kEditPaste));
+
+    QMenu* show = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    show->addAction(Action(kViewInfoPanel));
+    show->addAction(Action(kViewControlPanel));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->addAction(Action(kHelp));
+    help->addAction(Action(kAppAbout));
+}
+
+QAction* CMainFrame::Action(Command id) const {
+    const auto it = std::find_if(actions.cbegin(), actions.cend(),
+                                 [id](const QAction* action) { return action->data().toInt() == id; });
+    return it == actions.cend() ? nullptr : *it;
+}
+
+void CMainFrame::restorePlacement() {
+    const st::WindowPlacement placement = settings.ReadPlacement();
+    QList<QRect> screens;
+    const QList<QScreen*> all = QGuiApplication::screens();
+    for (const QScreen* screen : all) {
+        screens.append(screen->availableGeometry());
+    }
+    if (placement.HasRectangle() && st::LiesOnAScreen(placement.Rectangle(), screens)) {
+        setGeometry(placement.Rectangle());
+        return;
+    }
+    // The system places the window; its size leaves room for the chart at 100 % beside the panels.
+    QSize size(1180, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    resize(size);
+}
+
+void CMainFrame::readSettings() {
+    const QByteArray state = settings.ReadDockState();
+    if (!state.isEmpty()) {
+        restoreState(state);
+    }
+}
+
+void CMainFrame::writeSettings() {
+    QRect normal = normalGeometry();
+    if (!normal.isValid()) {
+        normal = geometry();
+    }
+    st::WindowPlacement placement;
+    placement.left = normal.left();
+    placement.top = normal.top();
+    placement.width = normal.width();
+    placement.height = normal.height();
+    placement.state = isMinimized() ? st::kShowMinimized : isMaximized() ? st::kShowMaximized : st::kShowNormal;
+    // A failed write is not the user's concern at close; the next start reads what the file holds.
+    settings.WriteAll(placement, doc.settings, saveState());
+}
+
+void CMainFrame::ShowWithSavedState() {
+    switch (st::NormaliseShowState(settings.ReadMainWndInt(st::kState))) {
+    case st::kShowMinimized:
+        showMinimized();
+        break;
+    case st::kShowMaximized:
+        showMaximized();
+        break;
+    default:
+        show();
+        break;
+    }
+}
+
+void CMainFrame::ApplySavedSettings() {
+    settings.ReadDisplaySettings(doc.settings);
+    ApplyIsoIndex(doc.settings, doc.settings.isoIndex);
+    // What the settings panel's InitControls does once it is docked here.
+    view->LayoutPhotos();
+    view->UpdateScrollSizes();
+    view->InvalidateChart();
+}
+
+void CMainFrame::recalcLayout() {
+    if (view != nullptr) {
+        view->UpdateScrollSizes();
+    }
+}
+
+bool CMainFrame::event(QEvent* e) {
+    const bool handled = QMainWindow::event(e);
+    // The frame has just positioned its panels and the chart: the scroll size follows the new
+    // viewport.
+    if (e->type() == QEvent::LayoutRequest) {
+        recalcLayout();
+    }
+    return handled;
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    recalcLayout();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    writeSettings();
+    doc.RemoveAllPhotos();
+    view->LayoutPhotos();
+    e->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (!LocalFiles(e->mimeData()).empty()) {
+        e->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    const std::vector<std::string> paths = LocalFiles(e->mimeData());
+    if (paths.empty()) {
+        return;
+    }
+    e->acceptProposedAction();
+    {
+        const WaitCursor waiting;
+        doc.AddDroppedFiles(paths);
+    }
+    // Once for the whole drop, whatever was added.
+    view->LayoutPhotos();
+    view->InvalidateChart();
+}

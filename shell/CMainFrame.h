@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QMainWindow>
+
+class ChartCommands;
+class CLumivaneDoc;
+class CLumivaneView;
+class Notifier;
+class QAction;
+class QDockWidget;
+class QMenu;
+class ShellDialogs;
+
+namespace kestory::settings {
+class SettingsFile;
+}
+
+// The one top-level window: the chart view in the middle, the image-information and
+// display-settings panels docked at the left or right edge or floating, the menu bar; no toolbar
+// and no status bar. It restores its placement and the panels' docking state, loads the display
+// settings once the event loop runs, takes dropped files, and writes everything back at close.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // Command ids of the menu items, carried by the actions' data.
+    enum Command : int {
+        kFileOpen = 32776,
+        kFileOpenFolder = 32771,
+        kSaveShootingData = 32772,
+        kFilePrint = 57607,
+        kFilePrintPreview = 57609,
+        kFilePrintSetup = 57606,
+        kAppExit = 57665,
+        kEditUndo = 57643,
+        kEditCut = 57635,
+        kEditCopy = 57634,
+        kEditPaste = 57637,
+        kViewInfoPanel = 32773,
+        kViewControlPanel = 32779,
+        kHelp = 32778,
+        kAppAbout = 57664,
+    };
+
+    CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
+               ShellDialogs& dialogs, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CLumivaneView& View() const { return *view; }
+    ChartCommands& Commands() const { return *commands; }
+    QDockWidget* InfoDock() const { return infoDock; }
+    QDockWidget* ControlDock() const { return controlDock; }
+    // The menu action of a command id, or null.
+    QAction* Action(Command id) const;
+
+    // Shows the window with the saved show state: minimised, maximised, or normally.
+    void ShowWithSavedState();
+
+public slots:
+    // The deferred settings step, run once after the event loop has started: the display settings
+    // from the file into the document, the EV lines numbered for the ISO index, both panels set
+    // up, the chart laid out and repainted.
+    void ApplySavedSettings();
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createDockWindows();
+    void restorePlacement();
+    void readSettings();
+    void writeSettings();
+    void recalcLayout();
+
+    CLumivaneDoc& doc;
+    kestory::settings::SettingsFile& settings;
+    CLumivaneView* view = nullptr;
+    ChartCommands* commands = nullptr;
+    QDockWidget* infoDock = nullptr;
+    QDockWidget* controlDock = nullptr;
+    QWidget* infoPanel = nullptr;
+    QWidget* controlPanel = nullptr;
+    QList<QAction*> actions;
+};

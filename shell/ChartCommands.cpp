@@ -1,0 +1,144 @@
+#include "shell/ChartCommands.h"
+
+#include "chart/CLumivaneView.h"
+#include "chart/ChartOutput.h"
+#include "collection/CLumivaneDoc.h"
+#include "collection/CsvExport.h"
+#include "collection/FolderScan.h"
+#include "collection/ImportTexts.h"
+#include "collection/Notifier.h"
+#include "shell/ShellDialogs.h"
+#include "shell/WaitCursor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <QUrl>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The path's bytes as the file system spells them.
+std::string ToLocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+ChartCommands::ChartCommands(CLumivaneDoc& d, CLumivaneView& v, Notifier& n, ShellDialogs& dlg, QObject* parent)
+    : QObject(parent), doc(d), view(v), notifier(n), dialogs(dlg) {}
+
+ChartCommands::~ChartCommands() = default;
+
+QPrinter& ChartCommands::Printer() {
+    if (!printer) {
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setPageOrientation(QPageLayout::Landscape);
+        printer->setDocName(QStringLiteral("Kestory"));
+    }
+    return *printer;
+}
+
+QString ChartCommands::HelpDocumentName() {
+    return QStringLiteral("Kestoryヘルプ.rtf");
+}
+
+QWidget* ChartCommands::dialogParent() const {
+    return view.window();
+}
+
+void ChartCommands::importPaths(const QStringList& paths) {
+    {
+        const WaitCursor waiting;
+        for (const QString& path : paths) {
+            doc.AddPhoto(ToLocalPath(path));
+        }
+    }
+    // Also when every file was refused: the chart is laid out and repainted once.
+    view.LayoutPhotos();
+    view.InvalidateChart();
+}
+
+void ChartCommands::OnFileOpen() {
+    const QStringList paths = dialogs.ChoosePhotoFiles(dialogParent());
+    if (paths.isEmpty()) {
+        return;
+    }
+    importPaths(paths);
+}
+
+void ChartCommands::OnFileOpenFolder() {
+    const QString folder = dialogs.ChoosePhotoFolder(dialogParent());
+    if (folder.isEmpty()) {
+        return;
+    }
+    std::vector<std::string> found;
+    if (ScanFolder(ToLocalPath(folder), found) == 0) {
+        return;  // nothing to import, and nothing to say
+    }
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(found.size()));
+    for (const std::string& path : found) {
+        paths.append(QFile::decodeName(QByteArray::fromStdString(path)));
+    }
+    importPaths(paths);
+}
+
+void ChartCommands::OnSaveShootingData() {
+    if (doc.GetCount() < 1) {
+        notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);
+        return;
+    }
+    const QString path = dialogs.ChooseCsvFile(dialogParent());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (WriteCsv(doc.Photos(), ToLocalPath(path)) == 0) {
+        notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
+    }
+}
+
+void ChartCommands::OnFilePrint() {
+    QPrinter& target = Printer();
+    if (!dialogs.ChoosePrinter(target, dialogParent())) {
+        return;  // cancelled before the job began: nothing in the view changes
+    }
+    kestory::chartout::PrintChart(view, target);
+}
+
+void ChartCommands::OnFilePrintPreview() {
+    QPrinter& target = Printer();
+    kestory::chartout::ForceLandscape(target);
+    const kestory::chartout::PrintLayoutGuard atHundred(view);
+    dialogs.PreviewPrint(target, dialogParent(), [this](QPrinter& page) {
+        // The preview's own orientation switch cannot turn the chart: it is always landscape.
+        kestory::chartout::ForceLandscape(page);
+        kestory::chartout::PaintChartPage(doc, page, page.resolution());
+    });
+}
+
+void ChartCommands::OnFilePrintSetup() {
+    dialogs.SetUpPage(Printer(), dialogParent());
+}
+
+void ChartCommands::OnEditCopy() {
+    kestory::chartout::CopyViewToClipboard(view, QGuiApplication::clipboard());
+}
+
+void ChartCommands::OnHelp() {
+    // Relative to the working directory, not to the program's folder. A missing document is not
+    // the user's concern: nothing is said.
+    const QString path = QDir::current().absoluteFilePath(HelpDocumentName());
+    if (!QFileInfo::exists(path)) {
+        return;
+    }
+    dialogs.OpenDocument(QUrl::fromLocalFile(path));
+}
+
+void ChartCommands::OnAppAbout() {
+    dialogs.ShowAbout(dialogParent());
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class CLumivaneDoc;
+class CLumivaneView;
+class Notifier;
+class QClipboard;
+class QPrinter;
+class ShellDialogs;
+
+// The commands of the File, Edit and Help menus that work on the chart: import, shooting-data
+// export, copy, print, preview, printer set-up, help and About. Each asks the user through the
+// dialogs seam and reports refusals through the notifier.
+class ChartCommands : public QObject {
+    Q_OBJECT
+public:
+    ChartCommands(CLumivaneDoc& doc, CLumivaneView& view, Notifier& notifier, ShellDialogs& dialogs,
+                  QObject* parent = nullptr);
+    ~ChartCommands() override;
+
+    // The printer that print, preview and printer set-up share for the whole run, so a paper
+    // chosen in the set-up is the one printed.
+    QPrinter& Printer();
+
+    // Beside the working directory, as the help command looks for it.
+    static QString HelpDocumentName();
+
+public slots:
+    void OnFileOpen();
+    void OnFileOpenFolder();
+    void OnSaveShootingData();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnFilePrintSetup();
+    void OnEditCopy();
+    void OnHelp();
+    void OnAppAbout();
+
+private:
+    void importPaths(const QStringList& paths);
+    QWidget* dialogParent() const;
+
+    CLumivaneDoc& doc;
+    CLumivaneView& view;
+    Notifier& notifier;
+    ShellDialogs& dialogs;
+    std::unique_ptr<QPrinter> printer;
+};

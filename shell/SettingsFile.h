@@ -1,0 +1,126 @@
+#pragma once
+
+#include "collection/DisplaySettings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+#include <QSettings>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// The settings file "Kestory.dat": an INI file with the window placement and the display settings
+// in section [MainWnd], and the panels' docking state in section [ControlBar].
+//
+// Every value the program writes itself is a signed decimal integer. Reads never fail: a missing
+// file, section or key gives the key's default, and display values are brought into the ranges the
+// display-settings panel offers, so a hand-edited file cannot reach the chart out of range.
+namespace kestory::settings {
+
+inline constexpr const char* kFileName = "Kestory.dat";
+
+// The platform's "let the system choose" value for the window rectangle keys.
+inline constexpr int32_t kUseDefault = INT32_MIN;
+
+// Show states as the "state" key stores them.
+inline constexpr int kShowNormal = 1;
+inline constexpr int kShowMinimized = 2;
+inline constexpr int kShowMaximized = 3;
+inline constexpr int kShowAsCreated = 5;
+
+struct Key {
+    const char* name;
+    int32_t defaultValue;
+};
+
+// Section [MainWnd], in the order they are written at close.
+inline constexpr Key kLeft{"left", kUseDefault};
+inline constexpr Key kTop{"top", kUseDefault};
+inline constexpr Key kWidth{"width", kUseDefault};
+inline constexpr Key kHeight{"height", kUseDefault};
+inline constexpr Key kState{"state", kShowAsCreated};
+inline constexpr Key kMagnify{"Magnify", 100};
+inline constexpr Key kSizePict{"SizePict", 40};
+inline constexpr Key kViewType{"ViewType", DisplaySettings::kViewThumbnails};
+inline constexpr Key kIsoIndex{"IsoIndex", 1};
+
+inline constexpr const char* kMainWndSection = "MainWnd";
+inline constexpr const char* kDockSection = "ControlBar";
+inline constexpr const char* kDockStateKey = "State";
+
+// The ranges of the display-settings panel.
+inline constexpr int32_t kMagnifyMin = 30;
+inline constexpr int32_t kMagnifyMax = 400;
+inline constexpr int32_t kSizePictMin = 10;
+inline constexpr int32_t kSizePictMax = 120;
+inline constexpr int32_t kIsoIndexMin = 0;
+inline constexpr int32_t kIsoIndexMax = 10;
+
+// The restored (normal) rectangle of the main window, in pixels, and how it was shown.
+struct WindowPlacement {
+    int32_t left = kUseDefault;
+    int32_t top = kUseDefault;
+    int32_t width = kUseDefault;
+    int32_t height = kUseDefault;
+    int state = kShowAsCreated;
+
+    // All four rectangle keys were present with a positive size.
+    bool HasRectangle() const;
+    QRect Rectangle() const { return QRect(left, top, width, height); }
+};
+
+// The program's folder joined with the file name: "/opt/kestory/bin" + "Kestory.dat".
+QString BuildSettingsPath(const QString& programDir, const QString& name = QString::fromLatin1(kFileName));
+
+// Whether a new file could be created in a folder. The real check creates and removes a probe file,
+// because permission bits say nothing for root and nothing about read-only mounts.
+using FolderCheck = std::function<bool(const QString& folder)>;
+bool CanCreateFileIn(const QString& folder);
+
+// The settings file beside the program wins whenever it exists or can be created there; an
+// installed program in a folder the user cannot write to keeps its file in fallbackDir (the
+// per-user configuration folder) instead.
+QString ChooseSettingsPath(const QString& programDir, const QString& fallbackDir,
+                           const FolderCheck& canCreateIn = CanCreateFileIn);
+
+// The value brought into its range; ViewType other than thumbnails or marks becomes thumbnails.
+DisplaySettings ClampDisplaySettings(DisplaySettings settings);
+// Show states other than minimised and maximised show the window normally.
+int NormaliseShowState(int state);
+
+// A saved rectangle is used only while enough of it (minVisible pixels each way) lies on one of
+// the screens: after a monitor was removed or the resolution lowered, a window placed there could
+// not be reached.
+bool LiesOnAScreen(const QRect& rect, const QList<QRect>& screens, int minVisible = 40);
+
+class SettingsFile {
+public:
+    explicit SettingsFile(QString path);
+
+    const QString& Path() const { return path; }
+
+    int32_t ReadMainWndInt(const Key& key) const;
+    // The platform write's success: false when the file could not be written.
+    bool WriteMainWndInt(const Key& key, int32_t value);
+
+    WindowPlacement ReadPlacement() const;
+    // Only the four display keys; evCaption is left as it was.
+    void ReadDisplaySettings(DisplaySettings& settings) const;
+    QByteArray ReadDockState() const;
+
+    // The nine [MainWnd] keys, then the docking state, in one write of the file. The file is
+    // replaced as a whole (written beside it and renamed into place), so an interrupted write
+    // leaves the old file. False when it could not be written; nobody is told, the next start
+    // reads whatever the file holds.
+    bool WriteAll(const WindowPlacement& placement, const DisplaySettings& settings, const QByteArray& dockState);
+
+private:
+    int32_t readInt(const QSettings& file, const Key& key) const;
+    bool sync(QSettings& file);
+
+    QString path;
+};
+
+}  // namespace kestory::settings

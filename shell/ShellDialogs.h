@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QFileDialog;
+class QPrinter;
+class QUrl;
+class QWidget;
+
+// Every dialog the shell's commands ask the user with, and the shell's "open" of a document: one
+// seam, so the commands run in tests without a modal dialog.
+class ShellDialogs {
+public:
+    virtual ~ShellDialogs() = default;
+
+    // "開く(&O)...": the chosen JPEG files, in the dialog's order; empty when cancelled.
+    virtual QStringList ChoosePhotoFiles(QWidget* parent) = 0;
+    // "フォルダを開く(&F)...": the chosen folder; empty when cancelled.
+    virtual QString ChoosePhotoFolder(QWidget* parent) = 0;
+    // "撮影データの保存（&S）...": the file to write, its overwriting already confirmed; empty when
+    // cancelled.
+    virtual QString ChooseCsvFile(QWidget* parent) = 0;
+    // The print dialog on the printer; false when cancelled.
+    virtual bool ChoosePrinter(QPrinter& printer, QWidget* parent) = 0;
+    // The print preview of the printer's page, drawn by paint, until the user closes it.
+    virtual void PreviewPrint(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter&)>& paint) = 0;
+    // The page set-up dialog on the printer; false when cancelled.
+    virtual bool SetUpPage(QPrinter& printer, QWidget* parent) = 0;
+    // The About box, modal.
+    virtual void ShowAbout(QWidget* parent) = 0;
+    // Opens a document with the desktop's program for its type; the result is not examined.
+    virtual void OpenDocument(const QUrl& url) = 0;
+};
+
+// The real dialogs.
+class QtShellDialogs : public ShellDialogs {
+public:
+    QStringList ChoosePhotoFiles(QWidget* parent) override;
+    QString ChoosePhotoFolder(QWidget* parent) override;
+    QString ChooseCsvFile(QWidget* parent) override;
+    bool ChoosePrinter(QPrinter& printer, QWidget* parent) override;
+    void PreviewPrint(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter&)>& paint) override;
+    bool SetUpPage(QPrinter& printer, QWidget* parent) override;
+    void ShowAbout(QWidget* parent) override;
+    void OpenDocument(const QUrl& url) override;
+};
+
+namespace kestory::dialogs {
+
+// The file dialogs as the commands show them, not yet run.
+//
+// A Linux file dialog matches its patterns with case, so "*.JPG" alone would hide photo.jpg. The
+// filter keeps its caption "画像ファイル(*.JPG)" for the eye and matches .JPG in any case underneath,
+// the same files the folder import takes.
+std::unique_ptr<QFileDialog> MakeOpenPhotosDialog(QWidget* parent);
+std::unique_ptr<QFileDialog> MakeSaveCsvDialog(QWidget* parent);
+
+}  // namespace kestory::dialogs

@@ -1,0 +1,55 @@
+// kestory: the exposure chart of JPEG photos.
+
+#include "shell/AppIcon.h"
+#include "shell/AppTitle.h"
+#include "shell/CLumivaneApp.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Qt would abort with a message about platform plugins; a user wants to know what is missing.
+bool HasDisplay(int argc, char** argv) {
+    if (Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM")) {
+        return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!HasDisplay(argc, argv)) {
+        std::fputs("Kestory: 画面（ディスプレイ）が見つからないため起動できません。DISPLAY を設定してください。\n", stderr);
+        return 1;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(kestory::AppTitle());
+    QApplication::setApplicationVersion(kestory::GetProductVersion());
+    QApplication::setWindowIcon(kestory::AppIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestory"));
+
+    CLumivaneApp::Options options;
+    options.programDir = QCoreApplication::applicationDirPath();
+    options.fallbackDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    CLumivaneApp kestory(options);
+    if (!kestory.InitInstance(QApplication::arguments())) {
+        return 1;
+    }
+    return QApplication::exec();
+}
