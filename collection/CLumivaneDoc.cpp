@@ -1,0 +1,92 @@
+#include "collection/CLumivaneDoc.h"
+
+#include "collection/ImportTexts.h"
+#include "collection/Notifier.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace {
+
+// Load results of PhotoItem::Load.
+constexpr int kLoaded = 0;
+constexpr int kNoExif = -1;
+
+} // namespace
+
+CLumivaneDoc::CLumivaneDoc(Notifier& notifier) : notifier(notifier) {}
+
+CLumivaneDoc::~CLumivaneDoc() = default;
+
+int CLumivaneDoc::AddPhoto(const std::string& path) {
+    int result = -2;
+    std::unique_ptr<PhotoItem> photo;
+    try {
+        photo = std::make_unique<PhotoItem>();
+        result = photo->Load(path, PhotoItem::kModeThumbnail);
+        if (result == kLoaded) {
+            AppendPhoto(std::move(photo));
+            return 1;
+        }
+    } catch (const std::exception&) {
+        // Out of memory while loading or appending: this file is refused like an unreadable one,
+        // and the import goes on with the next.
+        result = -2;
+    }
+    photo.reset();
+    const std::string_view reason =
+        result == kNoExif ? kestory::texts::kRefusedNoExif : kestory::texts::kRefusedLoadFailed;
+    notifier.Notify(path + std::string(reason), Notifier::Icon::None);
+    return 0;
+}
+
+int CLumivaneDoc::AddDroppedFiles(const std::vector<std::string>& paths) {
+    int added = 0;
+    for (const std::string& path : paths) {
+        added += AddPhoto(path);
+    }
+    return added;
+}
+
+void CLumivaneDoc::AppendPhoto(std::unique_ptr<PhotoItem> photo) {
+    if (photo) {
+        photos.push_back(std::move(photo));
+    }
+}
+
+int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
+    if (photo == nullptr) {
+        return 0;
+    }
+    const auto it = std::find_if(photos.begin(), photos.end(),
+                                 [photo](const std::unique_ptr<PhotoItem>& p) { return p.get() == photo; });
+    if (it == photos.end()) {
+        return 0;
+    }
+    photos.erase(it);
+    return 1;
+}
+
+void CLumivaneDoc::RemoveAllPhotos() {
+    photos.clear();
+    photos.shrink_to_fit();
+}
+
+void CLumivaneDoc::MoveToFirst(const PhotoItem* photo) {
+    const auto it = std::find_if(photos.begin(), photos.end(),
+                                 [photo](const std::unique_ptr<PhotoItem>& p) { return p.get() == photo; });
+    if (photo == nullptr || it == photos.end()) {
+        return;
+    }
+    std::rotate(photos.begin(), it, it + 1);
+}
+
+PhotoItem* CLumivaneDoc::PhotoAt(int32_t x, int32_t y) const {
+    for (auto it = photos.rbegin(); it != photos.rend(); ++it) {
+        if ((*it)->drawRect.contains(x, y)) {
+            return it->get();
+        }
+    }
+    return nullptr;
+}

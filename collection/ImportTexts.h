@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string_view>
+
+// The fixed texts of the import and the shooting-data export, for the window and the exporter.
+// The dialog filters are given as a caption and its patterns; how a dialog spells a filter is the
+// caller's business (Qt: "画像ファイル (*.JPG *.jpg)").
+namespace kestory::texts {
+
+// Open-files dialog ("開く(&O)...").
+inline constexpr std::string_view kOpenFilesFilterCaption = "画像ファイル(*.JPG)";
+// The folder scan matches these without regard to case; the dialog lists both spellings because a
+// Linux file dialog matches patterns with case.
+inline constexpr std::string_view kJpegPatterns[] = {"*.JPG", "*.jpg"};
+inline constexpr std::string_view kOpenFilesDefaultSuffix = "JPG";
+
+// Folder browser ("フォルダを開く(&F)...").
+inline constexpr std::string_view kFolderBrowserTitle = "画像フォルダの選択";
+
+// Per-file refusals of the import, each following the file's path.
+inline constexpr std::string_view kRefusedNoExif = "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。";
+inline constexpr std::string_view kRefusedLoadFailed = "の読み込みに失敗しました。";
+
+// Shooting-data export ("撮影データの保存（&S）...").
+inline constexpr std::string_view kCsvNoPhotos = "画像ファイルを読み込んでから実行してください";
+inline constexpr std::string_view kCsvSaveFailed = "ＣＳＶファイルの保存に失敗しました。";
+inline constexpr std::string_view kCsvFilterCaption = "CSVファイル(*.CSV)";
+inline constexpr std::string_view kCsvPatterns[] = {"*.CSV", "*.csv"};
+inline constexpr std::string_view kCsvDefaultSuffix = "CSV";
+
+} // namespace kestory::texts
