@@ -1,0 +1,311 @@
+#include "collection/CsvExport.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+const char* const kCsvHeader =
+    "JPEG,EV,AV,TV,感度補正,絞り値・Ｆ,シャッター速度・秒,感度・ISO,露出補正・ステップ,焦点距離・mm,"
+    "幅・ピクセル,高さ・ピクセル,撮影日時,カメラメーカー,モデル,ソフトウェア,露出プログラム,測光モード,"
+    "光源,ホワイトバランス,色空間,フラッシュ";
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+enum class Value { Plain, Display };
+
+struct Column {
+    uint16_t tag;
+    Value value;
+    bool exifText; // an ASCII tag: the camera's bytes, UTF-8 or code page 932
+};
+
+// Fields 6 to 22 of a line.
+constexpr std::array<Column, 17> kPropertyColumns = {{
+    {0x829D, Value::Plain, false},   // 絞り値・Ｆ
+    {0x829A, Value::Display, false}, // シャッター速度・秒, with its unit
+    {0x8827, Value::Plain, false},   // 感度・ISO
+    {0x9204, Value::Plain, false},   // 露出補正・ステップ
+    {0x920A, Value::Plain, false},   // 焦点距離・mm
+    {0xA002, Value::Plain, false},   // 幅・ピクセル
+    {0xA003, Value::Plain, false},   // 高さ・ピクセル
+    {0x9003, Value::Display, true},  // 撮影日時, with "/" in the date
+    {0x010F, Value::Display, true},  // カメラメーカー
+    {0x0110, Value::Display, true},  // モデル
+    {0x0131, Value::Plain, true},    // ソフトウェア
+    {0x8822, Value::Plain, false},   // 露出プログラム
+    {0x9207, Value::Plain, false},   // 測光モード
+    {0x9208, Value::Plain, false},   // 光源
+    {0xA403, Value::Plain, false},   // ホワイトバランス
+    {0xA001, Value::Plain, false},   // 色空間
+    {0x9209, Value::Plain, false},   // フラッシュ
+}};
+
+void AppendField(std::string& line, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += field;
+        return;
+    }
+    line += '"';
+    for (char c : field) {
+        if (c == '"') {
+            line += '"';
+        }
+        line += c;
+    }
+    line += '"';
+}
+
+void AppendValue(std::string& line, double value) {
+    line += ',';
+    if (!std::isfinite(value)) {
+        return; // a photo without ISO speed: no EV and no correction to give
+    }
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%.1f", value);
+    line += text.data();
+}
+
+// Length of the well-formed UTF-8 sequence at p, or 0 when there is none.
+size_t Utf8SequenceLength(const unsigned char* p, size_t available) {
+    size_t length = 0;
+    if (p[0] < 0x80) {
+        return 1;
+    } else if (p[0] >= 0xC2 && p[0] <= 0xDF) {
+        length = 2;
+    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+        length = 3;
+    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+        length = 4;
+    } else {
+        return 0;
+    }
+    if (length > available) {
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+class Converter {
+public:
+    Converter() : cd(iconv_open("CP932", "UTF-8")) {}
+    ~Converter() {
+        if (ok()) {
+            iconv_close(cd);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t handle() const { return cd; }
+
+private:
+    iconv_t cd;
+};
+
+// An open temporary file beside the target; removed unless it was renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& target) {
+        const fs::path targetPath(target);
+        fs::path folder = targetPath.parent_path();
+        if (folder.empty()) {
+            folder = ".";
+        }
+        // A short fixed stem: the target's own name could push the temporary's past NAME_MAX.
+        name = (folder / ".kestory-csv.XXXXXX").string();
+        fd = mkstemp(name.data());
+        if (fd < 0) {
+            name.clear();
+        }
+    }
+    ~TemporaryFile() {
+        if (fd >= 0) {
+            close(fd);
+        }
+        if (!name.empty()) {
+            unlink(name.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool ok() const { return fd >= 0; }
+
+    bool Write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t written = write(fd, bytes.data(), bytes.size());
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            bytes.remove_prefix(static_cast<size_t>(written));
+        }
+        return true;
+    }
+
+    // mkstemp makes the file private (0600); a saved file gets the permissions of the file it
+    // replaces, or those an ordinary new file would have.
+    bool SetMode(const std::string& target) {
+        struct stat existing {};
+        mode_t mode = 0;
+        if (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+            mode = existing.st_mode & 0777;
+        } else {
+            mode = 0666 & ~CurrentUmask();
+        }
+        return fchmod(fd, mode) == 0;
+    }
+
+    bool Commit(const std::string& target) {
+        if (fsync(fd) != 0) {
+            return false;
+        }
+        const int closed = close(fd);
+        fd = -1;
+        if (closed != 0) {
+            return false;
+        }
+        if (rename(name.c_str(), target.c_str()) != 0) {
+            return false;
+        }
+        name.clear();
+        return true;
+    }
+
+private:
+    // Read from /proc rather than set and reset with umask(), which would race other threads.
+    static mode_t CurrentUmask() {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("Umask:", 0) == 0) {
+                return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+            }
+        }
+        return 022;
+    }
+
+    std::string name;
+    int fd = -1;
+};
+
+} // namespace
+
+bool EncodeCp932(const std::string& utf8, std::string& out) {
+    out.clear();
+    const Converter converter;
+    if (!converter.ok()) {
+        return false;
+    }
+    // Code page 932 never needs more bytes than UTF-8 for the same text; room for the "?"s too.
+    std::string buffer(utf8.size() + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* dst = buffer.data();
+    size_t dstLeft = buffer.size();
+    while (inLeft > 0) {
+        const size_t r = iconv(converter.handle(), &in, &inLeft, &dst, &dstLeft);
+        if (r != static_cast<size_t>(-1)) {
+            break;
+        }
+        const int error = errno;
+        if (error == E2BIG) {
+            const size_t used = buffer.size() - dstLeft;
+            buffer.resize(buffer.size() * 2 + 16);
+            dst = buffer.data() + used;
+            dstLeft = buffer.size() - used;
+            continue;
+        }
+        if (error != EILSEQ && error != EINVAL) {
+            return false;
+        }
+        // A character code page 932 lacks (EILSEQ on a well-formed sequence), a byte that is not
+        // UTF-8, or a cut sequence at the end: one "?" for it, then go on behind it.
+        const size_t length = Utf8SequenceLength(reinterpret_cast<const unsigned char*>(in), inLeft);
+        const size_t skip = error == EINVAL ? inLeft : length == 0 ? 1 : length;
+        in += skip;
+        inLeft -= skip;
+        if (dstLeft == 0) {
+            const size_t used = buffer.size();
+            buffer.resize(buffer.size() * 2 + 16);
+            dst = buffer.data() + used;
+            dstLeft = buffer.size() - used;
+        }
+        *dst++ = '?';
+        --dstLeft;
+    }
+    buffer.resize(buffer.size() - dstLeft);
+    out = std::move(buffer);
+    return true;
+}
+
+std::string FormatCsvRow(const PhotoItem& photo) {
+    std::string line;
+    const size_t slash = photo.path.rfind('/');
+    AppendField(line, slash == std::string::npos ? std::string_view(photo.path)
+                                                 : std::string_view(photo.path).substr(slash + 1));
+    AppendValue(line, photo.ev);
+    AppendValue(line, photo.av);
+    AppendValue(line, photo.tv);
+    AppendValue(line, photo.isoCorrection);
+    for (const Column& column : kPropertyColumns) {
+        PropertyText text;
+        photo.GetPropertyText(column.tag, text);
+        std::string& value = column.value == Value::Display ? text.displayValue : text.plainValue;
+        line += ',';
+        AppendField(line, column.exifText ? DecodeExifText(value) : value);
+    }
+    return line;
+}
+
+int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path) {
+    try {
+        std::string text;
+        text.reserve(256 * (photos.size() + 1));
+        text += kCsvHeader;
+        text += kLineEnd;
+        for (const auto& photo : photos) {
+            if (!photo) {
+                return 0;
+            }
+            text += FormatCsvRow(*photo);
+            text += kLineEnd;
+        }
+        std::string bytes;
+        if (!EncodeCp932(text, bytes)) {
+            return 0;
+        }
+        text = std::string();
+
+        TemporaryFile file(path);
+        if (!file.ok() || !file.Write(bytes) || !file.SetMode(path) || !file.Commit(path)) {
+            return 0;
+        }
+        return 1;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "photo/PhotoItem.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// The first line of the shooting-data file (22 column names), UTF-8.
+extern const char* const kCsvHeader;
+
+// Writes the header and one line per photo, in collection order, as code page 932 text with CR LF
+// after every line. The file is written beside the target and renamed over it, so on failure the
+// earlier file is left as it was. 1 written, 0 failed; never throws.
+int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path);
+
+// One photo's line without its line end, UTF-8: the file name, EV, AV, TV, 感度補正 ("%.1f", empty
+// when not finite) and 17 property texts. A field holding a comma, a double quote, CR or LF is
+// quoted with its quotes doubled; every other field is written as it stands.
+std::string FormatCsvRow(const PhotoItem& photo);
+
+// UTF-8 to code page 932; a character that code page 932 lacks, or a byte that is not UTF-8,
+// becomes "?". False only when the converter is missing (or memory runs out).
+bool EncodeCp932(const std::string& utf8, std::string& out);
