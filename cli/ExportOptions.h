@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What kestory-export was asked to do.
+struct ExportOptions {
+    std::string csvPath;             // --csv: the shooting-data file to write
+    std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
+};
+
+struct ParsedCommandLine {
+    enum class Status { Run, Help, UsageError };
+    Status status = Status::Run;
+    ExportOptions options;
+    std::string error; // for UsageError: what was wrong, one line
+};
+
+// The arguments after the program name. "--name VALUE" and "--name=VALUE" are the same; "--" ends
+// the options, so a path that begins with "-" can still be given.
+ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args);
+
+// The text of --help.
+const char* ExportHelpText();

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cli/ExportOptions.h"
+
+class Notifier;
+
+// Exit codes of kestory-export.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoPhotos = 1;
+inline constexpr int kExitWriteFailed = 2;
+inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
+
+// Loads every input into a document, as the window's import does, and writes the outputs.
+// Refusals and failures are told through the notifier, with the window's texts.
+int RunExport(const ExportOptions& options, Notifier& notifier);

@@ -1,0 +1,46 @@
+// kestory-export: the shooting-data export of the window, from the command line.
+
+#include "cli/ExportOptions.h"
+#include "cli/RunExport.h"
+#include "collection/Notifier.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every message on a line of its own on standard error, in the order the import meets them.
+class StderrNotifier : public Notifier {
+public:
+    void Notify(const std::string& utf8Text, Icon) override {
+        std::fprintf(stderr, "%s\n", utf8Text.c_str());
+        std::fflush(stderr);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+        const ParsedCommandLine parsed = ParseExportOptions(args);
+        switch (parsed.status) {
+        case ParsedCommandLine::Status::Help:
+            std::fputs(ExportHelpText(), stdout);
+            return kExitOk;
+        case ParsedCommandLine::Status::UsageError:
+            std::fprintf(stderr, "kestory-export: %s\n詳しくは kestory-export --help\n",
+                         parsed.error.c_str());
+            return kExitUsage;
+        case ParsedCommandLine::Status::Run:
+            break;
+        }
+        StderrNotifier notifier;
+        return RunExport(parsed.options, notifier);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kestory-export: %s\n", e.what());
+        return 70; // EX_SOFTWARE
+    }
+}
