@@ -42,10 +42,16 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
         ownDialogs = std::make_unique<QtShellDialogs>();
         dialogs = ownDialogs.get();
     }
-    notifier = std::make_unique<QtNotifier>();
-    doc = std::make_unique<CLumivaneDoc>(*notifier);
-    frame = std::make_unique<CMainFrame>(*doc, *settings, *notifier, *dialogs);
-    notifier->SetParent(frame.get());
+    Notifier* tell = options.notifier;
+    if (tell == nullptr) {
+        ownNotifier = std::make_unique<QtNotifier>();
+        tell = ownNotifier.get();
+    }
+    doc = std::make_unique<CLumivaneDoc>(*tell);
+    frame = std::make_unique<CMainFrame>(*doc, *settings, *tell, *dialogs);
+    if (ownNotifier) {
+        ownNotifier->SetParent(frame.get());
+    }
 
     frame->setWindowTitle(kestory::AppTitle());
     frame->ShowWithSavedState();

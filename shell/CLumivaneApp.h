@@ -9,6 +9,7 @@
 
 class CLumivaneDoc;
 class CMainFrame;
+class Notifier;
 class QtNotifier;
 class ShellDialogs;
 
@@ -21,6 +22,7 @@ public:
         QString fallbackDir;  // the per-user configuration folder, for an unwritable programDir
         kestory::settings::FolderCheck canCreateIn = kestory::settings::CanCreateFileIn;
         ShellDialogs* dialogs = nullptr;  // null: the real dialogs
+        Notifier* notifier = nullptr;     // null: message boxes
     };
 
     explicit CLumivaneApp(Options options);
@@ -43,7 +45,7 @@ private:
     QString settingsPath;
     std::unique_ptr<kestory::settings::SettingsFile> settings;
     std::unique_ptr<ShellDialogs> ownDialogs;
-    std::unique_ptr<QtNotifier> notifier;
+    std::unique_ptr<QtNotifier> ownNotifier;
     std::unique_ptr<CLumivaneDoc> doc;
     std::unique_ptr<CMainFrame> frame;
 };

@@ -76,7 +76,12 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     readSettings();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The docks outlive this part of the frame and report their hiding while they are torn down.
+    for (QDockWidget* dock : {infoDock, controlDock}) {
+        disconnect(dock, nullptr, this, nullptr);
+    }
+}
 
 void CMainFrame::createActions() {
     const auto make = [this](Command id, const QString& text, const QString& name) {
@@ -138,11 +143,11 @@ void CMainFrame::createDockWindows() {
     actions.append(infoDock->toggleViewAction());
     actions.append(controlDock->toggleViewAction());
 
-    // With no saved state: one column at the right edge, the small settings panel above the
-    // information panel.
-    addDockWidget(Qt::RightDockWidgetArea, controlDock);
+    // With no saved state both sit at the right edge, each in a column of its own: the information
+    // panel beside the chart, the settings panel at the window's edge. Stacked in one column the
+    // two fixed heights would not fit a 768-pixel screen.
     addDockWidget(Qt::RightDockWidgetArea, infoDock);
-    splitDockWidget(controlDock, infoDock, Qt::Vertical);
+    splitDockWidget(infoDock, controlDock, Qt::Horizontal);
 
     for (QDockWidget* dock : {infoDock, controlDock}) {
         connect(dock, &QDockWidget::topLevelChanged, this, &CMainFrame::recalcLayout);

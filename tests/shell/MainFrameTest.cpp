@@ -1,0 +1,418 @@
+#include "ShellFakes.h"
+
+#include "chart/CLumivaneView.h"
+#include "chart/IsoSpeed.h"
+#include "collection/CLumivaneDoc.h"
+#include "shell/CMainFrame.h"
+#include "shell/DialogUnits.h"
+#include "shell/SettingsFile.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+namespace st = kestory::settings;
+using kestory::test::CameraLikeJpeg;
+using kestory::test::JpegBuilder;
+
+namespace {
+
+// Up and through the deferred settings step.
+bool Start(ProgramRun& run) {
+    if (!run.app->InitInstance({QStringLiteral("kestory")})) {
+        return false;
+    }
+    CMainFrame* frame = run.app->MainFrame();
+    return QTest::qWaitForWindowExposed(frame) || frame->isMinimized();
+}
+
+QVariant Stored(const QString& path, const QString& key) {
+    return QSettings(path, QSettings::IniFormat).value(key);
+}
+
+void WriteSettings(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartWithoutSettingsFile();
+    void deferredStepRunsAfterStartUp();
+    void closeWhileMaximisedWritesTheRestoredRectangle();
+    void closeWithoutChangesWritesTheNineKeys();
+    void hiddenAndFloatingPanelsComeBack();
+    void outOfRangeValuesAreClamped();
+    void rectangleOnNoScreenIsReplaced();
+    void unwritableProgramFolderUsesTheUsersFolder();
+    void menuTextsAndStates_data();
+    void menuTextsAndStates();
+    void menuOrder();
+    void viewMenuChecksFollowThePanels();
+    void layoutChangesRefreshTheScrollSize();
+    void dropAddsGoodFilesAndNamesBadOnes();
+    void exitClosesLikeTheCloseBox();
+};
+
+void MainFrameTest::firstStartWithoutSettingsFile() {
+    QTemporaryDir program;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    QCOMPARE(run.app->SettingsPath(), program.path() + QStringLiteral("/Kestory.dat"));
+    QCOMPARE(frame->windowTitle(), QStringLiteral("Kestory"));
+    QVERIFY(!frame->windowIcon().isNull());
+    QVERIFY(frame->acceptDrops());
+    QVERIFY(!frame->isMaximized() && !frame->isMinimized());
+
+    for (QDockWidget* dock : {frame->InfoDock(), frame->ControlDock()}) {
+        QVERIFY(dock->isVisible());
+        QVERIFY(!dock->isFloating());
+        QCOMPARE(frame->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+        QCOMPARE(dock->allowedAreas(), Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+        QVERIFY(!dock->objectName().isEmpty());
+    }
+    QCOMPARE(frame->InfoDock()->windowTitle(), QStringLiteral("画像情報表示パネル"));
+    QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
+    QCOMPARE(frame->InfoDock()->widget()->size(), QSize(237, 570));
+    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 139));
+
+    const DisplaySettings& settings = run.app->Document().settings;
+    QCOMPARE(settings.magnify, 100);
+    QCOMPARE(settings.sizePict, 40);
+    QCOMPARE(settings.viewType, 0);
+    QCOMPARE(settings.isoIndex, 1);
+    QTRY_COMPARE(QString::fromStdString(run.app->Document().settings.evCaption),
+                 QString::fromStdString(EvCaptionFor(1)));
+    QVERIFY2(!QFile::exists(run.app->SettingsPath()), "start-up never creates the settings file");
+}
+
+void MainFrameTest::deferredStepRunsAfterStartUp() {
+    QTemporaryDir program;
+    WriteSettings(st::BuildSettingsPath(program.path()), "[MainWnd]\nMagnify=200\nIsoIndex=3\n");
+    ProgramRun run(program.path());
+    QVERIFY(run.app->InitInstance({QStringLiteral("kestory")}));
+    // Not yet: start-up has only posted the step.
+    QCOMPARE(run.app->Document().settings.magnify, 100);
+    QTRY_COMPARE(run.app->Document().settings.magnify, 200);
+    QCOMPARE(run.app->Document().settings.isoIndex, 3);
+    QCOMPARE(run.app->Document().settings.evCaption, EvCaptionFor(3));
+}
+
+void MainFrameTest::closeWhileMaximisedWritesTheRestoredRectangle() {
+    QTemporaryDir program;
+    const QString path = st::BuildSettingsPath(program.path());
+    {
+        WriteSettings(path, "[MainWnd]\nleft=40\ntop=30\nwidth=900\nheight=700\n");
+        ProgramRun run(program.path());
+        QVERIFY(Start(run));
+        CMainFrame* frame = run.app->MainFrame();
+        QCOMPARE(frame->geometry(), QRect(40, 30, 900, 700));
+        frame->showMaximized();
+        QTRY_VERIFY(frame->isMaximized());
+        QVERIFY(frame->close());
+    }
+    QCOMPARE(Stored(path, QStringLiteral("MainWnd/left")).toInt(), 40);
+    QCOMPARE(Stored(path, QStringLiteral("MainWnd/top")).toInt(), 30);
+    QCOMPARE(Stored(path, QStringLiteral("MainWnd/width")).toInt(), 900);
+    QCOMPARE(Stored(path, QStringLiteral("MainWnd/height")).toInt(), 700);
+    QCOMPARE(Stored(path, QStringLiteral("MainWnd/state")).toInt(), 3);
+
+    ProgramRun again(program.path());
+    QVERIFY(Start(again));
+    CMainFrame* frame = again.app->MainFrame();
+    QTRY_VERIFY(frame->isMaximized());
+    QCOMPARE(frame->normalGeometry(), QRect(40, 30, 900, 700));
+}
+
+void MainFrameTest::closeWithoutChangesWritesTheNineKeys() {
+    QTemporaryDir program;
+    const QString path = st::BuildSettingsPath(program.path());
+    {
+        ProgramRun run(program.path());
+        QVERIFY(Start(run));
+        QTRY_VERIFY(!run.app->Document().settings.evCaption.empty());
+        run.app->Document().settings.magnify = 250;
+        QVERIFY(run.app->MainFrame()->close());
+    }
+    QSettings file(path, QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("MainWnd"));
+    QStringList keys = file.childKeys();
+    keys.sort();
+    QCOMPARE(keys, (QStringList{"IsoIndex", "Magnify", "SizePict", "ViewType", "height", "left", "state", "top",
+                                "width"}));
+    QCOMPARE(file.value(QStringLiteral("Magnify")).toInt(), 250);
+    QCOMPARE(file.value(QStringLiteral("state")).toInt(), 1);
+    file.endGroup();
+    const QStringList groups = file.childGroups();
+    QVERIFY(std::any_of(groups.begin(), groups.end(), [](const QString& g) { return g.startsWith("ControlBar"); }));
+}
+
+void MainFrameTest::hiddenAndFloatingPanelsComeBack() {
+    QTemporaryDir program;
+    QPoint floatedAt;
+    {
+        ProgramRun run(program.path());
+        QVERIFY(Start(run));
+        CMainFrame* frame = run.app->MainFrame();
+        frame->Action(CMainFrame::kViewInfoPanel)->trigger();
+        QVERIFY(!frame->InfoDock()->isVisible());
+        frame->ControlDock()->setFloating(true);
+        frame->ControlDock()->move(300, 200);
+        QTRY_VERIFY(frame->ControlDock()->isFloating());
+        floatedAt = frame->ControlDock()->pos();
+        QVERIFY(frame->close());
+    }
+    ProgramRun again(program.path());
+    QVERIFY(Start(again));
+    CMainFrame* frame = again.app->MainFrame();
+    QVERIFY(!frame->InfoDock()->isVisible());
+    QVERIFY(!frame->Action(CMainFrame::kViewInfoPanel)->isChecked());
+    QVERIFY(frame->ControlDock()->isFloating());
+    QVERIFY(frame->ControlDock()->isVisible());
+    QCOMPARE(frame->ControlDock()->pos(), floatedAt);
+    QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
+}
+
+void MainFrameTest::outOfRangeValuesAreClamped() {
+    QTemporaryDir program;
+    WriteSettings(st::BuildSettingsPath(program.path()),
+                  "[MainWnd]\nstate=9\nMagnify=1000\nSizePict=5\nViewType=7\nIsoIndex=-3\n");
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    const DisplaySettings& settings = run.app->Document().settings;
+    QTRY_COMPARE(settings.magnify, 400);
+    QCOMPARE(settings.sizePict, 10);
+    QCOMPARE(settings.viewType, 0);
+    QCOMPARE(settings.isoIndex, 0);
+    QCOMPARE(settings.evCaption, EvCaptionFor(0));
+    CMainFrame* frame = run.app->MainFrame();
+    QVERIFY(frame->isVisible() && !frame->isMinimized() && !frame->isMaximized());
+}
+
+void MainFrameTest::rectangleOnNoScreenIsReplaced() {
+    QTemporaryDir program;
+    WriteSettings(st::BuildSettingsPath(program.path()), "[MainWnd]\nleft=9000\ntop=7000\nwidth=640\nheight=480\n");
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    const QRect screen = frame->screen()->availableGeometry();
+    QVERIFY2(screen.intersects(frame->geometry()), "the window is reachable");
+    QVERIFY(frame->geometry().topLeft() != QPoint(9000, 7000));
+}
+
+void MainFrameTest::unwritableProgramFolderUsesTheUsersFolder() {
+    QTemporaryDir program;
+    QTemporaryDir user;
+    const QString userFolder = user.path() + QStringLiteral("/Kestory");
+    {
+        ProgramRun run(program.path(), userFolder, [](const QString&) { return false; });
+        QVERIFY(Start(run));
+        QCOMPARE(run.app->SettingsPath(), userFolder + QStringLiteral("/Kestory.dat"));
+        run.app->MainFrame()->close();
+    }
+    QVERIFY(QFile::exists(userFolder + QStringLiteral("/Kestory.dat")));
+    QVERIFY(!QFile::exists(st::BuildSettingsPath(program.path())));
+
+    // Once a file beside the program exists, it wins.
+    WriteSettings(st::BuildSettingsPath(program.path()), "[MainWnd]\nMagnify=300\n");
+    ProgramRun again(program.path(), userFolder, [](const QString&) { return false; });
+    QVERIFY(Start(again));
+    QCOMPARE(again.app->SettingsPath(), st::BuildSettingsPath(program.path()));
+    QTRY_COMPARE(again.app->Document().settings.magnify, 300);
+}
+
+void MainFrameTest::menuTextsAndStates_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QList<QKeySequence>>("keys");
+    using K = QList<QKeySequence>;
+    QTest::newRow("open") << int(CMainFrame::kFileOpen) << "開く(&O)..." << true << K{};
+    QTest::newRow("folder") << int(CMainFrame::kFileOpenFolder) << "フォルダを開く(&F)..." << true << K{};
+    QTest::newRow("save") << int(CMainFrame::kSaveShootingData) << "撮影データの保存（&S）..." << true << K{};
+    QTest::newRow("print") << int(CMainFrame::kFilePrint) << "印刷...\tCtrl+P(&P)" << true << K{QKeySequence("Ctrl+P")};
+    QTest::newRow("preview") << int(CMainFrame::kFilePrintPreview) << "印刷プレビュー(&V)" << true << K{};
+    QTest::newRow("setup") << int(CMainFrame::kFilePrintSetup) << "プリンタの設定(&R)..." << true << K{};
+    QTest::newRow("exit") << int(CMainFrame::kAppExit) << "Kestoryの終了(&X)" << true << K{};
+    QTest::newRow("undo") << int(CMainFrame::kEditUndo) << "元に戻す\tCtrl+Z(&U)" << false << K{};
+    QTest::newRow("cut") << int(CMainFrame::kEditCut) << "切り取り\tCtrl+X(&T)" << false
+                         << K{QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")};
+    QTest::newRow("copy") << int(CMainFrame::kEditCopy) << "コピー\tCtrl+C(&C)" << true
+                          << K{QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")};
+    QTest::newRow("paste") << int(CMainFrame::kEditPaste) << "貼り付け\tCtrl+V(&P)" << false << K{};
+    QTest::newRow("info panel") << int(CMainFrame::kViewInfoPanel) << "画像情報表示パネル" << true << K{};
+    QTest::newRow("settings panel") << int(CMainFrame::kViewControlPanel) << "表示設定パネル" << true << K{};
+    QTest::newRow("help") << int(CMainFrame::kHelp) << "ヘルプの表示(&H)" << true << K{};
+    QTest::newRow("about") << int(CMainFrame::kAppAbout) << "バージョン情報(&A)..." << true << K{};
+}
+
+void MainFrameTest::menuTextsAndStates() {
+    QFETCH(int, id);
+    QTemporaryDir program;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    const QAction* action = run.app->MainFrame()->Action(static_cast<CMainFrame::Command>(id));
+    QVERIFY(action != nullptr);
+    QTEST(action->text(), "text");
+    QTEST(action->isEnabled(), "enabled");
+    QTEST(action->shortcuts(), "keys");
+    const bool panel = id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel;
+    QCOMPARE(action->isCheckable(), panel);
+    QCOMPARE(action->isChecked(), panel);  // both panels visible at first start
+}
+
+void MainFrameTest::menuOrder() {
+    QTemporaryDir program;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    QStringList seen;
+    const QList<QAction*> menus = run.app->MainFrame()->menuBar()->actions();
+    for (const QAction* menu : menus) {
+        seen << menu->text();
+        const QList<QAction*> items = menu->menu()->actions();
+        for (const QAction* item : items) {
+            seen << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        }
+    }
+    QCOMPARE(seen, (QStringList{"ファイル(&F)", "開く(&O)...", "フォルダを開く(&F)...", "撮影データの保存（&S）...", "-",
+                                "印刷...\tCtrl+P(&P)", "印刷プレビュー(&V)", "プリンタの設定(&R)...", "-",
+                                "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-", "切り取り\tCtrl+X(&T)",
+                                "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "表示(&V)", "画像情報表示パネル",
+                                "表示設定パネル", "ヘルプ(&H)", "ヘルプの表示(&H)", "バージョン情報(&A)..."}));
+    QVERIFY(run.app->MainFrame()->findChildren<QToolBar*>().isEmpty());
+    QVERIFY(run.app->MainFrame()->findChild<QStatusBar*>() == nullptr);
+}
+
+void MainFrameTest::viewMenuChecksFollowThePanels() {
+    QTemporaryDir program;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    QAction* info = frame->Action(CMainFrame::kViewInfoPanel);
+    QAction* control = frame->Action(CMainFrame::kViewControlPanel);
+
+    info->trigger();
+    QVERIFY(!frame->InfoDock()->isVisible());
+    QVERIFY(!info->isChecked());
+    QVERIFY(control->isChecked());
+    info->trigger();
+    QTRY_VERIFY(frame->InfoDock()->isVisible());
+    QVERIFY(info->isChecked());
+
+    // A floating panel closed by its own close box.
+    frame->ControlDock()->setFloating(true);
+    QVERIFY(QTest::qWaitForWindowExposed(frame->ControlDock()));
+    QVERIFY(frame->ControlDock()->close());
+    QVERIFY(!frame->ControlDock()->isVisible());
+    QVERIFY(!control->isChecked());
+    control->trigger();
+    QTRY_VERIFY(frame->ControlDock()->isVisible());
+    QVERIFY(control->isChecked());
+}
+
+void MainFrameTest::layoutChangesRefreshTheScrollSize() {
+    QTemporaryDir program;
+    WriteSettings(st::BuildSettingsPath(program.path()), "[MainWnd]\nleft=0\ntop=0\nwidth=1000\nheight=700\n");
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    CLumivaneView& view = frame->View();
+    QTRY_VERIFY(!run.app->Document().settings.evCaption.empty());
+    const auto expected = [&view] { return std::max(0, 750 - view.viewport()->width()); };
+    QTRY_COMPARE(view.horizontalScrollBar()->maximum(), expected());
+    const int withPanels = view.horizontalScrollBar()->maximum();
+    QVERIFY(withPanels > 0);
+
+    frame->InfoDock()->hide();
+    frame->ControlDock()->setFloating(true);
+    QTRY_VERIFY(view.viewport()->width() > 700);
+    QTRY_COMPARE(view.horizontalScrollBar()->maximum(), expected());
+    QVERIFY(view.horizontalScrollBar()->maximum() < withPanels);
+
+    frame->resize(500, 400);
+    QTRY_COMPARE(view.horizontalScrollBar()->maximum(), expected());
+    QCOMPARE(view.verticalScrollBar()->maximum(), std::max(0, 520 - view.viewport()->height()));
+}
+
+void MainFrameTest::dropAddsGoodFilesAndNamesBadOnes() {
+    QTemporaryDir program;
+    QTemporaryDir photos;
+    const QString first = photos.filePath(QStringLiteral("first.jpg"));
+    const QString bad = photos.filePath(QStringLiteral("写真 no exif.jpg"));
+    const QString third = photos.filePath(QStringLiteral("THIRD.JPG"));
+    QVERIFY(CameraLikeJpeg().writeTo(first.toStdString()));
+    QVERIFY(JpegBuilder().noExif().patternPicture(64, 48).writeTo(bad.toStdString()));
+    QVERIFY(JpegBuilder().exposureTime(1, 250).fNumber(56, 10).isoSpeed(400).patternPicture(80, 60).writeTo(
+        third.toStdString()));
+
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    QTRY_VERIFY(!run.app->Document().settings.evCaption.empty());
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(bad), QUrl(QStringLiteral("https://example.org/x.jpg")),
+                  QUrl::fromLocalFile(third)});
+    const QPoint at = frame->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame, &drop);
+
+    const CLumivaneDoc& doc = run.app->Document();
+    QCOMPARE(doc.GetCount(), size_t(2));
+    QCOMPARE(QString::fromStdString(doc.GetAt(0).path), first);
+    QCOMPARE(QString::fromStdString(doc.GetAt(1).path), third);
+    QCOMPARE(run.notifier.messages.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(run.notifier.messages[0].text),
+             bad + QStringLiteral("は、Ｅｘｉｆ情報が無いため、読み込めませんでした。"));
+    // Laid out: the photos have their places on the chart.
+    QVERIFY(doc.GetAt(0).drawRect.width() > 0);
+    QVERIFY(doc.GetAt(1).drawRect.width() > 0);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Only web addresses: not taken.
+    QMimeData remote;
+    remote.setUrls({QUrl(QStringLiteral("https://example.org/x.jpg"))});
+    QDragEnterEvent refused(at, Qt::CopyAction, &remote, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QCoreApplication::sendEvent(frame, &refused);
+    QVERIFY(!refused.isAccepted());
+}
+
+void MainFrameTest::exitClosesLikeTheCloseBox() {
+    QTemporaryDir program;
+    QTemporaryDir photos;
+    const QString photo = photos.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(CameraLikeJpeg().writeTo(photo.toStdString()));
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    QTRY_VERIFY(!run.app->Document().settings.evCaption.empty());
+    QCOMPARE(run.app->Document().AddPhoto(photo.toStdString()), 1);
+    run.app->Document().settings.sizePict = 77;
+    run.app->MainFrame()->Action(CMainFrame::kAppExit)->trigger();
+    QVERIFY(!run.app->MainFrame()->isVisible());
+    QCOMPARE(run.app->Document().GetCount(), size_t(0));
+    QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/SizePict")).toInt(), 77);
+    QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/state")).toInt(), 1);
+}
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"

@@ -1,0 +1,219 @@
+#include "shell/SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace st = kestory::settings;
+
+namespace {
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+QByteArray ReadText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class SettingsFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void missingFileGivesDefaults();
+    void displayValuesAreBroughtIntoRange_data();
+    void displayValuesAreBroughtIntoRange();
+    void showStates_data();
+    void showStates();
+    void writesNineKeysAsDecimalAndReadsThemBack();
+    void writeReplacesTheFileWhole();
+    void settingsPathBesideTheProgramOrInTheUsersFolder_data();
+    void settingsPathBesideTheProgramOrInTheUsersFolder();
+    void realFolderCheck();
+    void rectangleMustLieOnAScreen_data();
+    void rectangleMustLieOnAScreen();
+};
+
+void SettingsFileTest::missingFileGivesDefaults() {
+    QTemporaryDir dir;
+    const QString path = st::BuildSettingsPath(dir.path());
+    QCOMPARE(path, dir.path() + QStringLiteral("/Kestory.dat"));
+    const st::SettingsFile file(path);
+    const st::WindowPlacement placement = file.ReadPlacement();
+    QCOMPARE(placement.left, INT32_MIN);
+    QCOMPARE(placement.top, INT32_MIN);
+    QCOMPARE(placement.width, INT32_MIN);
+    QCOMPARE(placement.height, INT32_MIN);
+    QCOMPARE(placement.state, 5);
+    QVERIFY(!placement.HasRectangle());
+    DisplaySettings settings;
+    settings.magnify = 77;
+    file.ReadDisplaySettings(settings);
+    QCOMPARE(settings.magnify, 100);
+    QCOMPARE(settings.sizePict, 40);
+    QCOMPARE(settings.viewType, 0);
+    QCOMPARE(settings.isoIndex, 1);
+    QVERIFY(file.ReadDockState().isEmpty());
+    QVERIFY2(!QFile::exists(path), "reading never creates the file");
+}
+
+void SettingsFileTest::displayValuesAreBroughtIntoRange_data() {
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<int>("magnify");
+    QTest::addColumn<int>("sizePict");
+    QTest::addColumn<int>("viewType");
+    QTest::addColumn<int>("isoIndex");
+    QTest::newRow("in range") << QByteArray("Magnify=250\nSizePict=120\nViewType=1\nIsoIndex=10\n") << 250 << 120 << 1 << 10;
+    QTest::newRow("lower edges") << QByteArray("Magnify=30\nSizePict=10\nViewType=0\nIsoIndex=0\n") << 30 << 10 << 0 << 0;
+    QTest::newRow("above") << QByteArray("Magnify=401\nSizePict=121\nViewType=2\nIsoIndex=11\n") << 400 << 120 << 0 << 10;
+    QTest::newRow("below") << QByteArray("Magnify=29\nSizePict=9\nViewType=-1\nIsoIndex=-1\n") << 30 << 10 << 0 << 0;
+    QTest::newRow("huge") << QByteArray("Magnify=2147483647\nSizePict=-2147483648\nIsoIndex=99999\n") << 400 << 10 << 0 << 10;
+    QTest::newRow("not numbers") << QByteArray("Magnify=abc\nSizePict=\nViewType=x1\nIsoIndex=3.5\n") << 100 << 40 << 0 << 1;
+    QTest::newRow("beyond 32 bits") << QByteArray("Magnify=99999999999\n") << 100 << 40 << 0 << 1;
+}
+
+void SettingsFileTest::displayValuesAreBroughtIntoRange() {
+    QFETCH(QByteArray, section);
+    QTemporaryDir dir;
+    const QString path = st::BuildSettingsPath(dir.path());
+    WriteText(path, "[MainWnd]\n" + section);
+    DisplaySettings settings;
+    st::SettingsFile(path).ReadDisplaySettings(settings);
+    QTEST(int(settings.magnify), "magnify");
+    QTEST(int(settings.sizePict), "sizePict");
+    QTEST(int(settings.viewType), "viewType");
+    QTEST(int(settings.isoIndex), "isoIndex");
+}
+
+void SettingsFileTest::showStates_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("restored") << 1 << 1;
+    QTest::newRow("minimised") << 2 << 2;
+    QTest::newRow("maximised") << 3 << 3;
+    QTest::newRow("as created") << 5 << 1;
+    QTest::newRow("hide") << 0 << 1;
+    QTest::newRow("nonsense") << 4711 << 1;
+    QTest::newRow("negative") << -3 << 1;
+}
+
+void SettingsFileTest::showStates() {
+    QFETCH(int, stored);
+    QTEST(st::NormaliseShowState(stored), "shown");
+}
+
+void SettingsFileTest::writesNineKeysAsDecimalAndReadsThemBack() {
+    QTemporaryDir dir;
+    const QString path = st::BuildSettingsPath(dir.path());
+    st::SettingsFile file(path);
+    st::WindowPlacement placement{-8, -30, 900, 640, 3};
+    DisplaySettings settings;
+    settings.magnify = 250;
+    settings.sizePict = 60;
+    settings.viewType = 1;
+    settings.isoIndex = 4;
+    QVERIFY(file.WriteAll(placement, settings, QByteArray("\x01\x02\x00\xff", 4)));
+
+    const QByteArray text = ReadText(path);
+    for (const char* line : {"left=-8", "top=-30", "width=900", "height=640", "state=3", "Magnify=250", "SizePict=60",
+                             "ViewType=1", "IsoIndex=4"}) {
+        QVERIFY2(text.contains(QByteArray(line) + "\n"), line);
+    }
+    QVERIFY(text.contains("[MainWnd]"));
+    QVERIFY(text.contains("[ControlBar]"));
+
+    const st::WindowPlacement back = file.ReadPlacement();
+    QCOMPARE(back.Rectangle(), QRect(-8, -30, 900, 640));
+    QCOMPARE(back.state, 3);
+    DisplaySettings read;
+    file.ReadDisplaySettings(read);
+    QCOMPARE(read.magnify, 250);
+    QCOMPARE(read.sizePict, 60);
+    QCOMPARE(read.viewType, 1);
+    QCOMPARE(read.isoIndex, 4);
+    QCOMPARE(file.ReadDockState(), QByteArray("\x01\x02\x00\xff", 4));
+
+    QVERIFY(file.WriteMainWndInt(st::kMagnify, -5));
+    QCOMPARE(file.ReadMainWndInt(st::kMagnify), -5);
+}
+
+void SettingsFileTest::writeReplacesTheFileWhole() {
+    QTemporaryDir dir;
+    const QString path = st::BuildSettingsPath(dir.path());
+    WriteText(path, "[MainWnd]\nleft=1\nunknown=7\n[Other]\nkept=1\n");
+    st::SettingsFile file(path);
+    QVERIFY(file.WriteAll(st::WindowPlacement{10, 20, 300, 200, 1}, DisplaySettings{}, QByteArray()));
+    const QByteArray text = ReadText(path);
+    QVERIFY(text.contains("left=10\n"));
+    QVERIFY2(text.contains("kept=1"), "keys of others survive the rewrite");
+    // Nothing left behind beside the file: the write went through a save file renamed into place.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Kestory.dat")});
+}
+
+void SettingsFileTest::settingsPathBesideTheProgramOrInTheUsersFolder_data() {
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("writable program folder") << false << true << true;
+    QTest::newRow("existing file in a read-only folder") << true << false << true;
+    QTest::newRow("installed program") << false << false << false;
+}
+
+void SettingsFileTest::settingsPathBesideTheProgramOrInTheUsersFolder() {
+    QFETCH(bool, fileExists);
+    QFETCH(bool, folderWritable);
+    QFETCH(bool, beside);
+    QTemporaryDir program;
+    QTemporaryDir user;
+    if (fileExists) {
+        WriteText(st::BuildSettingsPath(program.path()), "[MainWnd]\n");
+    }
+    QString asked;
+    const QString path = st::ChooseSettingsPath(program.path(), user.path() + QStringLiteral("/Kestory"),
+                                                [&](const QString& folder) {
+                                                    asked = folder;
+                                                    return folderWritable;
+                                                });
+    QCOMPARE(path, beside ? program.path() + QStringLiteral("/Kestory.dat")
+                          : user.path() + QStringLiteral("/Kestory/Kestory.dat"));
+    if (!fileExists) {
+        QCOMPARE(asked, program.path());
+    }
+    // The fallback folder need not exist yet: the first write creates it.
+    st::SettingsFile file(path);
+    QVERIFY(file.WriteMainWndInt(st::kState, 1));
+    QVERIFY(QFile::exists(path));
+}
+
+void SettingsFileTest::realFolderCheck() {
+    QTemporaryDir dir;
+    QVERIFY(st::CanCreateFileIn(dir.path()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
+    QVERIFY(!st::CanCreateFileIn(dir.path() + QStringLiteral("/missing")));
+    QVERIFY(!st::CanCreateFileIn(QString()));
+}
+
+void SettingsFileTest::rectangleMustLieOnAScreen_data() {
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<bool>("onScreen");
+    QTest::newRow("inside") << QRect(100, 100, 800, 600) << true;
+    QTest::newRow("partly beyond the left edge") << QRect(-300, 10, 800, 600) << true;
+    QTest::newRow("on the second screen") << QRect(2000, 100, 500, 400) << true;
+    QTest::newRow("where a third screen was") << QRect(3500, 100, 500, 400) << false;
+    QTest::newRow("a sliver") << QRect(-790, 10, 800, 600) << false;
+    QTest::newRow("far above") << QRect(10, -5000, 800, 600) << false;
+}
+
+void SettingsFileTest::rectangleMustLieOnAScreen() {
+    QFETCH(QRect, rect);
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    QTEST(st::LiesOnAScreen(rect, screens), "onScreen");
+}
+
+QTEST_GUILESS_MAIN(SettingsFileTest)
+#include "SettingsFileTest.moc"
