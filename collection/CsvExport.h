@@ -20,5 +20,5 @@ int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::s
 std::string FormatCsvRow(const PhotoItem& photo);
 
 // UTF-8 to code page 932; a character that code page 932 lacks, or a byte that is not UTF-8,
-// becomes "?". False only when the converter is missing (or memory runs out).
+// becomes "?". False only when the system has no code page 932 converter; throws std::bad_alloc.
 bool EncodeCp932(const std::string& utf8, std::string& out);

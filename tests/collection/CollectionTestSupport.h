@@ -18,9 +18,8 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "kestory-collection-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        if (mkdtemp(pattern.data()) == nullptr)
             ADD_FAILURE() << "cannot create a temporary folder";
-        }
         root = pattern;
     }
     ~TempDir() {
@@ -38,22 +37,16 @@ private:
 };
 
 struct RecordingNotifier : Notifier {
-    struct Message {
-        std::string text;
-        Icon icon;
-    };
-    std::vector<Message> messages;
-    void Notify(const std::string& utf8Text, Icon icon) override { messages.push_back({utf8Text, icon}); }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const Message& m : messages)
-            texts.push_back(m.text);
-        return texts;
+    std::vector<std::string> texts;
+    std::vector<Icon> icons;
+    void Notify(const std::string& utf8Text, Icon icon) override {
+        texts.push_back(utf8Text);
+        icons.push_back(icon);
     }
 };
 
-// F 8/1, 1/125 s, ISO 400 and no other tags: the exposure the examples use. Entries go in tag
-// order, as cameras write them (the reader stops at a directory that goes backwards).
+// F 8/1, 1/125 s, ISO 400 and no other tags. Entries go in tag order, as cameras write them (the
+// reader stops at a directory that goes backwards).
 inline JpegBuilder MinimalPhoto() {
     JpegBuilder b;
     b.exposureTime(1, 125).fNumber(8, 1).isoSpeed(400).patternPicture(16, 12);
@@ -65,13 +58,7 @@ inline std::string ReadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Bytes written as hex digits, for expected code page 932 texts.
-inline std::string FromHex(const std::string& hex) {
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return out;
-}
+inline const std::string kNoExif = "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。";
+inline const std::string kLoadFailed = "の読み込みに失敗しました。";
 
 } // namespace kestory::test
