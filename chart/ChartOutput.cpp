@@ -1,15 +1,19 @@
 #include "chart/ChartOutput.h"
 
 #include "chart/CLumivaneView.h"
+#include "chart/ChartGeometry.h"
 #include "chart/ChartRender.h"
 #include "chart/ChartTables.h"
+#include "chart/IsoSpeed.h"
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 
 #include <QClipboard>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QWidget>
 
 #include <cmath>
@@ -82,8 +86,10 @@ bool PaintChartPage(const CLumivaneDoc& doc, QPagedPaintDevice& device, int dpiY
     const Size chart = ChartSize();
     painter.setWindow(0, 0, chart.width, chart.height);
     painter.setViewport(PageViewport(layout, dpiY, printable));
-    QtCanvas canvas(painter, true);
-    PaintChart(canvas, doc);
+    {
+        QtCanvas canvas(painter, true);  // restores the painter's state before the page ends
+        PaintChart(canvas, doc);
+    }
     return painter.end();
 }
 
@@ -103,6 +109,32 @@ bool PrintChart(CLumivaneView& view, QPrinter& printer) {
     ForceLandscape(printer);
     const PrintLayoutGuard atHundred(view);
     return PaintChartPage(view.GetDocument(), printer, printer.resolution());
+}
+
+bool WriteChartPdf(CLumivaneDoc& doc, const QString& path) {
+    doc.settings.magnify = 100;
+    if (doc.settings.evCaption.empty()) {
+        ApplyIsoIndex(doc.settings, doc.settings.isoIndex);
+    }
+    LayoutPhotos(doc);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    {
+        QPdfWriter pdf(&file);
+        // The window's printer: high resolution, A4, landscape, the PDF engine's own margins.
+        pdf.setResolution(1200);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        pdf.setTitle(QStringLiteral("Kestory"));
+        pdf.setCreator(QStringLiteral("Kestory"));
+        if (!PaintChartPage(doc, pdf, pdf.resolution())) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    return file.commit();
 }
 
 } // namespace kestory::chartout

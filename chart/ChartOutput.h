@@ -54,4 +54,9 @@ private:
 // the screen restored afterwards. False when the printer could not be started.
 bool PrintChart(CLumivaneView& view, QPrinter& printer);
 
+// The chart of the document as one landscape A4 page of a PDF file, the page printing gives: laid
+// out at 100 % first. The file is written beside the target and renamed into place, so a failed
+// write leaves an earlier file as it was. False when it could not be written.
+bool WriteChartPdf(CLumivaneDoc& doc, const QString& path);
+
 } // namespace kestory::chartout

@@ -24,9 +24,10 @@ std::optional<std::string> SetOnce(std::string& field, std::string_view name, co
     return std::nullopt;
 }
 
-const std::array<ValueOption, 1>& ValueOptions() {
-    static const std::array<ValueOption, 1> options = {{
+const std::array<ValueOption, 2>& ValueOptions() {
+    static const std::array<ValueOption, 2> options = {{
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
+        {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
     }};
     return options;
 }
@@ -80,8 +81,8 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             return Usage(*error);
         }
     }
-    if (result.options.csvPath.empty()) {
-        return Usage("出力先 (--csv) を指定してください");
+    if (result.options.csvPath.empty() && result.options.pdfPath.empty()) {
+        return Usage("出力先 (--csv または --pdf) を指定してください");
     }
     if (result.options.inputs.empty()) {
         return Usage("読み込む画像ファイルかフォルダを指定してください");
@@ -90,7 +91,8 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
 }
 
 const char* ExportHelpText() {
-    return "使い方: kestory-export --csv 出力.csv パス...\n"
+    return "使い方: kestory-export --csv 出力.csv [--pdf 出力.pdf] パス...\n"
+           "        kestory-export --pdf 出力.pdf パス...\n"
            "\n"
            "JPEG 写真の撮影データ (EV, AV, TV, 感度補正と 17 の撮影情報) を\n"
            "ＣＳＶファイル (コードページ 932, CR LF) に書き出します。\n"
@@ -102,6 +104,7 @@ const char* ExportHelpText() {
            "\n"
            "オプション:\n"
            "  --csv 出力.csv  撮影データの保存先 (既存のファイルは置き換えます)\n"
+           "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"
@@ -110,6 +113,6 @@ const char* ExportHelpText() {
            "終了コード:\n"
            "  0   書き出しました\n"
            "  1   読み込めた写真がありません\n"
-           "  2   ＣＳＶファイルの保存に失敗しました\n"
+           "  2   ＣＳＶファイルか PDF ファイルの保存に失敗しました\n"
            "  64  コマンドラインの誤り\n";
 }

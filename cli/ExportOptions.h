@@ -6,6 +6,7 @@
 // What kestory-export was asked to do.
 struct ExportOptions {
     std::string csvPath;             // --csv: the shooting-data file to write
+    std::string pdfPath;             // --pdf: the chart on one landscape page, as printed
     std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
 };
 

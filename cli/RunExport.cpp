@@ -29,7 +29,7 @@ void Import(CLumivaneDoc& doc, const std::string& input) {
 
 } // namespace
 
-int RunExport(const ExportOptions& options, Notifier& notifier) {
+int RunExport(const ExportOptions& options, Notifier& notifier, const ChartPdfWriter& writePdf) {
     CLumivaneDoc doc(notifier);
     for (const std::string& input : options.inputs) {
         Import(doc, input);
@@ -40,6 +40,10 @@ int RunExport(const ExportOptions& options, Notifier& notifier) {
     }
     if (!options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath) == 0) {
         notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
+        return kExitWriteFailed;
+    }
+    if (!options.pdfPath.empty() && (!writePdf || !writePdf(doc, options.pdfPath))) {
+        notifier.Notify("ＰＤＦファイルの保存に失敗しました。", Notifier::Icon::Warning);
         return kExitWriteFailed;
     }
     return kExitOk;

@@ -2,7 +2,15 @@
 
 #include "cli/ExportOptions.h"
 
+#include <functional>
+#include <string>
+
+class CLumivaneDoc;
 class Notifier;
+
+// Writes the chart of the document as one landscape PDF page; false when the file could not be
+// written. The window's side provides it (the exporter's core knows no Qt).
+using ChartPdfWriter = std::function<bool(CLumivaneDoc& doc, const std::string& path)>;
 
 // Exit codes of kestory-export.
 inline constexpr int kExitOk = 0;
@@ -12,4 +20,4 @@ inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 
 // Loads every input into a document, as the window's import does, and writes the outputs.
 // Refusals and failures are told through the notifier, with the window's texts.
-int RunExport(const ExportOptions& options, Notifier& notifier);
+int RunExport(const ExportOptions& options, Notifier& notifier, const ChartPdfWriter& writePdf = {});

@@ -1,10 +1,16 @@
 // kestory-export: the shooting-data export of the window, from the command line.
 
+#include "chart/ChartOutput.h"
 #include "cli/ExportOptions.h"
 #include "cli/RunExport.h"
 #include "collection/Notifier.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QGuiApplication>
+
 #include <cstdio>
+#include <memory>
 #include <exception>
 #include <string>
 #include <vector>
@@ -38,7 +44,19 @@ int main(int argc, char** argv) {
             break;
         }
         StderrNotifier notifier;
-        return RunExport(parsed.options, notifier);
+        // The page is drawn with Qt's painter and fonts, which need an application object; no
+        // display is wanted for a file.
+        std::unique_ptr<QGuiApplication> qt;
+        if (!parsed.options.pdfPath.empty()) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            }
+            qt = std::make_unique<QGuiApplication>(argc, argv);
+        }
+        const ChartPdfWriter writePdf = [](CLumivaneDoc& doc, const std::string& path) {
+            return kestory::chartout::WriteChartPdf(doc, QFile::decodeName(QByteArray::fromStdString(path)));
+        };
+        return RunExport(parsed.options, notifier, writePdf);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestory-export: %s\n", e.what());
         return 70; // EX_SOFTWARE

@@ -3,6 +3,7 @@
 #include "chart/CLumivaneView.h"
 #include "chart/ChartImage.h"
 #include "chart/ChartOutput.h"
+#include "cli/ExportOptions.h"
 #include "collection/CLumivaneDoc.h"
 #include "shell/CMainFrame.h"
 #include "tests/support/JpegBuilder.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDockWidget>
+#include <QDir>
 #include <QFile>
 #include <QPageSize>
 #include <QPrinter>
@@ -87,6 +89,7 @@ private slots:
     void portraitChoiceStillPrintsLandscape();
     void cancelledPrintChangesNothing();
     void previewLaysOutAt100UntilClosed();
+    void exporterWritesThePrintedPage();
 
 private:
     CMainFrame* frame() const { return run->app->MainFrame(); }
@@ -270,6 +273,32 @@ void ChartOutputTest::previewLaysOutAt100UntilClosed() {
     const QList<QSizeF> pages = PdfPages(pdfs.filePath(QStringLiteral("preview.pdf")));
     QCOMPARE(pages.size(), 1);
     QVERIFY(pages[0].width() > pages[0].height());
+}
+
+void ChartOutputTest::exporterWritesThePrintedPage() {
+    const ParsedCommandLine parsed = ParseExportOptions({"--pdf", "chart.pdf", "a.jpg"});
+    QCOMPARE(int(parsed.status), int(ParsedCommandLine::Status::Run));
+    QCOMPARE(parsed.options.pdfPath, std::string("chart.pdf"));
+    QVERIFY(parsed.options.csvPath.empty());
+    QCOMPARE(int(ParseExportOptions({"--pdf", "a.pdf", "--pdf", "b.pdf", "a.jpg"}).status),
+             int(ParsedCommandLine::Status::UsageError));
+
+    QTemporaryDir pdfs;
+    RecordingNotifier quiet;
+    CLumivaneDoc exported(quiet);
+    QCOMPARE(exported.AddPhoto(photos.filePath(QStringLiteral("a.jpg")).toStdString()), 1);
+    exported.settings.magnify = 250;
+    const QString path = pdfs.filePath(QStringLiteral("chart.pdf"));
+    QVERIFY(out::WriteChartPdf(exported, path));
+    QCOMPARE(exported.settings.magnify, 100);
+    QVERIFY(!exported.settings.evCaption.empty());
+    const QList<QSizeF> pages = PdfPages(path);
+    QCOMPARE(pages.size(), 1);
+    QVERIFY(pages[0].width() > pages[0].height());
+    // Nothing beside it, and nothing at all where the folder is missing.
+    QCOMPARE(QDir(pdfs.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chart.pdf")});
+    QVERIFY(!out::WriteChartPdf(exported, pdfs.filePath(QStringLiteral("missing/chart.pdf"))));
+    QVERIFY(!QFile::exists(pdfs.filePath(QStringLiteral("missing/chart.pdf"))));
 }
 
 QTEST_MAIN(ChartOutputTest)
