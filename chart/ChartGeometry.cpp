@@ -1,0 +1,101 @@
+#include "chart/ChartGeometry.h"
+
+#include "collection/CLumivaneDoc.h"
+#include "photo/PhotoImage.h"
+#include "photo/PhotoItem.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+int32_t Saturate(int64_t v) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// Exposure time and F-number are compared with the scale values in single precision, as the
+// fraction divided as real numbers and then rounded.
+float FractionValue(int32_t num, int32_t den) {
+    return static_cast<float>(static_cast<double>(num) / static_cast<double>(den));
+}
+
+// Between scale values v0 (at p0) and v1 (at p1), linear in the value itself.
+int32_t Interpolate(float v, float v0, int32_t p0, float v1, int32_t p1) {
+    const double d0 = v0;
+    const double d1 = v1;
+    const double dv = v;
+    return static_cast<int32_t>(((d1 - dv) * p0 + (dv - d0) * p1) / (d1 - d0));
+}
+
+} // namespace
+
+int32_t ScaleToView(int32_t v, int32_t magnify) {
+    return Saturate(static_cast<int64_t>(v) * magnify / 100);
+}
+
+Rect ScaleToView(const Rect& rect, int32_t magnify) {
+    return {ScaleToView(rect.left, magnify), ScaleToView(rect.top, magnify), ScaleToView(rect.right, magnify),
+            ScaleToView(rect.bottom, magnify)};
+}
+
+int32_t ShutterPosition(float seconds) {
+    // The scale runs from long to short times; a NaN matches nothing and ends on the last column.
+    for (size_t k = 0; k < ShutterScale.size(); ++k) {
+        const float v = ShutterScale[k].value;
+        if (v == seconds) {
+            return ShutterScale[k].box.left;
+        }
+        if (v < seconds) {
+            if (k == 0) {
+                return ShutterScale[0].box.left;
+            }
+            return Interpolate(seconds, ShutterScale[k - 1].value, ShutterScale[k - 1].box.left, v,
+                               ShutterScale[k].box.left);
+        }
+    }
+    return ShutterScale.back().box.left;
+}
+
+int32_t AperturePosition(float fNumber) {
+    for (size_t k = 0; k < ApertureScale.size(); ++k) {
+        const float v = ApertureScale[k].value;
+        if (v == fNumber) {
+            return ApertureScale[k].box.top;
+        }
+        if (v > fNumber) {
+            if (k == 0) {
+                return ApertureScale[0].box.top;
+            }
+            return Interpolate(fNumber, ApertureScale[k - 1].value, ApertureScale[k - 1].box.top, v,
+                               ApertureScale[k].box.top);
+        }
+    }
+    return ApertureScale.back().box.top;
+}
+
+ChartPoint PositionOnChart(const PhotoItem& photo, int32_t magnify) {
+    const int32_t x = ShutterPosition(FractionValue(photo.exposureTimeNum, photo.exposureTimeDen));
+    const int32_t y = AperturePosition(FractionValue(photo.fNumberNum, photo.fNumberDen));
+    return {ScaleToView(x, magnify), ScaleToView(y, magnify)};
+}
+
+void LayoutPhotos(CLumivaneDoc& doc) {
+    const DisplaySettings& settings = doc.settings;
+    const int32_t half = ScaleToView(settings.sizePict, settings.magnify) / 2;
+    for (const auto& owned : doc.Photos()) {
+        PhotoItem& photo = *owned;
+        const ChartPoint centre = PositionOnChart(photo, settings.magnify);
+        const Rect cell{centre.x - half, centre.y - half, centre.x + half, centre.y + half};
+        photo.FitDisplayImage(cell);
+    }
+}
+
+ChartScrollSizes ScrollSizesFor(int32_t magnify) {
+    const Size chart = ChartSize();
+    const Size total{std::max(0, ScaleToView(chart.width, magnify)),
+                     std::max(0, ScaleToView(chart.height, magnify))};
+    const Size page{total.width / 10, total.height / 10};
+    return {total, page, {page.width / 10, page.height / 10}};
+}

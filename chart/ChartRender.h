@@ -1,0 +1,44 @@
+#pragma once
+
+#include "chart/Canvas.h"
+#include "chart/ChartTables.h"
+#include "photo/Rect.h"
+
+#include <cstdint>
+#include <string>
+
+class CLumivaneDoc;
+class PhotoItem;
+
+inline constexpr Color kGridColour{192, 192, 192};
+inline constexpr Color kMarkColour{255, 0, 0};
+inline constexpr Color kBackgroundColour{255, 255, 255};
+inline constexpr int32_t kGridPenWidth = 1;
+// 8 points; on screen scaled with the magnification, on paper always 8 points.
+inline constexpr int32_t kLabelPointTenths = 80;
+
+// The label font size for a canvas, in tenths of a point.
+int32_t LabelPointTenths(const Canvas& canvas, int32_t magnify);
+
+// The canvas's coordinates of a chart-unit rectangle: scaled on screen, as they are on a printer.
+Rect ChartToCanvas(const Canvas& canvas, const Rect& chartRect, int32_t magnify);
+
+void DrawLineGroup(Canvas& canvas, const ChartLineGroup& group, int32_t magnify);
+void DrawChartLabel(Canvas& canvas, const ChartLabel& label, int32_t magnify);
+
+// The grid, the diagonals, the scale texts, the EV numbers, the caption and the fixed texts, in that
+// order; texts come after the lines so that each clears the lines under its characters.
+void DrawChart(Canvas& canvas, int32_t magnify, const std::string& evCaption, const EvLineLabelSet& evLabels);
+
+// The square the mark's circle is drawn in: the larger side of drawRect, centred on it.
+Rect MarkBounds(const Rect& drawRect);
+void DrawMark(Canvas& canvas, const PhotoItem& photo);
+
+// Where a photo leaves ink in its current view type, its mark's outline included.
+Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
+
+// The whole chart of the document with its photos in collection order (later ones cover earlier
+// ones). On a screen canvas the exposed rectangle (view pixels) is first cleared to white, and photos
+// that leave no ink in it are skipped; with no rectangle the whole magnified chart is cleared. A
+// printer canvas gets no background, and every photo.
+void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);
