@@ -1,0 +1,201 @@
+#include "chart/QtCanvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QColor ToQColor(Color c) {
+    return QColor(c.r, c.g, c.b);
+}
+
+QRect ToQRect(const Rect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
+
+} // namespace
+
+QFont ChartLabelFontFace() {
+    QFont font;
+    font.setFamilies(QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPA Gothic"),
+                                 QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("VL Gothic"),
+                                 QStringLiteral("TakaoGothic"), QStringLiteral("monospace")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+QtCanvas::QtCanvas(QPainter& p, bool isPrinter) : painter(p), printer(isPrinter) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // Black one-pixel outline, as a fresh device context has.
+    QPen defaultPen(Qt::black);
+    defaultPen.setWidth(0);
+    defaultPen.setCosmetic(true);
+    pens.push_back(defaultPen);
+    painter.setPen(defaultPen);
+}
+
+QtCanvas::~QtCanvas() {
+    painter.restore();
+}
+
+QPen QtCanvas::MakePen(Color color, int width) const {
+    QPen pen(ToQColor(color));
+    pen.setStyle(Qt::SolidLine);
+    pen.setCapStyle(Qt::FlatCap);
+    if (printer) {
+        // In chart units through the page mapping, so a grid line keeps its weight on any printer.
+        pen.setWidth(std::max(1, width));
+        pen.setCosmetic(false);
+    } else {
+        // Pixels, whatever the magnification.
+        pen.setWidth(width <= 1 ? 0 : width);
+        pen.setCosmetic(true);
+    }
+    return pen;
+}
+
+void QtCanvas::FillRect(const Rect& rect, Color color) {
+    painter.fillRect(ToQRect(rect), ToQColor(color));
+}
+
+void QtCanvas::PushPen(Color color, int width) {
+    pens.push_back(MakePen(color, width));
+    painter.setPen(pens.back());
+}
+
+void QtCanvas::PopPen() {
+    if (pens.size() > 1) {
+        pens.pop_back();
+    }
+    painter.setPen(pens.back());
+}
+
+void QtCanvas::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    painter.drawLine(x1, y1, x2, y2);
+}
+
+void QtCanvas::DrawEllipse(const Rect& bounds, Color fill) {
+    if (bounds.width() <= 0 || bounds.height() <= 0) {
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(ToQColor(fill));
+    // The outline runs through the centres of the outermost pixels of the bounds (right and bottom
+    // edges outside), so the disc covers exactly the square it was given.
+    const QRectF inner(bounds.left + 0.5, bounds.top + 0.5, bounds.width() - 1.0, bounds.height() - 1.0);
+    painter.drawEllipse(printer ? QRectF(ToQRect(bounds)) : inner);
+    painter.restore();
+}
+
+QFont QtCanvas::LabelFont(int pointTenths) const {
+    QFont font = ChartLabelFontFace();
+    const QPaintDevice* device = painter.device();
+    const int dpiY = device ? device->logicalDpiY() : 96;
+    const double pixels = pointTenths / 10.0 * dpiY / 72.0;
+    if (printer) {
+        // Pixels on paper, carried back into chart units; the mapping scales them up again.
+        const double scaleY = std::abs(painter.combinedTransform().m22());
+        const double units = scaleY > 0 ? pixels / scaleY : pixels;
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(units))));
+    } else {
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
+    }
+    return font;
+}
+
+void QtCanvas::DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) {
+    if (box.width() <= 0 || box.height() <= 0 || utf8Text.empty()) {
+        return;
+    }
+    const QFont font = LabelFont(pointTenths);
+    const QFontMetrics metrics(font, painter.device());
+    const QString text = QString::fromStdString(utf8Text);
+
+    painter.save();
+    painter.setClipRect(ToQRect(box), Qt::IntersectClip);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+
+    // Each line clears its own character cells to white before its glyphs go on, hiding whatever
+    // grid line runs under it.
+    const auto drawLine = [&](const QString& line, int x, int top) {
+        if (line.isEmpty()) {
+            return;
+        }
+        const int width = metrics.horizontalAdvance(line);
+        painter.fillRect(QRect(x, top, width, metrics.height()), Qt::white);
+        painter.drawText(QPoint(x, top + metrics.ascent()), line);
+    };
+
+    if (align == TextAlign::TopLeft) {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        int top = box.top;
+        for (const QString& line : lines) {
+            if (top >= box.bottom) {
+                break;
+            }
+            drawLine(line, box.left, top);
+            top += metrics.lineSpacing();
+        }
+    } else {
+        // Single-line alignments: a line break is not honoured, as in the one-line text boxes.
+        QString line = text;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const int width = metrics.horizontalAdvance(line);
+        const int height = metrics.height();
+        int x = box.left;
+        int top = box.top;
+        switch (align) {
+        case TextAlign::CentreBottom:
+            x = box.left + (box.width() - width) / 2;
+            top = box.bottom - height;
+            break;
+        case TextAlign::RightMiddle:
+            x = box.right - width;
+            top = box.top + (box.height() - height) / 2;
+            break;
+        case TextAlign::LeftMiddle:
+        case TextAlign::TopLeft:
+            x = box.left;
+            top = box.top + (box.height() - height) / 2;
+            break;
+        }
+        drawLine(line, x, top);
+    }
+    painter.restore();
+}
+
+void QtCanvas::DrawPicture(const Rect& destination, const PictureView& picture) {
+    if (!picture.rows || picture.width <= 0 || picture.height <= 0 || destination.width() <= 0 ||
+        destination.height() <= 0) {
+        return;
+    }
+    QImage::Format format;
+    if (picture.channels == 3) {
+        format = QImage::Format_BGR888;
+    } else if (picture.channels == 1) {
+        format = QImage::Format_Grayscale8;
+    } else {
+        return;
+    }
+    // Wraps the picture's own rows: no copy, valid for this call only.
+    const QImage image(picture.rows, picture.width, picture.height,
+                       static_cast<qsizetype>(picture.bytesPerRow), format);
+    painter.drawImage(ToQRect(destination), image);
+}
