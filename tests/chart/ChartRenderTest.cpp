@@ -1,0 +1,241 @@
+#include "chart/ChartRender.h"
+#include "chart/ChartGeometry.h"
+#include "chart/IsoSpeed.h"
+#include "tests/chart/ChartFixtures.h"
+#include "tests/support/RecordingCanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Kind = CanvasCall::Kind;
+
+std::vector<std::string> Texts(const RecordingCanvas& canvas) {
+    std::vector<std::string> texts;
+    for (const CanvasCall& c : canvas.Of(Kind::Text)) {
+        texts.push_back(c.text);
+    }
+    return texts;
+}
+
+// Two photos at 1/125 s F5.6 and one at 1/45 s F9, laid out at the document's settings.
+struct ChartScene {
+    ChartTestDoc t;
+    PhotoItem* first = nullptr;
+    PhotoItem* second = nullptr;
+    PhotoItem* third = nullptr;
+
+    explicit ChartScene(int32_t magnify = 100, int32_t viewType = DisplaySettings::kViewThumbnails) {
+        t.doc.settings.magnify = magnify;
+        t.doc.settings.viewType = viewType;
+        ApplyIsoIndex(t.doc.settings, 1);
+        first = &t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158));
+        second = &t.Add(MakeChartPhoto(1, 125, 56, 10, 158, 237));
+        third = &t.Add(MakeChartPhoto(1, 45, 9, 1));
+        LayoutPhotos(t.doc);
+    }
+    CLumivaneDoc& doc() { return t.doc; }
+};
+
+TEST(PaintChart, DrawsLinesThenLabelsThenPhotosInCollectionOrder) {
+    ChartScene scene;
+    RecordingCanvas canvas;
+    PaintChart(canvas, scene.doc());
+
+    EXPECT_EQ(canvas.KindRuns(), (std::vector<Kind>{Kind::FillRect, Kind::PushPen, Kind::Line, Kind::Text,
+                                                    Kind::PopPen, Kind::Picture}));
+    ASSERT_EQ(canvas.calls.front().rect, (Rect{0, 0, 750, 520}));
+    EXPECT_EQ(canvas.calls.front().color, kBackgroundColour);
+    EXPECT_EQ(canvas.calls[1].color, kGridColour);
+    EXPECT_EQ(canvas.calls[1].width, 1);
+
+    const std::vector<CanvasCall> lines = canvas.Of(Kind::Line);
+    ASSERT_EQ(lines.size(), 13u + 20u + 32u);
+    struct LineCase {
+        size_t index;
+        int32_t x1, y1, x2, y2;
+    };
+    const LineCase lineCases[] = {
+        {0, 80, 80, 650, 80},    {12, 80, 440, 650, 440},  // aperture rows
+        {13, 80, 80, 80, 440},   {32, 650, 80, 650, 440},  // shutter columns
+        {33, 80, 80, 110, 50},   {44, 80, 410, 440, 50},   // upper diagonals
+        {45, 80, 440, 470, 50},  {52, 290, 440, 680, 50},  // middle
+        {53, 320, 440, 680, 80}, {64, 650, 440, 680, 410}, // lower
+    };
+    for (const LineCase& c : lineCases) {
+        SCOPED_TRACE(c.index);
+        const CanvasCall& l = lines[c.index];
+        EXPECT_EQ((std::vector<int32_t>{l.x1, l.y1, l.x2, l.y2}),
+                  (std::vector<int32_t>{c.x1, c.y1, c.x2, c.y2}));
+    }
+
+    const std::vector<std::string> texts = Texts(canvas);
+    ASSERT_EQ(texts.size(), 13u + 20u + 32u + 10u);
+    EXPECT_EQ(texts[0], "F1    0");
+    EXPECT_EQ(texts[12], "F64   12");
+    EXPECT_EQ(texts[13], "\n-6\n60");
+    EXPECT_EQ(texts[32], "\n13\n\n1/8000");
+    EXPECT_EQ(texts[33], "-6");
+    EXPECT_EQ(texts[64], "25");
+    const std::vector<std::string> fixed(texts.begin() + 65, texts.end());
+    EXPECT_EQ(fixed, (std::vector<std::string>{scene.doc().settings.evCaption, "ＥＶ", "ＴＶ", "ＡＶ",
+                                               "シャッター速度・秒", "絞", "り", "値", "・", "Ｆ"}));
+    for (const CanvasCall& c : canvas.Of(Kind::Text)) {
+        EXPECT_EQ(c.pointTenths, 80) << c.text;
+    }
+    const std::vector<CanvasCall> textCalls = canvas.Of(Kind::Text);
+    EXPECT_EQ(textCalls[65].rect, (Rect{0, 0, 750, 30}));
+    EXPECT_EQ(textCalls[65].align, TextAlign::CentreBottom);
+    EXPECT_EQ(textCalls[74].rect, (Rect{5, 64, 55, 584}));
+    EXPECT_EQ(textCalls[74].align, TextAlign::LeftMiddle);
+
+    const std::vector<CanvasCall> pictures = canvas.Of(Kind::Picture);
+    ASSERT_EQ(pictures.size(), 3u);
+    const PhotoItem* order[] = {scene.first, scene.second, scene.third};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(pictures[i].rect, order[i]->drawRect);
+        EXPECT_EQ(pictures[i].picture.rows, order[i]->displayImage.image.data);
+        EXPECT_EQ(pictures[i].picture.width, order[i]->drawRect.width());
+    }
+}
+
+TEST(PaintChart, HalvesEveryCoordinateAndTheFontAtMagnify50) {
+    ChartScene scene(50);
+    RecordingCanvas canvas;
+    PaintChart(canvas, scene.doc());
+
+    const std::vector<CanvasCall> lines = canvas.Of(Kind::Line);
+    for (int k = 0; k < 20; ++k) {
+        const CanvasCall& column = lines[static_cast<size_t>(13 + k)];
+        EXPECT_EQ(column.x1, 40 + 15 * k);
+        EXPECT_EQ(column.x2, 40 + 15 * k);
+        EXPECT_EQ(column.y1, 40);
+        EXPECT_EQ(column.y2, 220);
+    }
+    const std::vector<CanvasCall> texts = canvas.Of(Kind::Text);
+    for (const CanvasCall& c : texts) {
+        EXPECT_EQ(c.pointTenths, 40) << c.text;
+    }
+    EXPECT_EQ(texts[0].rect, (Rect{15, 40, 40, 55}));    // (30, 80, 80, 110)
+    EXPECT_EQ(texts[13].rect, (Rect{40, 220, 65, 250})); // (80, 440, 130, 500)
+    EXPECT_EQ(texts[70].rect, (Rect{2, 0, 27, 260}));    // "絞" at (5, 0, 55, 520): 2.5 truncates
+    EXPECT_EQ(canvas.calls.front().rect, (Rect{0, 0, 375, 260}));
+}
+
+TEST(PaintChart, PrinterCanvasIgnoresTheScreenMagnification) {
+    ChartScene scene(100, DisplaySettings::kViewMarks);
+    RecordingCanvas atHundred(true);
+    PaintChart(atHundred, scene.doc());
+    // Printing lays the photos out at 100 and only the screen's magnify differs.
+    scene.doc().settings.magnify = 250;
+    RecordingCanvas atZoom(true);
+    PaintChart(atZoom, scene.doc());
+
+    ASSERT_EQ(atHundred.calls.size(), atZoom.calls.size());
+    EXPECT_EQ(atHundred.Count(Kind::FillRect), 0u);
+    for (size_t i = 0; i < atHundred.calls.size(); ++i) {
+        const CanvasCall& a = atHundred.calls[i];
+        const CanvasCall& b = atZoom.calls[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.rect, b.rect);
+        EXPECT_EQ(a.x2, b.x2);
+        EXPECT_EQ(a.y2, b.y2);
+        EXPECT_EQ(a.pointTenths, b.pointTenths);
+    }
+    EXPECT_EQ(atZoom.Of(Kind::Text).front().pointTenths, 80);
+    EXPECT_EQ(atZoom.Of(Kind::Line).back().x2, 680);
+}
+
+TEST(DrawMark, CircleSpansTheLargerSideCentredOnDrawRect) {
+    struct Case {
+        Rect drawRect;
+        Rect bounds;
+    };
+    const Case cases[] = {
+        {{450, 217, 490, 243}, {450, 210, 490, 250}}, // 40 x 26: (left, top - 7, left + 40, top + 33)
+        {{457, 210, 483, 250}, {450, 210, 490, 250}}, // 26 x 40
+        {{450, 210, 490, 250}, {450, 210, 490, 250}}, // square
+        {{10, 10, 51, 36}, {10, 3, 51, 44}},          // (26 - 41) / 2 truncates to -7
+        {{10, 10, 10, 10}, {10, 10, 10, 10}},         // empty
+    };
+    for (const Case& c : cases) {
+        PhotoItem photo;
+        photo.drawRect = c.drawRect;
+        RecordingCanvas canvas;
+        DrawMark(canvas, photo);
+        ASSERT_EQ(canvas.calls.size(), 1u);
+        EXPECT_EQ(canvas.calls[0].kind, Kind::Ellipse);
+        EXPECT_EQ(canvas.calls[0].rect, c.bounds);
+        EXPECT_EQ(canvas.calls[0].color, kMarkColour);
+    }
+}
+
+TEST(PaintChart, MarkModeDrawsOneCirclePerPhotoInOrder) {
+    ChartScene scene(100, DisplaySettings::kViewMarks);
+    RecordingCanvas canvas;
+    PaintChart(canvas, scene.doc());
+    EXPECT_EQ(canvas.Count(Kind::Picture), 0u);
+    const std::vector<CanvasCall> marks = canvas.Of(Kind::Ellipse);
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_EQ(marks[0].rect, MarkBounds(scene.first->drawRect));
+    EXPECT_EQ(marks[1].rect, MarkBounds(scene.second->drawRect));
+    EXPECT_EQ(marks[2].rect, MarkBounds(scene.third->drawRect));
+    EXPECT_EQ(canvas.calls.back().kind, Kind::Ellipse);
+}
+
+// Painting only an exposed part may leave out photos only where they leave no ink: a landscape
+// photo's mark reaches 7 pixels above its drawRect.
+TEST(PaintChart, ExposedPartSkipsOnlyPhotosWithoutInkInIt) {
+    struct Case {
+        const char* name;
+        int32_t viewType;
+        Rect exposed;
+        size_t drawn;
+    };
+    // first: drawRect (450, 217, 490, 243), mark (450, 210, 490, 250); third: (410, 257, 450, 283).
+    const Case cases[] = {
+        {"far away", DisplaySettings::kViewMarks, {0, 0, 100, 100}, 0},
+        {"band above the landscape picture", DisplaySettings::kViewThumbnails, {460, 205, 470, 215}, 1},
+        {"band above the landscape mark", DisplaySettings::kViewMarks, {460, 205, 470, 215}, 2},
+        {"everything", DisplaySettings::kViewMarks, {0, 0, 750, 520}, 3},
+        {"thumbnails everywhere", DisplaySettings::kViewThumbnails, {0, 0, 750, 520}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChartScene scene(100, c.viewType);
+        RecordingCanvas canvas;
+        PaintChart(canvas, scene.doc(), &c.exposed);
+        EXPECT_EQ(canvas.Count(Kind::Picture) + canvas.Count(Kind::Ellipse), c.drawn);
+        EXPECT_EQ(canvas.calls.front().rect, c.exposed);
+        EXPECT_EQ(canvas.Count(Kind::Text), 75u);
+    }
+}
+
+TEST(PaintChart, IsoIndexChangesOnlyTheEvNumbersAndCaption) {
+    ChartScene scene;
+    RecordingCanvas before;
+    PaintChart(before, scene.doc());
+    ApplyIsoIndex(scene.doc().settings, 3);
+    RecordingCanvas after;
+    PaintChart(after, scene.doc());
+
+    ASSERT_EQ(before.calls.size(), after.calls.size());
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < before.calls.size(); ++i) {
+        if (before.calls[i].text != after.calls[i].text || before.calls[i].rect != after.calls[i].rect) {
+            changed.push_back(i);
+        }
+    }
+    const std::vector<std::string> texts = Texts(after);
+    EXPECT_EQ(changed.size(), 33u);
+    EXPECT_EQ(texts[33], "-8");
+    EXPECT_EQ(texts[64], "23");
+    EXPECT_EQ(texts[65], "露出値・ＥＶ(ISO 400)");
+}
+
+} // namespace

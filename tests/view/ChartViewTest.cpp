@@ -1,0 +1,308 @@
+#include "chart/CLumivaneView.h"
+#include "chart/ChartGeometry.h"
+#include "chart/ChartImage.h"
+#include "chart/ChartRender.h"
+#include "chart/IsoSpeed.h"
+#include "chart/QtCanvas.h"
+#include "tests/chart/ChartFixtures.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+bool IsGrey(QRgb p) {
+    return qRed(p) == 192 && qGreen(p) == 192 && qBlue(p) == 192;
+}
+bool IsWhite(QRgb p) {
+    return (p & 0xffffff) == 0xffffff;
+}
+bool IsRed(QRgb p) {
+    return qRed(p) == 255 && qGreen(p) == 0 && qBlue(p) == 0;
+}
+bool IsDark(QRgb p) {
+    return qGray(p) < 128;
+}
+
+int DarkPixels(const QImage& image, const Rect& box) {
+    int dark = 0;
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x) {
+            dark += IsDark(image.pixel(x, y)) ? 1 : 0;
+        }
+    }
+    return dark;
+}
+
+// Three photos in mark mode or as thumbnails, laid out for the document's magnification.
+struct Scene {
+    ChartTestDoc t;
+    std::vector<PhotoItem*> photos;
+
+    Scene(int32_t magnify, int32_t viewType) {
+        t.doc.settings.magnify = magnify;
+        t.doc.settings.viewType = viewType;
+        ApplyIsoIndex(t.doc.settings, 1);
+        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
+        photos.push_back(&t.Add(MakeChartPhoto(1, 45, 9, 1, 158, 237)));
+        photos.push_back(&t.Add(MakeChartPhoto(2, 1, 28, 10, 237, 237)));
+        LayoutPhotos(t.doc);
+    }
+    CLumivaneDoc& doc() { return t.doc; }
+};
+
+} // namespace
+
+class ChartViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void labelFontIsElevenPixelsAtNinetySixDpi();
+    void renderedChartShowsGridMarksAndTexts();
+    void renderedThumbnailsShowTheirPictures();
+    void paintingInPiecesEqualsOnePaint_data();
+    void paintingInPiecesEqualsOnePaint();
+    void scrollRangesFollowTheMagnification();
+    void scrolledViewShowsThatPartOfTheChart();
+    void windowLargerThanChartIsWhiteBeyondIt();
+    void highDensityPaintKeepsTheLayoutAndOnePixelLines();
+};
+
+void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
+    QImage image(10, 10, QImage::Format_RGB32);
+    image.setDotsPerMeterY(3780); // 96 dpi
+    image.setDotsPerMeterX(3780);
+    QPainter painter(&image);
+    QtCanvas canvas(painter, false);
+    QCOMPARE(canvas.LabelFont(80).pixelSize(), 11);
+    QCOMPARE(canvas.LabelFont(40).pixelSize(), 5); // 5.33 at magnify 50
+    QCOMPARE(canvas.LabelFont(320).pixelSize(), 43);
+    QCOMPARE(QFontInfo(canvas.LabelFont(80)).family(), QStringLiteral("IPAGothic"));
+    if (qEnvironmentVariableIsSet("KESTORY_CHART_PNG")) {
+        Scene marks(100, DisplaySettings::kViewMarks);
+        RenderChartImage(marks.doc()).save(qEnvironmentVariable("KESTORY_CHART_PNG") + "-marks.png");
+        Scene thumbs(150, DisplaySettings::kViewThumbnails);
+        RenderChartImage(thumbs.doc()).save(qEnvironmentVariable("KESTORY_CHART_PNG") + "-thumbs.png");
+    }
+}
+
+void ChartViewTest::renderedChartShowsGridMarksAndTexts() {
+    Scene scene(100, DisplaySettings::kViewMarks);
+    const QImage image = RenderChartImage(scene.doc());
+    QCOMPARE(image.size(), QSize(750, 520));
+
+    // Row and column lines, sampled off the diagonals (x + y = 160 + 30j) and off the marks.
+    const auto offPhotos = [&](int x, int y) {
+        for (const PhotoItem* p : scene.photos) {
+            if (PhotoPaintBounds(*p, DisplaySettings::kViewMarks).contains(x, y)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    int grey = 0;
+    int samples = 0;
+    for (int c = 0; c < 19; ++c) {
+        for (int k = 0; k < 13; ++k) {
+            const int x = 95 + 30 * c;
+            const int y = 80 + 30 * k;
+            if (offPhotos(x, y)) {
+                ++samples;
+                grey += IsGrey(image.pixel(x, y)) ? 1 : 0;
+            }
+            if (k < 12 && offPhotos(x - 15, y + 15)) {
+                ++samples;
+                grey += IsGrey(image.pixel(x - 15, y + 15)) ? 1 : 0;
+                QVERIFY2(IsWhite(image.pixel(x - 5, y + 15)), "between the lines");
+            }
+        }
+    }
+    QVERIFY(samples > 400);
+    QCOMPARE(grey, samples);
+    QVERIFY(IsWhite(image.pixel(700, 500)));
+    QVERIFY(IsWhite(image.pixel(745, 515)));
+
+    for (const PhotoItem* p : scene.photos) {
+        const Rect r = p->drawRect;
+        const int cx = (r.left + r.right) / 2;
+        const int cy = (r.top + r.bottom) / 2;
+        QVERIFY(IsRed(image.pixel(cx, cy)));
+        // The disc spans the larger side: red 3 pixels inside each end of it.
+        const Rect m = MarkBounds(r);
+        QVERIFY(IsRed(image.pixel(m.left + 3, cy)));
+        QVERIFY(IsRed(image.pixel(m.right - 4, cy)));
+        QVERIFY(IsRed(image.pixel(cx, m.top + 3)));
+        QVERIFY(IsRed(image.pixel(cx, m.bottom - 4)));
+        QVERIFY(!IsRed(image.pixel(m.left, m.top)));
+    }
+
+    // Every label leaves ink inside its own box.
+    std::vector<ChartLabel> labels(ApertureScale.begin(), ApertureScale.end());
+    labels.insert(labels.end(), ShutterScale.begin(), ShutterScale.end());
+    const EvLineLabelSet ev = EvLineLabels(1);
+    labels.insert(labels.end(), ev.begin(), ev.end());
+    labels.push_back({kCaptionBox, scene.doc().settings.evCaption, 0, kCaptionAlign});
+    labels.insert(labels.end(), FixedChartTexts.begin(), FixedChartTexts.end());
+    for (const ChartLabel& label : labels) {
+        // The vertical caption's boxes overlap; check each character's own 16-unit band.
+        Rect box = label.box;
+        if (label.align == TextAlign::LeftMiddle) {
+            const int mid = (box.top + box.bottom) / 2;
+            box = {box.left, mid - 8, box.right, mid + 8};
+        }
+        box.bottom = std::min(box.bottom, 520);
+        QVERIFY2(DarkPixels(image, box) > 0, label.text.c_str());
+    }
+    // The number under each column starts one text line below the grid: nothing dark right under it.
+    QCOMPARE(DarkPixels(image, Rect{81, 442, 108, 450}), 0);
+}
+
+void ChartViewTest::renderedThumbnailsShowTheirPictures() {
+    Scene scene(100, DisplaySettings::kViewThumbnails);
+    const QImage image = RenderChartImage(scene.doc());
+    // MakeChartPhoto fills its thumbnail with BGR (40, 160, 90).
+    for (const PhotoItem* p : scene.photos) {
+        const Rect r = p->drawRect;
+        for (const auto& [x, y] :
+             {std::pair{r.left, r.top}, {r.right - 1, r.bottom - 1}, {(r.left + r.right) / 2, r.top}}) {
+            const QRgb px = image.pixel(x, y);
+            QCOMPARE(QColor(px), QColor(90, 160, 40));
+        }
+        // Nothing outside its rectangle but the chart.
+        QVERIFY(QColor(image.pixel(r.left - 1, r.top)) != QColor(90, 160, 40));
+        QVERIFY(QColor(image.pixel(r.left, r.bottom)) != QColor(90, 160, 40));
+    }
+}
+
+void ChartViewTest::paintingInPiecesEqualsOnePaint_data() {
+    QTest::addColumn<int>("magnify");
+    QTest::addColumn<int>("viewType");
+    QTest::newRow("marks at 100") << 100 << int(DisplaySettings::kViewMarks);
+    QTest::newRow("thumbnails at 100") << 100 << int(DisplaySettings::kViewThumbnails);
+    QTest::newRow("marks at 230") << 230 << int(DisplaySettings::kViewMarks);
+    QTest::newRow("thumbnails at 30") << 30 << int(DisplaySettings::kViewThumbnails);
+}
+
+// The view paints only what was exposed: the pieces must add up to exactly the whole paint, lines,
+// texts cut at piece edges and marks reaching over them included.
+void ChartViewTest::paintingInPiecesEqualsOnePaint() {
+    QFETCH(int, magnify);
+    QFETCH(int, viewType);
+    Scene scene(magnify, viewType);
+    const QImage whole = RenderChartImage(scene.doc());
+    QImage pieces(whole.size(), whole.format());
+    pieces.setDotsPerMeterX(whole.dotsPerMeterX());
+    pieces.setDotsPerMeterY(whole.dotsPerMeterY());
+    pieces.fill(Qt::black);
+    const int step = 37; // odd, so piece edges cut through texts, lines and marks
+    for (int y = 0; y < whole.height(); y += step) {
+        for (int x = 0; x < whole.width(); x += step) {
+            const Rect piece{x, y, std::min(x + step, whole.width()), std::min(y + step, whole.height())};
+            QPainter painter(&pieces);
+            painter.setClipRect(QRect(piece.left, piece.top, piece.width(), piece.height()));
+            QtCanvas canvas(painter, false);
+            PaintChart(canvas, scene.doc(), &piece);
+        }
+    }
+    QCOMPARE(pieces, whole);
+}
+
+void ChartViewTest::scrollRangesFollowTheMagnification() {
+    Scene scene(100, DisplaySettings::kViewMarks);
+    CLumivaneView view(scene.doc());
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QSize visible = view.viewport()->size();
+
+    struct Case {
+        int magnify;
+        int width;
+        int height;
+    };
+    for (const Case c : {Case{100, 750, 520}, Case{30, 225, 156}, Case{400, 3000, 2080}}) {
+        scene.doc().settings.magnify = c.magnify;
+        view.UpdateScrollSizes();
+        QCOMPARE(view.horizontalScrollBar()->maximum(), std::max(0, c.width - visible.width()));
+        QCOMPARE(view.verticalScrollBar()->maximum(), std::max(0, c.height - visible.height()));
+        QCOMPARE(view.horizontalScrollBar()->pageStep(), std::max(1, c.width / 10));
+        QCOMPARE(view.verticalScrollBar()->pageStep(), std::max(1, c.height / 10));
+        QCOMPARE(view.horizontalScrollBar()->singleStep(), std::max(1, c.width / 100));
+        QCOMPARE(view.verticalScrollBar()->singleStep(), std::max(1, c.height / 100));
+    }
+}
+
+void ChartViewTest::scrolledViewShowsThatPartOfTheChart() {
+    for (const int viewType : {int(DisplaySettings::kViewMarks), int(DisplaySettings::kViewThumbnails)}) {
+        Scene scene(200, viewType);
+        CLumivaneView view(scene.doc());
+        view.resize(500, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.horizontalScrollBar()->setValue(620);
+        view.verticalScrollBar()->setValue(330);
+        QCOMPARE(view.ScrollPosition(), QPoint(620, 330));
+        QCoreApplication::processEvents();
+
+        const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage chart = RenderChartImage(scene.doc());
+        QCOMPARE(chart.size(), QSize(1500, 1040));
+        const QImage part = chart.copy(QRect(QPoint(620, 330), shown.size()));
+        QCOMPARE(shown, part);
+    }
+}
+
+void ChartViewTest::windowLargerThanChartIsWhiteBeyondIt() {
+    Scene scene(50, DisplaySettings::kViewMarks);
+    CLumivaneView view(scene.doc());
+    view.resize(700, 500);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    const QImage shown = view.viewport()->grab().toImage();
+    QVERIFY(shown.width() > 375 && shown.height() > 260);
+    for (int y = 0; y < shown.height(); y += 3) {
+        for (int x = 0; x < shown.width(); x += 3) {
+            if (x >= 375 || y >= 260) {
+                QVERIFY2(IsWhite(shown.pixel(x, y)), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            }
+        }
+    }
+    QVERIFY(IsGrey(shown.pixel(47, 40))); // the first row line, halved
+}
+
+// On a device pixel ratio of 2 the chart keeps its layout in device-independent pixels, with one
+// device pixel wide grid lines and pictures drawn from their own rows at the doubled density.
+void ChartViewTest::highDensityPaintKeepsTheLayoutAndOnePixelLines() {
+    Scene scene(100, DisplaySettings::kViewMarks);
+    QImage sharp(1500, 1040, QImage::Format_RGB32);
+    sharp.setDevicePixelRatio(2.0);
+    sharp.setDotsPerMeterX(3780 * 2);
+    sharp.setDotsPerMeterY(3780 * 2);
+    {
+        QPainter painter(&sharp);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, scene.doc());
+    }
+    // Row line at y 110 is one device row, at 220 (or 221): the other neighbour stays white.
+    const int x = 2 * 95;
+    const bool at220 = IsGrey(sharp.pixel(x, 220));
+    const bool at221 = IsGrey(sharp.pixel(x, 221));
+    QVERIFY(at220 != at221);
+    QVERIFY(IsWhite(sharp.pixel(x, at220 ? 221 : 220)));
+    QVERIFY(IsWhite(sharp.pixel(x, at220 ? 219 : 222)));
+    // The photo's mark lands at twice its view position.
+    const Rect r = scene.photos[0]->drawRect;
+    QVERIFY(IsRed(sharp.pixel(r.left + r.right, r.top + r.bottom)));
+}
+
+QTEST_MAIN(ChartViewTest)
+#include "ChartViewTest.moc"
