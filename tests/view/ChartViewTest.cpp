@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -74,6 +75,8 @@ private slots:
     void scrolledViewShowsThatPartOfTheChart();
     void windowLargerThanChartIsWhiteBeyondIt();
     void highDensityPaintKeepsTheLayoutAndOnePixelLines();
+    void stepwiseScrollingLeavesTheScreenAsAFullPaint();
+    void printerLabelsAreEightPointsOnPaper();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -86,12 +89,6 @@ void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
     QCOMPARE(canvas.LabelFont(40).pixelSize(), 5); // 5.33 at magnify 50
     QCOMPARE(canvas.LabelFont(320).pixelSize(), 43);
     QCOMPARE(QFontInfo(canvas.LabelFont(80)).family(), QStringLiteral("IPAGothic"));
-    if (qEnvironmentVariableIsSet("KESTORY_CHART_PNG")) {
-        Scene marks(100, DisplaySettings::kViewMarks);
-        RenderChartImage(marks.doc()).save(qEnvironmentVariable("KESTORY_CHART_PNG") + "-marks.png");
-        Scene thumbs(150, DisplaySettings::kViewThumbnails);
-        RenderChartImage(thumbs.doc()).save(qEnvironmentVariable("KESTORY_CHART_PNG") + "-thumbs.png");
-    }
 }
 
 void ChartViewTest::renderedChartShowsGridMarksAndTexts() {
@@ -302,6 +299,73 @@ void ChartViewTest::highDensityPaintKeepsTheLayoutAndOnePixelLines() {
     // The photo's mark lands at twice its view position.
     const Rect r = scene.photos[0]->drawRect;
     QVERIFY(IsRed(sharp.pixel(r.left + r.right, r.top + r.bottom)));
+}
+
+// Scrolling moves the pixels already on screen and paints only the strip coming into view; what the
+// backing store then holds must be what one full paint at the new position gives.
+void ChartViewTest::stepwiseScrollingLeavesTheScreenAsAFullPaint() {
+    Scene scene(200, DisplaySettings::kViewMarks);
+    CLumivaneView view(scene.doc());
+    view.resize(420, 330);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 9; ++i) {
+        view.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        view.verticalScrollBar()->triggerAction(i % 3 == 2 ? QAbstractSlider::SliderPageStepAdd
+                                                           : QAbstractSlider::SliderSingleStepAdd);
+        QCoreApplication::processEvents();
+    }
+    const QPoint scroll = view.ScrollPosition();
+    QVERIFY(scroll.x() > 0 && scroll.y() > 0);
+
+    QScreen* screen = view.screen();
+    QVERIFY(screen);
+    const QImage window = screen->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    if (window.isNull()) {
+        QSKIP("this platform cannot read back a window");
+    }
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    const QImage shown = window.copy(area);
+    const QImage chart = RenderChartImage(scene.doc());
+    QCOMPARE(shown, chart.copy(QRect(scroll, area.size())));
+}
+
+// On a printer the chart is drawn in chart units through the page mapping; the label font must come
+// out 8 points on paper, not scaled a second time by that mapping.
+void ChartViewTest::printerLabelsAreEightPointsOnPaper() {
+    struct Case {
+        int dpi;
+        QSize page;
+    };
+    for (const Case c : {Case{300, QSize(3507, 2480)}, Case{600, QSize(7015, 4960)}}) {
+        QImage paper(c.page, QImage::Format_RGB32);
+        paper.fill(Qt::white);
+        const int dotsPerMetre = qRound(c.dpi / 0.0254);
+        paper.setDotsPerMeterX(dotsPerMetre);
+        paper.setDotsPerMeterY(dotsPerMetre);
+        QPainter painter(&paper);
+        painter.setWindow(0, 0, 750, 520);
+        painter.setViewport(QRect(QPoint(0, 0), c.page));
+        QtCanvas canvas(painter, true);
+        // 8 pt is 33.3 pixels at 300 dpi, 66.7 at 600; a chart unit is 4.77 or 9.54 pixels high.
+        QCOMPARE(canvas.LabelFont(80).pixelSize(), 7);
+        canvas.DrawText(Rect{100, 100, 400, 200}, "露出値", TextAlign::TopLeft, 80);
+        int top = -1;
+        int bottom = -1;
+        for (int y = 0; y < c.page.height(); ++y) {
+            for (int x = 0; x < c.page.width() / 2; ++x) {
+                if (IsDark(paper.pixel(x, y))) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                    break;
+                }
+            }
+        }
+        // Glyph ink of a Japanese font fills most of its 8-point em: between 5 and 9 points tall.
+        const double points = (bottom - top + 1) * 72.0 / c.dpi;
+        QVERIFY2(points > 5 && points < 9, qPrintable(QString::number(points)));
+    }
 }
 
 QTEST_MAIN(ChartViewTest)
