@@ -49,15 +49,6 @@ TEST(ChartTables, ScaleLabelsSitOnTheirGridLines) {
     EXPECT_EQ(j, kEvLines);
 }
 
-TEST(ChartTables, ScaleValuesRunMonotonically) {
-    for (int k = 1; k < kApertureStops; ++k) {
-        EXPECT_GT(ApertureScale[k].value, ApertureScale[k - 1].value) << k;
-    }
-    for (int k = 1; k < kShutterStops; ++k) {
-        EXPECT_LT(ShutterScale[k].value, ShutterScale[k - 1].value) << k;
-    }
-}
-
 TEST(ChartTables, EvLabelsAreNumberedForTheIsoIndex) {
     struct Case {
         int32_t isoIndex;
@@ -85,15 +76,6 @@ TEST(ChartTables, EvLabelsAreNumberedForTheIsoIndex) {
     EXPECT_EQ(EvLineLabels(1)[19].box, (Rect{680, 35, 730, 50}));
 }
 
-TEST(IsoSpeed, ItemTextsFollowTheTable) {
-    const char* expected[] = {"ISO 50",   "ISO 100",  "ISO 200",   "ISO 400",   "ISO 800",  "ISO 1600",
-                              "ISO 3200", "ISO 6400", "ISO 12800", "ISO 25600", "ISO 51200"};
-    ASSERT_EQ(std::size(expected), IsoSpeedTable.size());
-    for (size_t i = 0; i < IsoSpeedTable.size(); ++i) {
-        EXPECT_EQ(FormatIsoItem(static_cast<int32_t>(i)), expected[i]);
-    }
-}
-
 // A hand-edited settings file may hold any index; it must not read outside the table, and caption,
 // index and labels must agree afterwards.
 TEST(IsoSpeed, ApplyIsoIndexSetsCaptionAndIndexTogether) {
@@ -103,9 +85,8 @@ TEST(IsoSpeed, ApplyIsoIndexSetsCaptionAndIndexTogether) {
         std::string caption;
     };
     const Case cases[] = {
-        {1, 1, "露出値・ＥＶ(ISO 100)"},     {3, 3, "露出値・ＥＶ(ISO 400)"},
-        {10, 10, "露出値・ＥＶ(ISO 51200)"}, {-1, 0, "露出値・ＥＶ(ISO 50)"},
-        {11, 10, "露出値・ＥＶ(ISO 51200)"},
+        {1, 1, "露出値・ＥＶ(ISO 100)"}, {3, 3, "露出値・ＥＶ(ISO 400)"}, {10, 10, "露出値・ＥＶ(ISO 51200)"},
+        {0, 0, "露出値・ＥＶ(ISO 50)"},  {-1, 0, "露出値・ＥＶ(ISO 50)"}, {11, 10, "露出値・ＥＶ(ISO 51200)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index);
