@@ -20,8 +20,10 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
 
+# From the program's own folder of the build, where the help document lies beside it: the help
+# command looks for it in the working directory.
 run: build
-	@echo "Kestory: the main window is not built yet; 'make test' runs what exists."
+	@cd $(BUILD)/shell && ./kestory
 
 samples: build
 	@$(BUILD)/tools/kestory-make-samples samples
