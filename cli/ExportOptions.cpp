@@ -1,9 +1,11 @@
 #include "cli/ExportOptions.h"
 
 #include <array>
+#include <charconv>
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -24,10 +26,30 @@ std::optional<std::string> SetOnce(std::string& field, std::string_view name, co
     return std::nullopt;
 }
 
-const std::array<ValueOption, 2>& ValueOptions() {
-    static const std::array<ValueOption, 2> options = {{
+// A whole decimal number within the range the display-settings panel offers.
+std::optional<std::string> SetNumber(int& field, std::string_view name, const std::string& value, int low,
+                                     int high) {
+    int number = 0;
+    const char* end = value.data() + value.size();
+    const auto [rest, error] = std::from_chars(value.data(), end, number);
+    if (error != std::errc() || rest != end || number < low || number > high) {
+        return std::string(name) + " には " + std::to_string(low) + " から " + std::to_string(high) +
+               " までの整数を指定してください";
+    }
+    field = number;
+    return std::nullopt;
+}
+
+const std::array<ValueOption, 6>& ValueOptions() {
+    static const std::array<ValueOption, 6> options = {{
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
         {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
+        {"--png", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pngPath, "--png", v); }},
+        {"--magnify",
+         [](ExportOptions& o, const std::string& v) { return SetNumber(o.magnify, "--magnify", v, 30, 400); }},
+        {"--size", [](ExportOptions& o, const std::string& v) { return SetNumber(o.sizePict, "--size", v, 10, 120); }},
+        {"--iso-index",
+         [](ExportOptions& o, const std::string& v) { return SetNumber(o.isoIndex, "--iso-index", v, 0, 10); }},
     }};
     return options;
 }
@@ -58,6 +80,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.status = ParsedCommandLine::Status::Help;
             return result;
         }
+        if (arg == "--marks") {
+            result.options.marks = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -81,8 +107,8 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             return Usage(*error);
         }
     }
-    if (result.options.csvPath.empty() && result.options.pdfPath.empty()) {
-        return Usage("出力先 (--csv または --pdf) を指定してください");
+    if (result.options.csvPath.empty() && result.options.pdfPath.empty() && result.options.pngPath.empty()) {
+        return Usage("出力先 (--csv、--png または --pdf) を指定してください");
     }
     if (result.options.inputs.empty()) {
         return Usage("読み込む画像ファイルかフォルダを指定してください");
@@ -91,7 +117,8 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
 }
 
 const char* ExportHelpText() {
-    return "使い方: kestory-export --csv 出力.csv [--pdf 出力.pdf] パス...\n"
+    return "使い方: kestory-export --csv 出力.csv [--png 出力.png] [--pdf 出力.pdf] パス...\n"
+           "        kestory-export --png 出力.png [--magnify N] [--size N] [--marks] [--iso-index N] パス...\n"
            "        kestory-export --pdf 出力.pdf パス...\n"
            "\n"
            "JPEG 写真の撮影データ (EV, AV, TV, 感度補正と 17 の撮影情報) を\n"
@@ -104,6 +131,11 @@ const char* ExportHelpText() {
            "\n"
            "オプション:\n"
            "  --csv 出力.csv  撮影データの保存先 (既存のファイルは置き換えます)\n"
+           "  --png 出力.png  チャート全体を画面と同じ表示で PNG 画像に書き出します\n"
+           "  --magnify N     PNG の拡大率 (30〜400 %、既定 100)\n"
+           "  --size N        PNG の画像サイズ (10〜120、既定 40)\n"
+           "  --marks         PNG で写真を縮小画像ではなく赤いマークで表します\n"
+           "  --iso-index N   EV 線の感度 (0〜10: ISO 50〜51200、既定 1 = ISO 100)\n"
            "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
@@ -113,6 +145,6 @@ const char* ExportHelpText() {
            "終了コード:\n"
            "  0   書き出しました\n"
            "  1   読み込めた写真がありません\n"
-           "  2   ＣＳＶファイルか PDF ファイルの保存に失敗しました\n"
+           "  2   ＣＳＶ、PNG または PDF ファイルの保存に失敗しました\n"
            "  64  コマンドラインの誤り\n";
 }

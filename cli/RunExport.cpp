@@ -1,5 +1,7 @@
 #include "cli/RunExport.h"
 
+#include "chart/ChartGeometry.h"
+#include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/CsvExport.h"
 #include "collection/FolderScan.h"
@@ -29,7 +31,8 @@ void Import(CLumivaneDoc& doc, const std::string& input) {
 
 } // namespace
 
-int RunExport(const ExportOptions& options, Notifier& notifier, const ChartPdfWriter& writePdf) {
+int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
+              const ChartFileWriter& writePng) {
     CLumivaneDoc doc(notifier);
     for (const std::string& input : options.inputs) {
         Import(doc, input);
@@ -41,6 +44,17 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartPdfWr
     if (!options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath) == 0) {
         notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
         return kExitWriteFailed;
+    }
+    if (!options.pngPath.empty()) {
+        doc.settings.magnify = options.magnify;
+        doc.settings.sizePict = options.sizePict;
+        doc.settings.viewType = options.marks ? DisplaySettings::kViewMarks : DisplaySettings::kViewThumbnails;
+        ApplyIsoIndex(doc.settings, options.isoIndex);
+        LayoutPhotos(doc);
+        if (!writePng || !writePng(doc, options.pngPath)) {
+            notifier.Notify("ＰＮＧファイルの保存に失敗しました。", Notifier::Icon::Warning);
+            return kExitWriteFailed;
+        }
     }
     if (!options.pdfPath.empty() && (!writePdf || !writePdf(doc, options.pdfPath))) {
         notifier.Notify("ＰＤＦファイルの保存に失敗しました。", Notifier::Icon::Warning);

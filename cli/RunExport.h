@@ -8,9 +8,11 @@
 class CLumivaneDoc;
 class Notifier;
 
-// Writes the chart of the document as one landscape PDF page; false when the file could not be
-// written. The window's side provides it (the exporter's core knows no Qt).
-using ChartPdfWriter = std::function<bool(CLumivaneDoc& doc, const std::string& path)>;
+// Writes the chart of the document to a file (one landscape PDF page, or the screen's picture as
+// PNG); false when the file could not be written. The window's side provides them (the exporter's
+// core knows no Qt).
+using ChartFileWriter = std::function<bool(CLumivaneDoc& doc, const std::string& path)>;
+using ChartPdfWriter = ChartFileWriter;
 
 // Exit codes of kestory-export.
 inline constexpr int kExitOk = 0;
@@ -20,4 +22,6 @@ inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 
 // Loads every input into a document, as the window's import does, and writes the outputs.
 // Refusals and failures are told through the notifier, with the window's texts.
-int RunExport(const ExportOptions& options, Notifier& notifier, const ChartPdfWriter& writePdf = {});
+// The PNG picture is drawn at the options' display settings; the PDF page at 100 %, as printing does.
+int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf = {},
+              const ChartFileWriter& writePng = {});

@@ -1,5 +1,6 @@
-// kestory-export: the shooting-data export of the window, from the command line.
+// kestory-export: the shooting data and the chart of the window, from the command line.
 
+#include "chart/ChartImage.h"
 #include "chart/ChartOutput.h"
 #include "cli/ExportOptions.h"
 #include "cli/RunExport.h"
@@ -8,6 +9,8 @@
 #include <QByteArray>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -25,6 +28,14 @@ public:
         std::fflush(stderr);
     }
 };
+
+// Standard error carries the refusals, one line each, for scripts to read: Qt's own chatter about
+// the offscreen platform (runtime folders, fonts) is not for them. Fatal messages still go out.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "kestory-export: %s\n", message.toLocal8Bit().constData());
+    }
+}
 
 } // namespace
 
@@ -47,16 +58,25 @@ int main(int argc, char** argv) {
         // The page is drawn with Qt's painter and fonts, which need an application object; no
         // display is wanted for a file.
         std::unique_ptr<QGuiApplication> qt;
-        if (!parsed.options.pdfPath.empty()) {
+        if (!parsed.options.pdfPath.empty() || !parsed.options.pngPath.empty()) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
                 qputenv("QT_QPA_PLATFORM", "offscreen");
             }
+            qInstallMessageHandler(QuietQtMessages);
             qt = std::make_unique<QGuiApplication>(argc, argv);
         }
         const ChartPdfWriter writePdf = [](CLumivaneDoc& doc, const std::string& path) {
             return kestory::chartout::WriteChartPdf(doc, QFile::decodeName(QByteArray::fromStdString(path)));
         };
-        return RunExport(parsed.options, notifier, writePdf);
+        const ChartFileWriter writePng = [](CLumivaneDoc& doc, const std::string& path) {
+            const QImage image = RenderChartImage(doc);
+            QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+            if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG")) {
+                return false;
+            }
+            return file.commit();
+        };
+        return RunExport(parsed.options, notifier, writePdf, writePng);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestory-export: %s\n", e.what());
         return 70; // EX_SOFTWARE

@@ -47,6 +47,35 @@ TEST(ExportOptions, Parsing) {
     }
 }
 
+TEST(ExportOptions, ChartPictureSettings) {
+    ParsedCommandLine parsed =
+        ParseExportOptions({"--png", "c.png", "--magnify", "150", "--size=80", "--marks", "--iso-index", "0", "a.jpg"});
+    ASSERT_EQ(parsed.status, Status::Run) << parsed.error;
+    EXPECT_EQ(parsed.options.pngPath, "c.png");
+    EXPECT_EQ(parsed.options.magnify, 150);
+    EXPECT_EQ(parsed.options.sizePict, 80);
+    EXPECT_TRUE(parsed.options.marks);
+    EXPECT_EQ(parsed.options.isoIndex, 0);
+
+    parsed = ParseExportOptions({"--png", "c.png", "a.jpg"});
+    EXPECT_EQ(parsed.options.magnify, 100);
+    EXPECT_EQ(parsed.options.sizePict, 40);
+    EXPECT_FALSE(parsed.options.marks);
+    EXPECT_EQ(parsed.options.isoIndex, 1);
+
+    // Only what the display-settings panel itself could set.
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--png", "c.png", "--magnify", "29", "a.jpg"},
+             {"--png", "c.png", "--magnify", "401", "a.jpg"},
+             {"--png", "c.png", "--size", "9", "a.jpg"},
+             {"--png", "c.png", "--size", "12x", "a.jpg"},
+             {"--png", "c.png", "--iso-index", "11", "a.jpg"},
+             {"--png", "c.png", "--iso-index", "-1", "a.jpg"},
+         }) {
+        EXPECT_EQ(ParseExportOptions(bad).status, Status::UsageError) << bad[2] << " " << bad[3];
+    }
+}
+
 std::string Quote(const std::string& s) {
     std::string quoted = "'";
     for (char c : s)
@@ -104,6 +133,23 @@ TEST(ExportCli, ExitCodesAndMessages) {
     r = RunExporter(dir, {dir / "single.jpg"});
     EXPECT_EQ(r.exitCode, 64);
     EXPECT_NE(r.err.find("--csv"), std::string::npos);
+
+    // The chart picture has the magnified chart's size: 750 x 520 at 100 %, 1125 x 780 at 150 %.
+    // A PNG's IHDR carries the width and height big-endian at bytes 16 and 20.
+    const auto pngSize = [](const std::string& png) {
+        const auto at = [&](size_t i) { return static_cast<unsigned char>(png.at(i)); };
+        const auto word = [&](size_t i) { return (at(i) << 24) | (at(i + 1) << 16) | (at(i + 2) << 8) | at(i + 3); };
+        return png.size() < 24 ? std::pair(0, 0) : std::pair(word(16), word(20));
+    };
+    r = RunExporter(dir, {"--png", dir / "chart.png", dir / "photos"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(pngSize(ReadText(dir / "chart.png")), std::pair(750, 520));
+    r = RunExporter(dir, {"--png", dir / "big.png", "--magnify", "150", "--marks", dir / "single.jpg"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(pngSize(ReadText(dir / "big.png")), std::pair(1125, 780));
+    r = RunExporter(dir, {"--png", dir / "missing/chart.png", dir / "single.jpg"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "ＰＮＧファイルの保存に失敗しました。\n");
 
     r = RunExporter(dir, {"--help"});
     EXPECT_EQ(r.exitCode, 0);
