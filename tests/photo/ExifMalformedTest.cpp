@@ -1,0 +1,326 @@
+#include "fuzz/ExifCases.h"
+#include "photo/CExifAnalize.h"
+#include "photo/PhotoItem.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace kestory::test;
+using namespace kestory::exifcases;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder() {
+        static std::atomic<int> serial{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("kestory-exif-malformed-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+const char* OrderName(ByteOrder order) {
+    return order == ByteOrder::Little ? "II" : "MM";
+}
+
+// Reads from a heap copy of exactly the file's size, so a sanitizer build sees any overread.
+int ReadExact(CExifAnalize& exif, const Bytes& bytes) {
+    auto copy = std::make_unique<uint8_t[]>(bytes.size() + 1);
+    std::copy(bytes.begin(), bytes.end(), copy.get());
+    return exif.ReadMemory(bytes.empty() ? nullptr : copy.get(), bytes.size());
+}
+
+const CExifEntryInfo* Find(const CExifAnalize& exif, uint16_t tag) {
+    for (const auto& entry : exif.Entries())
+        if (entry->tag == tag)
+            return entry.get();
+    return nullptr;
+}
+
+// What every read must hold, whatever the bytes: texts never longer than the work buffer, the
+// stored count or the file, no zero byte inside, the directory kind one of the three.
+void ExpectSane(const CExifAnalize& exif, size_t fileSize, const std::string& name) {
+    for (const auto& entry : exif.Entries()) {
+        EXPECT_LE(entry->text.size(), 8192u) << name;
+        EXPECT_LE(entry->text.size(), entry->count) << name;
+        EXPECT_LE(entry->text.size(), fileSize) << name;
+        EXPECT_EQ(entry->text.find('\0'), std::string::npos) << name;
+        EXPECT_TRUE(entry->directory >= 0 && entry->directory <= 2) << name;
+    }
+}
+
+TEST(ExifMalformed, EveryNamedFileReadsTheSameFromFileAndMemory) {
+    TempFolder folder;
+    for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        for (const NamedFile& file : MalformedFiles(order)) {
+            const std::string name = file.name + " " + OrderName(order);
+            const std::string path = folder.File(file.name + ".jpg");
+            ASSERT_TRUE(WriteBytes(path, file.bytes)) << name;
+            CExifAnalize fromMemory, fromFile;
+            const int result = ReadExact(fromMemory, file.bytes);
+            EXPECT_TRUE(result == 0 || result == -1) << name;
+            EXPECT_EQ(fromFile.Read(path), result) << name;
+            ExpectSane(fromMemory, file.bytes.size(), name);
+            ASSERT_EQ(fromFile.Entries().size(), fromMemory.Entries().size()) << name;
+            for (size_t i = 0; i < fromFile.Entries().size(); ++i) {
+                EXPECT_EQ(fromFile.Entries()[i]->tag, fromMemory.Entries()[i]->tag) << name;
+                EXPECT_EQ(fromFile.Entries()[i]->text, fromMemory.Entries()[i]->text) << name;
+                EXPECT_EQ(fromFile.Entries()[i]->numerators, fromMemory.Entries()[i]->numerators) << name;
+            }
+            // The photo record goes through the same reader and then the arithmetic on its values.
+            PhotoItem photo;
+            const int load = photo.Load(path, PhotoItem::kModeThumbnail);
+            EXPECT_TRUE(load == 0 || load == -1 || load == -2) << name << " load " << load;
+        }
+    }
+}
+
+std::map<std::string, Bytes> ByName(ByteOrder order) {
+    std::map<std::string, Bytes> files;
+    for (NamedFile& file : MalformedFiles(order))
+        files[file.name] = std::move(file.bytes);
+    return files;
+}
+
+class ExifMalformedOrder : public testing::TestWithParam<ByteOrder> {
+protected:
+    CExifAnalize ReadNamed(const std::string& name, int expected = 0) {
+        const auto files = ByName(GetParam());
+        const auto found = files.find(name);
+        EXPECT_NE(found, files.end()) << name;
+        CExifAnalize exif;
+        if (found != files.end()) {
+            EXPECT_EQ(ReadExact(exif, found->second), expected) << name;
+        }
+        return exif;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, ExifMalformedOrder, testing::Values(ByteOrder::Little, ByteOrder::Big),
+                         [](const auto& info) { return std::string(OrderName(info.param)); });
+
+TEST_P(ExifMalformedOrder, RationalCountOfFourBillionKeepsTenAtMost) {
+    const CExifAnalize exif = ReadNamed("rational-count-ffffffff");
+    const CExifEntryInfo* entry = Find(exif, 0xA500);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->count, 0xFFFFFFFFu);
+    EXPECT_EQ(entry->numerators[0], 28);
+    EXPECT_EQ(entry->denominators[0], 10);
+    EXPECT_EQ(entry->numerators[2], 3);
+    EXPECT_EQ(entry->denominators[2], 4);
+}
+
+TEST_P(ExifMalformedOrder, OffsetsPastTheEndGiveEmptyValues) {
+    const CExifAnalize values = ReadNamed("offsets-past-end");
+    ASSERT_NE(Find(values, 0x0131), nullptr);
+    EXPECT_EQ(Find(values, 0x0131)->text, "");
+    ASSERT_NE(Find(values, 0x829A), nullptr); // its directory is there, its value is not
+    EXPECT_EQ(Find(values, 0x829A)->numerators[0], 0);
+    EXPECT_EQ(Find(values, 0x829A)->denominators[0], 0);
+
+    const CExifAnalize pointers = ReadNamed("pointers-past-end");
+    std::vector<uint16_t> tags;
+    for (const auto& entry : pointers.Entries())
+        tags.push_back(entry->tag);
+    EXPECT_EQ(tags, (std::vector<uint16_t>{0x010F, 0x8769, 0x8825}));
+}
+
+TEST_P(ExifMalformedOrder, OffsetsThatWrapAround32BitsReadNothing) {
+    // Taken as signed, or summed in 32 bits, each offset would land on text planted in the APP0
+    // segment before the block.
+    const CExifAnalize text = ReadNamed("offsets-wrap-to-app0-string");
+    ASSERT_EQ(text.TiffBase(), static_cast<int32_t>(kTiffBaseAfterApp0));
+    ASSERT_NE(Find(text, 0x0131), nullptr);
+    EXPECT_EQ(Find(text, 0x0131)->text, "");
+    ASSERT_NE(Find(text, 0x829D), nullptr);
+    EXPECT_EQ(Find(text, 0x829D)->numerators[0], 0);
+
+    const CExifAnalize directory = ReadNamed("offsets-wrap-to-app0-directory");
+    EXPECT_EQ(directory.Entries().size(), 3u);
+    EXPECT_EQ(Find(directory, 0x829A), nullptr);
+}
+
+TEST_P(ExifMalformedOrder, EntryCountPastTheEndStopsAtTheEndOfTheFile) {
+    const auto files = ByName(GetParam());
+    const Bytes& bytes = files.at("entry-count-past-end");
+    CExifAnalize exif;
+    ASSERT_EQ(ReadExact(exif, bytes), 0);
+    // Whole entries only: no more than the bytes after the count can hold, per pass over IFD0.
+    EXPECT_LE(exif.Entries().size(), 3 * (bytes.size() - kIfd0CountAt - 2) / 12);
+    ASSERT_GE(exif.Entries().size(), 4u);
+    EXPECT_EQ(exif.Entries()[0]->tag, 0x010F);
+    EXPECT_EQ(exif.Entries()[0]->text, "Canon");
+
+    // Truncated in the middle of IFD0: the entries before the cut stay.
+    CExifAnalize cut;
+    const Bytes head(bytes.begin(), bytes.begin() + kIfd0CountAt + 2 + 12 * 2 + 5);
+    ASSERT_EQ(ReadExact(cut, head), 0);
+    ASSERT_EQ(cut.Entries().size(), 2u);
+    EXPECT_EQ(cut.Entries()[1]->tag, 0x0110);
+}
+
+TEST_P(ExifMalformedOrder, EntryCountWithTopBitSetReadsNoEntries) {
+    const CExifAnalize exif = ReadNamed("entry-count-top-bit");
+    EXPECT_TRUE(exif.Entries().empty());
+}
+
+TEST_P(ExifMalformedOrder, AsciiCountsAreBoundedByTheFieldTheBufferAndTheFile) {
+    const CExifAnalize counts = ReadNamed("ascii-count-0-and-ffffffff");
+    ASSERT_NE(Find(counts, 0x010F), nullptr);
+    EXPECT_EQ(Find(counts, 0x010F)->text, "");
+    ASSERT_NE(Find(counts, 0x0110), nullptr);
+    EXPECT_EQ(Find(counts, 0x0110)->text, "Canon EOS 5D"); // up to its zero byte
+
+    const CExifAnalize unterminated = ReadNamed("ascii-without-terminator");
+    ASSERT_NE(Find(unterminated, 0x010F), nullptr);
+    EXPECT_EQ(Find(unterminated, 0x010F)->text, "ABCD");
+    ASSERT_NE(Find(unterminated, 0x0110), nullptr);
+    EXPECT_EQ(Find(unterminated, 0x0110)->text, "Canon EOS5"); // not running into "FOLLOWS"
+    ASSERT_NE(Find(unterminated, 0x0131), nullptr);
+    EXPECT_EQ(Find(unterminated, 0x0131)->text, "FOLLOWS");
+
+    const CExifAnalize longText = ReadNamed("ascii-count-above-8192");
+    ASSERT_NE(Find(longText, 0x0110), nullptr);
+    EXPECT_EQ(Find(longText, 0x0110)->count, 9001u);
+    EXPECT_EQ(Find(longText, 0x0110)->text, std::string(8192, 'M'));
+}
+
+TEST_P(ExifMalformedOrder, App1LengthIsNotTrusted) {
+    for (const char* name : {"app1-length-0", "app1-length-1"}) {
+        const CExifAnalize exif = ReadNamed(name);
+        int32_t num = 0, den = 0;
+        EXPECT_EQ(exif.GetExposureTime(num, den), 1) << name;
+        EXPECT_EQ(den, 125) << name;
+    }
+}
+
+TEST_P(ExifMalformedOrder, PointersBackAtIfd0ReadItOncePerPointer) {
+    const CExifAnalize exif = ReadNamed("pointers-at-ifd0");
+    ASSERT_EQ(exif.Entries().size(), 12u); // 4 entries as IFD0, again as Exif, again as GPS
+    for (size_t i = 0; i < exif.Entries().size(); ++i)
+        EXPECT_EQ(exif.Entries()[i]->directory, static_cast<int16_t>(i / 4));
+    int32_t orientation = 0;
+    EXPECT_EQ(exif.GetOrientation(orientation), 1);
+    EXPECT_EQ(orientation, 3);
+}
+
+TEST_P(ExifMalformedOrder, DegenerateRationalsAreStoredAsTheyStand) {
+    const CExifAnalize zero = ReadNamed("zero-denominators");
+    int32_t num = -7, den = -7;
+    EXPECT_EQ(zero.GetExposureTime(num, den), 1);
+    EXPECT_EQ(num, 1);
+    EXPECT_EQ(den, 0);
+
+    const CExifAnalize extreme = ReadNamed("int32-min-over-minus-one");
+    EXPECT_EQ(extreme.GetFNumber(num, den), 1);
+    EXPECT_EQ(num, INT32_MIN);
+    EXPECT_EQ(den, -1);
+    ASSERT_NE(Find(extreme, 0x9204), nullptr);
+    EXPECT_EQ(Find(extreme, 0x9204)->numerators[0], INT32_MIN);
+}
+
+TEST_P(ExifMalformedOrder, HundredStandardApp0SegmentsThenApp1IsRead) {
+    const CExifAnalize exif = ReadNamed("hundred-app0-then-app1");
+    EXPECT_EQ(exif.TiffBase(), 2 + 100 * 18 + 10);
+    int32_t iso = 0;
+    EXPECT_EQ(exif.GetIsoSpeed(iso), 1);
+    EXPECT_EQ(iso, 400);
+}
+
+TEST(ExifMalformed, PhotoLoadRefusesDegenerateExposureWithoutTrapping) {
+    // A small picture so the load reaches the exposure arithmetic and the decoder.
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        uint32_t timeNum, timeDen, fNum, fDen;
+    };
+    const Case cases[] = {
+        {"zero time denominator", 1, 0, 28, 10},
+        {"zero F denominator", 1, 60, 28, 0},
+        {"zero time numerator", 0, 60, 28, 10},
+        {"INT32_MIN / -1 time", 0x80000000u, 0xFFFFFFFFu, 28, 10},
+        {"INT32_MIN / -1 F-number", 1, 60, 0x80000000u, 0xFFFFFFFFu},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder.File("degenerate.jpg");
+        ASSERT_TRUE(JpegBuilder()
+                        .exposureTime(c.timeNum, c.timeDen)
+                        .fNumber(c.fNum, c.fDen)
+                        .isoSpeed(100)
+                        .patternPicture(8, 8)
+                        .writeTo(path));
+        PhotoItem photo;
+        const int result = photo.Load(path, PhotoItem::kModeThumbnail);
+        EXPECT_TRUE(result == 0 || result == -1) << c.name << " " << result;
+    }
+}
+
+// Every length of a camera-like file, from nothing to all of it.
+class ExifPrefixes : public testing::Test {
+protected:
+    Bytes full = CameraLikeJpeg().patternPicture(16, 12).build();
+};
+
+TEST_F(ExifPrefixes, EveryPrefixReadsAsSubsequenceOfTheWholeFile) {
+    CExifAnalize whole;
+    ASSERT_EQ(ReadExact(whole, full), 0);
+    for (size_t length = 0; length <= full.size(); ++length) {
+        const Bytes prefix(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
+        CExifAnalize exif;
+        const int result = ReadExact(exif, prefix);
+        // The header ends at 12 + 8: from there on the block is found.
+        ASSERT_EQ(result, length >= kTiffBase + 8 ? 0 : -1) << length;
+        ExpectSane(exif, length, std::to_string(length));
+        // What a prefix reads is the whole file's entries with some left out, in the same order.
+        size_t next = 0;
+        for (const auto& entry : exif.Entries()) {
+            while (next < whole.Entries().size() && (whole.Entries()[next]->tag != entry->tag ||
+                                                     whole.Entries()[next]->directory != entry->directory))
+                ++next;
+            ASSERT_LT(next, whole.Entries().size()) << "length " << length << " tag " << entry->tag;
+            ++next;
+        }
+    }
+}
+
+TEST_F(ExifPrefixes, EveryPrefixLoadsOrIsRefused) {
+    TempFolder folder;
+    const std::string path = folder.File("prefix.jpg");
+    int loaded = 0;
+    for (size_t length = 0; length <= full.size(); ++length) {
+        ASSERT_TRUE(
+            WriteBytes(path, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length))));
+        PhotoItem photo;
+        const int result = photo.Load(path, PhotoItem::kModeThumbnail);
+        ASSERT_TRUE(result == 0 || result == -1 || result == -2) << length << ": " << result;
+        if (length < kTiffBase + 8) {
+            EXPECT_EQ(result, -1) << length;
+        }
+        loaded += result == 0;
+    }
+    PhotoItem photo;
+    ASSERT_TRUE(WriteBytes(path, full));
+    EXPECT_EQ(photo.Load(path, PhotoItem::kModeThumbnail), 0);
+    EXPECT_GE(loaded, 1);
+}
+
+} // namespace

@@ -1,0 +1,80 @@
+// kestory-fuzz-seeds FOLDER: writes the EXIF fuzzer's starting corpus into FOLDER (created when
+// missing). Ordinary camera blocks in both byte orders, the variants the reader treats specially,
+// truncations, and every named malformed file.
+
+#include "fuzz/ExifCases.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+using namespace kestory::test;
+using namespace kestory::exifcases;
+
+namespace {
+
+std::vector<NamedFile> Seeds() {
+    std::vector<NamedFile> seeds;
+    for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        const std::string suffix = order == ByteOrder::Little ? "-ii" : "-mm";
+        const auto add = [&](const std::string& name, Bytes bytes) {
+            seeds.push_back({name + suffix, std::move(bytes)});
+        };
+        const Bytes camera = CameraBlock(order).build();
+        add("camera", camera);
+        add("camera-jfif", CameraBlock(order).jfifApp0().build());
+        add("camera-picture", CameraLikeJpeg(order).patternPicture(8, 8).build());
+        add("gps",
+            CameraBlock(order)
+                .entry(EntrySpec{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})
+                .ascii(kGpsDirectory, 0x0001, "N")
+                .entry(Rationals(kGpsDirectory, 0x0002, kRational, {{35, 1}, {40, 1}, {1234, 100}}))
+                .build());
+        add("long-ascii",
+            JpegBuilder().order(order).noPicture().entry(Ascii(0x010E, std::string(300, 'd'))).build());
+        std::vector<std::pair<uint32_t, uint32_t>> many;
+        for (uint32_t i = 1; i <= 12; ++i)
+            many.emplace_back(i, i + 1);
+        add("many-rationals",
+            CameraBlock(order).entry(Rationals(kExifDirectory, 0x920A, kRational, many)).build());
+        add("short-make", JpegBuilder().order(order).noPicture().make("DJI").isoSpeed(51200).build());
+        for (size_t cut : {size_t{4}, size_t{16}, size_t{24}, camera.size() / 3, camera.size() / 2,
+                           camera.size() * 2 / 3, camera.size() - 2}) {
+            add("camera-cut-" + std::to_string(cut),
+                Bytes(camera.begin(), camera.begin() + static_cast<long>(cut)));
+        }
+        for (NamedFile& file : MalformedFiles(order))
+            add(file.name, std::move(file.bytes));
+    }
+    return seeds;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kestory-fuzz-seeds FOLDER\n");
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "kestory-fuzz-seeds: cannot create %s: %s\n", argv[1], error.message().c_str());
+        return 1;
+    }
+    int written = 0;
+    for (const NamedFile& seed : Seeds()) {
+        const std::filesystem::path file = folder / (seed.name + ".jpg");
+        if (!WriteBytes(file.string(), seed.bytes)) {
+            std::fprintf(stderr, "kestory-fuzz-seeds: cannot write %s\n", file.c_str());
+            return 1;
+        }
+        ++written;
+    }
+    std::printf("%d seeds written to %s\n", written, argv[1]);
+    return 0;
+}
