@@ -54,4 +54,5 @@ private:
     int32_t tiffBase = 0;
     uint16_t byteOrder = 0;        // 0x200 little-endian (II), 0x100 big-endian (MM), 0 before a block
     uint16_t offsetsRelative = 0;  // 1 once APP1 was found: block offsets get tiffBase added
+    size_t textBudget = 0;         // bytes of ASCII text the current read may still keep
 };

@@ -246,6 +246,43 @@ TEST_P(ExifMalformedOrder, HundredStandardApp0SegmentsThenApp1IsRead) {
     EXPECT_EQ(iso, 400);
 }
 
+TEST(ExifMalformed, ManyEntriesNamingOneLongTextKeepABoundedAmountOfText) {
+    // IFD0 of 32767 entries: the Exif and GPS pointers back at IFD0, then DateTimeOriginal
+    // entries that all name the same 8192-byte text after the directory. Read three times over,
+    // that would be 800 MB of text from a 400 KB file.
+    constexpr uint16_t kEntries = 0x7FFF;
+    constexpr uint32_t kTextAt = 8 + 2 + 12 * kEntries + 4;
+    Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    tiff.resize(kTextAt, 0);
+    const auto put32 = [&](size_t at, uint32_t v) {
+        Put16(tiff, at, static_cast<uint16_t>(v), ByteOrder::Little);
+        Put16(tiff, at + 2, static_cast<uint16_t>(v >> 16), ByteOrder::Little);
+    };
+    Put16(tiff, 8, kEntries, ByteOrder::Little);
+    for (uint32_t i = 0; i < kEntries; ++i) {
+        const size_t at = 10 + 12 * i;
+        const uint16_t tag = i == 0 ? 0x8769 : i == 1 ? 0x8825 : 0x9003;
+        Put16(tiff, at, tag, ByteOrder::Little);
+        Put16(tiff, at + 2, i < 2 ? kLong : kAscii, ByteOrder::Little);
+        put32(at + 4, i < 2 ? 1 : 8192);
+        put32(at + 8, i < 2 ? 8 : kTextAt);
+    }
+    tiff.insert(tiff.end(), 8192, 'x');
+    tiff.push_back(0);
+    Bytes file = {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0};
+    file.insert(file.end(), tiff.begin(), tiff.end());
+
+    CExifAnalize exif;
+    ASSERT_EQ(ReadExact(exif, file), 0);
+    EXPECT_EQ(exif.Entries().size(), 3u * kEntries);
+    size_t kept = 0;
+    for (const auto& entry : exif.Entries())
+        kept += entry->text.size();
+    EXPECT_LE(kept, 4u * 0x10000);
+    ASSERT_EQ(exif.Entries()[2]->tag, 0x9003);
+    EXPECT_EQ(exif.Entries()[2]->text, std::string(8192, 'x'));
+}
+
 TEST(ExifMalformed, PhotoLoadRefusesDegenerateExposureWithoutTrapping) {
     // A small picture so the load reaches the exposure arithmetic and the decoder.
     TempFolder folder;
