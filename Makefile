@@ -3,8 +3,9 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test run samples clean
+.PHONY: all deps configure build test fuzz run samples clean
 
 all: build
 
@@ -19,6 +20,21 @@ build: configure
 
 test: build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
+	@$(MAKE) --no-print-directory fuzz
+
+# The EXIF reader under libFuzzer with AddressSanitizer and UBSan, from a fresh seed corpus written
+# by the normal build. A crash, a leak, a sanitizer report, a hang or an out-of-memory stops the
+# fuzzer with a non-zero status, which fails this target; the input that did it lands in
+# $(FUZZ_BUILD)/ (crash-*, leak-*, timeout-*, oom-*).
+fuzz: configure
+	@cmake --build $(BUILD) --target kestory-fuzz-seeds -j $(JOBS)
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DKESTORY_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ_BUILD) --target exif_fuzzer -j $(JOBS)
+	@rm -rf $(FUZZ_BUILD)/corpus
+	@$(BUILD)/fuzz/kestory-fuzz-seeds $(FUZZ_BUILD)/corpus
+	@$(FUZZ_BUILD)/fuzz/exif_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+		-detect_leaks=1 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
 # From the program's own folder of the build, where the help document lies beside it: the help
 # command looks for it in the working directory.
