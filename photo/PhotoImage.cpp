@@ -44,17 +44,22 @@ Size FitSize(int32_t width, int32_t height, const Rect& area) {
     return {static_cast<int32_t>(width * ah / height), static_cast<int32_t>(ah)};
 }
 
+Size FittedPictureSize(int32_t width, int32_t height, const Rect& area) {
+    if (width == area.width() && height == area.height()) {
+        return {width, height};
+    }
+    const Size fitted = FitSize(width, height, area);
+    // A very thin picture (or an empty area) would fit to zero rows or columns; it keeps one, so
+    // the photo never loses its picture.
+    return {std::max(fitted.width, 1), std::max(fitted.height, 1)};
+}
+
 bool FitPicture(PhotoImage& holder, const Rect& area) {
     if (holder.Empty()) {
         return false;
     }
-    if (holder.image.cols == area.width() && holder.image.rows == area.height()) {
-        return true;
-    }
-    const Size fitted = FitSize(holder.image.cols, holder.image.rows, area);
-    // A very thin picture (or an empty area) would fit to zero rows or columns; it keeps one, so
-    // the photo never loses its picture.
-    const cv::Size target(std::max(fitted.width, 1), std::max(fitted.height, 1));
+    const Size fitted = FittedPictureSize(holder.image.cols, holder.image.rows, area);
+    const cv::Size target(fitted.width, fitted.height);
     if (target == holder.image.size()) {
         return true;
     }

@@ -38,6 +38,10 @@ bool LoadPicture(const std::string& path, PhotoImage& holder);
 // The largest size of the same aspect as width x height that fits the area (integer arithmetic).
 Size FitSize(int32_t width, int32_t height, const Rect& area);
 
+// The size FitPicture gives a width x height picture: unchanged when it already has the area's
+// exact size, otherwise FitSize with at least one row and one column.
+Size FittedPictureSize(int32_t width, int32_t height, const Rect& area);
+
 // Scales the picture (area interpolation) to FitSize of the area; skipped when it already has the
 // area's exact size. False on an empty holder.
 bool FitPicture(PhotoImage& holder, const Rect& area);

@@ -1,5 +1,7 @@
 #include "photo/PhotoItem.h"
 
+#include "photo/ThumbnailDecode.h"
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -113,11 +115,13 @@ int PhotoItem::Load(const std::string& filePath, int mode) {
     }
 
     path = filePath;
-    if (!LoadPicture(path, thumbnail)) {
+    // The document keeps only the fitted thumbnail, so it is decoded at the smallest scale that
+    // still covers the fit; the pop-up viewer's full mode needs every pixel.
+    const bool loaded = mode == kModeThumbnail
+                            ? LoadThumbnailPicture(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, thumbnail)
+                            : LoadPicture(path, thumbnail);
+    if (!loaded) {
         return -2;
-    }
-    if (mode == kModeThumbnail) {
-        FitPicture(thumbnail, Rect{0, 0, kThumbnailBox, kThumbnailBox});
     }
     int32_t orientation = 0;
     exif.GetOrientation(orientation);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "photo/PhotoImage.h"
+#include "photo/Rect.h"
+
+#include <cstdint>
+#include <string>
+
+// Shrink-on-load for thumbnails. A 27 MP camera JPEG decoded at 1/8 of its size costs a third of
+// a full decode (the inverse DCT of each 8 x 8 block collapses to its DC term, and the colour
+// conversion and the resize run on 1/64 of the pixels); the entropy decoding is what remains.
+
+// The largest libjpeg DCT scale denominator (8, 4 or 2) at which a width x height picture still
+// has at least the rows and columns of its fit into the box (FittedPictureSize); 1 when none does.
+int ReducedScaleDenominator(int32_t width, int32_t height, const Rect& box);
+
+// Decodes an 8-bit grey or colour JPEG at ReducedScaleDenominator and area-resizes it to exactly
+// FittedPictureSize of the full width and height, so the thumbnail has the size a full decode
+// would give it, to the pixel. Grey stays one channel, colour is three (BGR). False, with the
+// holder empty, for anything else: no file, not a JPEG, no reduced scale that serves, another
+// precision or colour layout (CMYK), a header libjpeg reads differently, or a decoding error.
+// Never throws.
+bool LoadReducedThumbnail(const std::string& path, const Rect& box, PhotoImage& holder);
+
+// The picture of a thumbnail-mode load, fitted into the box: the reduced decode where it serves,
+// otherwise LoadPicture then FitPicture. False when the file is missing or cannot be decoded.
+bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder);
