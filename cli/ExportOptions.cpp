@@ -40,8 +40,8 @@ std::optional<std::string> SetNumber(int& field, std::string_view name, const st
     return std::nullopt;
 }
 
-const std::array<ValueOption, 6>& ValueOptions() {
-    static const std::array<ValueOption, 6> options = {{
+const std::array<ValueOption, 7>& ValueOptions() {
+    static const std::array<ValueOption, 7> options = {{
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
         {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
         {"--png", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pngPath, "--png", v); }},
@@ -50,6 +50,8 @@ const std::array<ValueOption, 6>& ValueOptions() {
         {"--size", [](ExportOptions& o, const std::string& v) { return SetNumber(o.sizePict, "--size", v, 10, 120); }},
         {"--iso-index",
          [](ExportOptions& o, const std::string& v) { return SetNumber(o.isoIndex, "--iso-index", v, 0, 10); }},
+        {"--threads",
+         [](ExportOptions& o, const std::string& v) { return SetNumber(o.threads, "--threads", v, 1, 256); }},
     }};
     return options;
 }
@@ -137,6 +139,7 @@ const char* ExportHelpText() {
            "  --marks         PNG で写真を縮小画像ではなく赤いマークで表します\n"
            "  --iso-index N   EV 線の感度 (0〜10: ISO 50〜51200、既定 1 = ISO 100)\n"
            "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
+           "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"

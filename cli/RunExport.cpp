@@ -15,18 +15,21 @@
 
 namespace {
 
-void Import(CLumivaneDoc& doc, const std::string& input) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(input, ec)) {
-        // Like a dropped file: whatever it is, the load decides (a missing file is refused there).
-        doc.AddPhoto(input);
-        return;
-    }
+// Files as given (like dropped files: whatever they are, the load decides, and a missing one is
+// refused there) and the scanned contents of folders, in the order of the inputs.
+std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs) {
     std::vector<std::string> paths;
-    ScanFolder(input, paths);
-    for (const std::string& path : paths) {
-        doc.AddPhoto(path);
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(input, ec)) {
+            paths.push_back(input);
+            continue;
+        }
+        std::vector<std::string> scanned;
+        ScanFolder(input, scanned);
+        paths.insert(paths.end(), scanned.begin(), scanned.end());
     }
+    return paths;
 }
 
 } // namespace
@@ -34,9 +37,7 @@ void Import(CLumivaneDoc& doc, const std::string& input) {
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
               const ChartFileWriter& writePng) {
     CLumivaneDoc doc(notifier);
-    for (const std::string& input : options.inputs) {
-        Import(doc, input);
-    }
+    doc.AddPhotos(ImportPaths(options.inputs), static_cast<unsigned>(options.threads));
     if (doc.GetCount() < 1) {
         notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);
         return kExitNoPhotos;

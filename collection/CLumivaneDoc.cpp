@@ -2,6 +2,7 @@
 
 #include "collection/ImportTexts.h"
 #include "collection/Notifier.h"
+#include "collection/ParallelImport.h"
 
 #include <algorithm>
 #include <exception>
@@ -25,14 +26,22 @@ int CLumivaneDoc::AddPhoto(const std::string& path) {
     try {
         photo = std::make_unique<PhotoItem>();
         result = photo->Load(path, PhotoItem::kModeThumbnail);
-        if (result == kLoaded) {
+    } catch (const std::exception&) {
+        // Out of memory while loading: this file is refused like an unreadable one, and the
+        // import goes on with the next.
+        result = -2;
+    }
+    return AcceptLoad(path, result, std::move(photo));
+}
+
+int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo) {
+    if (result == kLoaded && photo) {
+        try {
             AppendPhoto(std::move(photo));
             return 1;
+        } catch (const std::exception&) {
+            result = -2; // no room in the collection: refused like an unreadable file
         }
-    } catch (const std::exception&) {
-        // Out of memory while loading or appending: this file is refused like an unreadable one,
-        // and the import goes on with the next.
-        result = -2;
     }
     photo.reset();
     const std::string_view reason =
@@ -41,12 +50,14 @@ int CLumivaneDoc::AddPhoto(const std::string& path) {
     return 0;
 }
 
+int CLumivaneDoc::AddPhotos(const std::vector<std::string>& paths, unsigned threads) {
+    ParallelImport import(*this, threads);
+    import.Start(paths);
+    return import.Run();
+}
+
 int CLumivaneDoc::AddDroppedFiles(const std::vector<std::string>& paths) {
-    int added = 0;
-    for (const std::string& path : paths) {
-        added += AddPhoto(path);
-    }
-    return added;
+    return AddPhotos(paths);
 }
 
 void CLumivaneDoc::AppendPhoto(std::unique_ptr<PhotoItem> photo) {

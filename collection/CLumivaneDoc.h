@@ -24,8 +24,13 @@ public:
 
     // Loads the file in thumbnail mode; 1 added at the end, 0 refused (the user was told why).
     int AddPhoto(const std::string& path);
-    // Each path as given, in order; the number added.
+    // Each path as given, loaded on a pool of threads (0: one per core) and added in the order of
+    // the paths with the refusals told in that order (ParallelImport); the number added.
+    int AddPhotos(const std::vector<std::string>& paths, unsigned threads = 0);
     int AddDroppedFiles(const std::vector<std::string>& paths);
+    // The per-file step of every import, once the file was loaded (result of PhotoItem::Load):
+    // 0 appends the photo and returns 1; -1 and -2 tell the user why and return 0.
+    int AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo);
 
     void AppendPhoto(std::unique_ptr<PhotoItem> photo);
     // By identity; 1 removed (the gap closed), 0 when the record is not in the collection.

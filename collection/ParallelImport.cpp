@@ -1,0 +1,191 @@
+#include "collection/ParallelImport.h"
+
+#include "collection/CLumivaneDoc.h"
+#include "photo/PhotoItem.h"
+
+#include <algorithm>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+unsigned ThreadsFor(unsigned requested) {
+    if (requested != 0) {
+        return requested;
+    }
+    return std::max(1U, std::thread::hardware_concurrency());
+}
+
+// Resets a flag when the scope ends, however it ends (the notifier may throw).
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag(flag) { flag = true; }
+    ~FlagScope() { flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag;
+};
+
+} // namespace
+
+ParallelImport::ParallelImport(CLumivaneDoc& doc, unsigned threads, size_t window)
+    : doc(doc), threadCount(ThreadsFor(threads)),
+      window(window != 0 ? window : 2 * size_t{ThreadsFor(threads)}) {}
+
+ParallelImport::~ParallelImport() {
+    StopWorkers();
+}
+
+bool ParallelImport::Start(std::vector<std::string> newPaths) {
+    if (running) {
+        return false;
+    }
+    StopWorkers();
+    paths = std::move(newPaths);
+    slots.clear();
+    slots.resize(paths.size());
+    taken = 0;
+    delivered = 0;
+    added = 0;
+    cancelled = false;
+    stopping = false;
+    running = true;
+    const unsigned wanted = static_cast<unsigned>(std::min<size_t>(threadCount, paths.size()));
+    for (unsigned i = 0; i < wanted; ++i) {
+        try {
+            workers.emplace_back(&ParallelImport::Work, this);
+        } catch (const std::system_error&) {
+            break; // the ones started carry the load; with none, Step loads inline
+        }
+    }
+    return true;
+}
+
+ParallelImport::Slot ParallelImport::Load(const std::string& path) {
+    Slot slot;
+    try {
+        slot.photo = std::make_unique<PhotoItem>();
+        slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail);
+    } catch (const std::exception&) {
+        // Out of memory while loading: refused like an unreadable file; the import goes on.
+        slot.result = -2;
+    }
+    if (slot.result != 0) {
+        slot.photo.reset();
+    }
+    slot.ready = true;
+    return slot;
+}
+
+void ParallelImport::Work() {
+    for (;;) {
+        size_t index = 0;
+        {
+            std::unique_lock lock(mutex);
+            workAllowed.wait(lock, [this] {
+                return stopping || cancelled || taken >= paths.size() || taken < delivered + window;
+            });
+            if (stopping || cancelled || taken >= paths.size()) {
+                return;
+            }
+            index = taken++;
+        }
+        Slot slot = Load(paths[index]);
+        {
+            const std::lock_guard lock(mutex);
+            slots[index] = std::move(slot);
+        }
+        resultReady.notify_all();
+    }
+}
+
+bool ParallelImport::Step(std::chrono::milliseconds wait) {
+    if (!running) {
+        return false;
+    }
+    if (delivering) {
+        return true;
+    }
+    const FlagScope scope(delivering);
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        std::unique_lock lock(mutex);
+        if (delivered >= EndLocked()) {
+            break;
+        }
+        if (!slots[delivered].ready) {
+            if (workers.empty()) {
+                // No pool: the next file is loaded here, one per pass.
+                const size_t index = taken++;
+                lock.unlock();
+                Slot slot = Load(paths[index]);
+                lock.lock();
+                slots[index] = std::move(slot);
+                continue;
+            }
+            const bool ready = resultReady.wait_until(
+                lock, deadline, [this] { return delivered >= EndLocked() || slots[delivered].ready; });
+            if (!ready) {
+                return true;
+            }
+            continue;
+        }
+        Slot slot = std::move(slots[delivered]);
+        const std::string& path = paths[delivered];
+        ++delivered;
+        lock.unlock();
+        workAllowed.notify_all();
+        added += doc.AcceptLoad(path, slot.result, std::move(slot.photo));
+    }
+    StopWorkers();
+    running = false;
+    return false;
+}
+
+int ParallelImport::Run() {
+    while (Step(std::chrono::hours(24))) {
+    }
+    return added;
+}
+
+void ParallelImport::Cancel() {
+    {
+        const std::lock_guard lock(mutex);
+        cancelled = true;
+    }
+    workAllowed.notify_all();
+    resultReady.notify_all();
+}
+
+size_t ParallelImport::Total() const {
+    return paths.size();
+}
+
+size_t ParallelImport::Delivered() const {
+    const std::lock_guard lock(mutex);
+    return delivered;
+}
+
+bool ParallelImport::Finished() const {
+    return !running;
+}
+
+bool ParallelImport::Cancelled() const {
+    const std::lock_guard lock(mutex);
+    return cancelled;
+}
+
+void ParallelImport::StopWorkers() {
+    {
+        const std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    workAllowed.notify_all();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    workers.clear();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CLumivaneDoc;
+class PhotoItem;
+
+// An import of many files that loads them on a pool of worker threads and hands the results to
+// the document on the calling thread, in exactly the order of the paths: each loaded photo is
+// appended and each refusal is told through the document's notifier where a one-by-one import
+// would have told it. A refusal holds up the delivery until the notifier returns.
+//
+// The workers touch nothing but their own records (PhotoItem::Load of one file shares no state);
+// the document, the notifier and everything behind them are used from the calling thread only,
+// inside Step.
+//
+// At most `window` files are taken but not yet delivered, so memory stays bounded however many
+// files there are and however slow one of them is: a worker holds one file while decoding it,
+// and a waiting result is just a thumbnail.
+class ParallelImport {
+public:
+    // threads 0: one per core. window 0: twice the threads.
+    explicit ParallelImport(CLumivaneDoc& doc, unsigned threads = 0, size_t window = 0);
+    // Stops like Cancel, waits for the files in flight and drops what was not delivered.
+    ~ParallelImport();
+    ParallelImport(const ParallelImport&) = delete;
+    ParallelImport& operator=(const ParallelImport&) = delete;
+
+    // Begins loading; false (nothing changes) while an earlier import is not finished. When no
+    // worker thread can be started, Step loads one file at a time on the calling thread instead.
+    bool Start(std::vector<std::string> paths);
+
+    // Delivers every result that is next in order and ready, waiting up to `wait` for each; true
+    // while more is to come. A call made while a delivery is under way (from a nested event loop
+    // inside the notifier) returns at once without delivering, so the order holds.
+    bool Step(std::chrono::milliseconds wait = std::chrono::milliseconds::zero());
+
+    // Loads and delivers everything (Step until finished); the number of photos added.
+    int Run();
+
+    // No further file is taken; the files in flight are still delivered, so the document ends up
+    // with what a one-by-one import of the first Delivered() paths gives.
+    void Cancel();
+
+    size_t Total() const;
+    size_t Delivered() const;
+    int Added() const { return added; }
+    bool Finished() const;
+    bool Cancelled() const;
+    unsigned Threads() const { return threadCount; }
+
+private:
+    struct Slot {
+        bool ready = false;
+        int result = -2;
+        std::unique_ptr<PhotoItem> photo;
+    };
+
+    void Work();
+    static Slot Load(const std::string& path);
+    size_t EndLocked() const { return cancelled ? taken : paths.size(); }
+    void StopWorkers();
+
+    CLumivaneDoc& doc;
+    const unsigned threadCount;
+    const size_t window;
+
+    std::vector<std::string> paths; // not changed while workers run
+    std::vector<std::thread> workers;
+    bool running = false;
+    bool delivering = false;
+    int added = 0;
+
+    mutable std::mutex mutex;
+    std::condition_variable workAllowed; // a slot in the window freed, or stop
+    std::condition_variable resultReady;
+    std::vector<Slot> slots;
+    size_t taken = 0;     // files handed to a worker (or loaded inline)
+    size_t delivered = 0; // results handed to the document
+    bool cancelled = false;
+    bool stopping = false;
+};
