@@ -45,8 +45,8 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     }
     StopWorkers();
     paths = std::move(newPaths);
-    slots.clear();
-    slots.resize(paths.size());
+    results.clear();
+    results.resize(paths.size());
     taken = 0;
     delivered = 0;
     added = 0;
@@ -96,7 +96,7 @@ void ParallelImport::Work() {
         Slot slot = Load(paths[index]);
         {
             const std::lock_guard lock(mutex);
-            slots[index] = std::move(slot);
+            results[index] = std::move(slot);
         }
         resultReady.notify_all();
     }
@@ -116,24 +116,24 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
         if (delivered >= EndLocked()) {
             break;
         }
-        if (!slots[delivered].ready) {
+        if (!results[delivered].ready) {
             if (workers.empty()) {
                 // No pool: the next file is loaded here, one per pass.
                 const size_t index = taken++;
                 lock.unlock();
                 Slot slot = Load(paths[index]);
                 lock.lock();
-                slots[index] = std::move(slot);
+                results[index] = std::move(slot);
                 continue;
             }
             const bool ready = resultReady.wait_until(
-                lock, deadline, [this] { return delivered >= EndLocked() || slots[delivered].ready; });
+                lock, deadline, [this] { return delivered >= EndLocked() || results[delivered].ready; });
             if (!ready) {
                 return true;
             }
             continue;
         }
-        Slot slot = std::move(slots[delivered]);
+        Slot slot = std::move(results[delivered]);
         const std::string& path = paths[delivered];
         ++delivered;
         lock.unlock();

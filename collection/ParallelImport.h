@@ -81,7 +81,7 @@ private:
     mutable std::mutex mutex;
     std::condition_variable workAllowed; // a slot in the window freed, or stop
     std::condition_variable resultReady;
-    std::vector<Slot> slots;
+    std::vector<Slot> results;
     size_t taken = 0;     // files handed to a worker (or loaded inline)
     size_t delivered = 0; // results handed to the document
     bool cancelled = false;

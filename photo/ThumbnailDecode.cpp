@@ -8,13 +8,13 @@
 #include <turbojpeg.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <exception>
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -25,9 +25,37 @@ constexpr off_t kMaxFileBytes = off_t{256} << 20;
 // left to the full path, which refuses it, rather than decoded at a reduced scale here.
 constexpr int64_t kMaxPixels = int64_t{1} << 30;
 
-struct FileBytes {
-    std::unique_ptr<uint8_t[]> data;
-    size_t size = 0;
+// The bytes of one file, in pages mapped for it alone. A 10 MB buffer taken from the heap for
+// each photo would stay with the heap after it is freed, between the thumbnails that outlive it,
+// and a long import would grow by a buffer every so often; an unmapped buffer goes back at once.
+class FileBytes {
+public:
+    FileBytes() = default;
+    ~FileBytes() {
+        if (bytes != nullptr) {
+            ::munmap(bytes, capacity);
+        }
+    }
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    bool Allocate(size_t size) {
+        void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) {
+            return false;
+        }
+        bytes = static_cast<uint8_t*>(mapped);
+        capacity = size;
+        return true;
+    }
+    uint8_t* data() const { return bytes; }
+    size_t size() const { return length; }
+    void SetSize(size_t size) { length = size; }
+
+private:
+    uint8_t* bytes = nullptr;
+    size_t capacity = 0;
+    size_t length = 0;
 };
 
 class Descriptor {
@@ -46,35 +74,31 @@ private:
     int fd;
 };
 
-// The whole of a regular file; empty when it cannot be read or is too large.
-FileBytes ReadWholeFile(const std::string& path) {
-    FileBytes bytes;
+// The whole of a regular file into `bytes`; false when it cannot be read or is too large.
+bool ReadWholeFile(const std::string& path, FileBytes& bytes) {
     const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
         status.st_size < 4 || status.st_size > kMaxFileBytes) {
-        return bytes;
+        return false;
     }
     const size_t expected = static_cast<size_t>(status.st_size);
-    // Not value-initialised: the read fills every byte, and zeroing 10 MB first costs a millisecond.
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[expected]);
-    if (!data) {
-        return bytes;
+    if (!bytes.Allocate(expected)) {
+        return false;
     }
     size_t done = 0;
     while (done < expected) {
-        const ssize_t got = ::read(file.get(), data.get() + done, expected - done);
+        const ssize_t got = ::read(file.get(), bytes.data() + done, expected - done);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
-            return bytes; // shrunk while being read, or an I/O error
+            return false; // shrunk while being read, or an I/O error
         }
         done += static_cast<size_t>(got);
     }
-    bytes.data = std::move(data);
-    bytes.size = done;
-    return bytes;
+    bytes.SetSize(done);
+    return true;
 }
 
 struct DecompressorDeleter {
@@ -89,7 +113,7 @@ int32_t Scaled(int32_t dimension, int denominator) {
 
 bool DecodeReduced(const FileBytes& file, const Rect& box, cv::Mat& out) {
     JpegFrame frame;
-    if (!ReadJpegFrame(file.data.get(), file.size, frame) || frame.precision != 8 ||
+    if (!ReadJpegFrame(file.data(), file.size(), frame) || frame.precision != 8 ||
         (frame.components != 1 && frame.components != 3) || frame.width == 0 || frame.height == 0 ||
         int64_t{frame.width} * frame.height > kMaxPixels) {
         return false;
@@ -108,7 +132,7 @@ bool DecodeReduced(const FileBytes& file, const Rect& box, cv::Mat& out) {
     int height = 0;
     int subsampling = 0;
     int colourSpace = 0;
-    if (tjDecompressHeader3(decompressor.get(), file.data.get(), file.size, &width, &height, &subsampling,
+    if (tjDecompressHeader3(decompressor.get(), file.data(), file.size(), &width, &height, &subsampling,
                             &colourSpace) != 0 ||
         width != frame.width || height != frame.height) {
         return false;
@@ -129,7 +153,7 @@ bool DecodeReduced(const FileBytes& file, const Rect& box, cv::Mat& out) {
     // Asked for exactly the 1/denominator size, the decompressor picks that scale. A warning
     // (a truncated or slightly corrupt stream) still leaves a whole picture, grey where data was
     // missing, as the full decoder gives it; only an error refuses it.
-    if (tjDecompress2(decompressor.get(), file.data.get(), file.size, reduced.data, reduced.cols,
+    if (tjDecompress2(decompressor.get(), file.data(), file.size(), reduced.data, reduced.cols,
                       static_cast<int>(reduced.step[0]), reduced.rows, pixelFormat, 0) != 0 &&
         tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
         return false;
@@ -157,8 +181,8 @@ int ReducedScaleDenominator(int32_t width, int32_t height, const Rect& box) {
 bool LoadReducedThumbnail(const std::string& path, const Rect& box, PhotoImage& holder) {
     holder.Release();
     try {
-        const FileBytes file = ReadWholeFile(path);
-        if (!file.data) {
+        FileBytes file;
+        if (!ReadWholeFile(path, file)) {
             return false;
         }
         cv::Mat picture;
