@@ -6,8 +6,8 @@
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
 #include "shell/DialogUnits.h"
+#include "shell/ImportProgress.h"
 #include "shell/SettingsFile.h"
-#include "shell/WaitCursor.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -294,10 +294,7 @@ void CMainFrame::dropEvent(QDropEvent* e) {
         return;
     }
     e->acceptProposedAction();
-    {
-        const WaitCursor waiting;
-        doc.AddDroppedFiles(paths);
-    }
+    ImportWithProgress(doc, paths, this);
     // Once for the whole drop, whatever was added.
     view->LayoutPhotos();
     view->InvalidateChart();

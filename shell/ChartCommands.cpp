@@ -7,8 +7,8 @@
 #include "collection/FolderScan.h"
 #include "collection/ImportTexts.h"
 #include "collection/Notifier.h"
+#include "shell/ImportProgress.h"
 #include "shell/ShellDialogs.h"
-#include "shell/WaitCursor.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,12 +52,12 @@ QWidget* ChartCommands::dialogParent() const {
 }
 
 void ChartCommands::importPaths(const QStringList& paths) {
-    {
-        const WaitCursor waiting;
-        for (const QString& path : paths) {
-            doc.AddPhoto(ToLocalPath(path));
-        }
+    std::vector<std::string> localPaths;
+    localPaths.reserve(static_cast<size_t>(paths.size()));
+    for (const QString& path : paths) {
+        localPaths.push_back(ToLocalPath(path));
     }
+    ImportWithProgress(doc, localPaths, dialogParent());
     // Also when every file was refused: the chart is laid out and repainted once.
     view.LayoutPhotos();
     view.InvalidateChart();

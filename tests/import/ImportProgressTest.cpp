@@ -1,0 +1,161 @@
+#include "shell/ImportProgress.h"
+#include "collection/CLumivaneDoc.h"
+#include "collection/Notifier.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace kestory::test;
+
+namespace {
+
+class ScriptedNotifier : public Notifier {
+public:
+    std::vector<std::string> texts;
+    std::function<void()> onNotify;
+    void Notify(const std::string& text, Icon) override {
+        texts.push_back(text);
+        if (onNotify) {
+            onNotify();
+        }
+    }
+};
+
+class PaintCounter : public QWidget {
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+QProgressDialog* VisibleProgressDialog() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (auto* dialog = qobject_cast<QProgressDialog*>(window); dialog != nullptr && dialog->isVisible()) {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> Paths(const CLumivaneDoc& doc) {
+    std::vector<std::string> paths;
+    for (const auto& photo : doc.Photos()) {
+        paths.push_back(photo->path);
+    }
+    return paths;
+}
+
+} // namespace
+
+class ImportProgressTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder.isValid());
+        good = folder.filePath(QStringLiteral("good.JPG")).toStdString();
+        bad = folder.filePath(QStringLiteral("bad.JPG")).toStdString();
+        JpegBuilder photo;
+        photo.exposureTime(1, 125).fNumber(8, 1).isoSpeed(400).patternPicture(2000, 1500);
+        QVERIFY(photo.writeTo(good));
+        QVERIFY(JpegBuilder().noExif().patternPicture(32, 24).writeTo(bad));
+    }
+
+    void shortImportAddsInOrderWithoutADialogAndRepaints() {
+        PaintCounter window;
+        window.resize(200, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        ScriptedNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        bool dialogSeen = false;
+        notifier.onNotify = [&] { dialogSeen = dialogSeen || VisibleProgressDialog() != nullptr; };
+        const std::vector<std::string> paths = {good, bad, good, folder.filePath("missing.JPG").toStdString(),
+                                                good};
+        QCOMPARE(ImportWithProgress(doc, paths, &window), 3);
+        QCOMPARE(Paths(doc), (std::vector<std::string>{good, good, good}));
+        QCOMPARE(notifier.texts,
+                 (std::vector<std::string>{bad + "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。",
+                                           paths[3] + "の読み込みに失敗しました。"}));
+        QVERIFY2(!dialogSeen, "an import this short shows no progress dialog");
+        QVERIFY(VisibleProgressDialog() == nullptr);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void windowsRepaintWhileALongImportRuns() {
+        PaintCounter window;
+        window.resize(200, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ScriptedNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        // What a chart view does when something changes on screen.
+        QTimer changes;
+        QObject::connect(&changes, &QTimer::timeout, &window, [&window] { window.update(); });
+        changes.start(5);
+        const int paintsBefore = window.paints;
+        ImportProgressOptions options;
+        options.threads = 1;
+        QCOMPARE(ImportWithProgress(doc, std::vector<std::string>(40, good), &window, options), 40);
+        QVERIFY(window.paints > paintsBefore);
+    }
+
+    void cancelInTheDialogKeepsTheLoadedPrefix() {
+        QWidget window;
+        window.show();
+        ScriptedNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        std::vector<std::string> paths(3, good);
+        paths.push_back(bad);
+        paths.insert(paths.end(), 30, good);
+
+        QString label;
+        QString button;
+        notifier.onNotify = [&] {
+            QProgressDialog* dialog = VisibleProgressDialog();
+            QVERIFY(dialog != nullptr);
+            label = dialog->labelText();
+            auto* cancel = dialog->findChild<QPushButton*>();
+            QVERIFY(cancel != nullptr);
+            button = cancel->text();
+            cancel->click();
+        };
+        ImportProgressOptions options;
+        options.threads = 2;
+        options.showAfter = std::chrono::milliseconds(0);
+        const int added = ImportWithProgress(doc, paths, &window, options);
+
+        QCOMPARE(button, QStringLiteral("中止"));
+        QVERIFY2(label.startsWith(QStringLiteral("画像を読み込んでいます… ")) &&
+                     label.endsWith(QStringLiteral(" / 34")),
+                 qPrintable(label));
+        // The three before the refused file, then at most the files in flight (twice the threads).
+        QVERIFY2(added >= 3 && added <= 3 + 4, qPrintable(QString::number(added)));
+        QCOMPARE(doc.GetCount(), size_t(added));
+        QCOMPARE(notifier.texts.size(), size_t(1));
+        QVERIFY(VisibleProgressDialog() == nullptr);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(ImportProgressText(12, 200), QStringLiteral("画像を読み込んでいます… 12 / 200"));
+    }
+
+private:
+    QTemporaryDir folder;
+    std::string good;
+    std::string bad;
+};
+
+QTEST_MAIN(ImportProgressTest)
+#include "ImportProgressTest.moc"
