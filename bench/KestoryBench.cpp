@@ -1,0 +1,239 @@
+// Benchmarks of the costs a large photo set brings: EXIF read, thumbnail decode, layout, paint
+// and CSV export. Built with -DKESTORY_BENCH=ON (make bench), never part of make test.
+
+#include "bench/NoisyPhoto.h"
+#include "chart/ChartGeometry.h"
+#include "chart/ChartRender.h"
+#include "chart/QtCanvas.h"
+#include "collection/CLumivaneDoc.h"
+#include "collection/CsvExport.h"
+#include "collection/Notifier.h"
+#include "photo/CExifAnalize.h"
+#include "photo/PhotoImage.h"
+#include "photo/PhotoItem.h"
+#include "photo/ThumbnailDecode.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const Rect kThumbnailBox{0, 0, PhotoItem::kThumbnailBox, PhotoItem::kThumbnailBox};
+
+// Files written once per run, removed at exit.
+class Fixtures {
+public:
+    Fixtures() {
+        std::string pattern = (fs::temp_directory_path() / "kestory-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            folder = pattern;
+        }
+    }
+    ~Fixtures() {
+        std::error_code ignored;
+        if (!folder.empty()) {
+            fs::remove_all(folder, ignored);
+        }
+    }
+    Fixtures(const Fixtures&) = delete;
+    Fixtures& operator=(const Fixtures&) = delete;
+
+    const std::string& CameraFile() {
+        if (camera.empty()) {
+            camera = (fs::path(folder) / "IMG_0001.JPG").string();
+            kestory::test::CameraLikeJpeg()
+                .picture(kestory::bench::NoisyPhoto(kestory::bench::kCameraWidth,
+                                                    kestory::bench::kCameraHeight, 0))
+                .writeTo(camera);
+        }
+        return camera;
+    }
+
+private:
+    std::string folder;
+    std::string camera;
+};
+
+Fixtures& Files() {
+    static Fixtures fixtures;
+    return fixtures;
+}
+
+class SilentNotifier : public Notifier {
+public:
+    void Notify(const std::string&, Icon) override {}
+};
+
+// A record as a camera photo gives it, without a file: exposure spread over the whole chart and a
+// 237 x 158 thumbnail of grain.
+std::unique_ptr<PhotoItem> SyntheticPhoto(std::mt19937& random) {
+    static const int kSpeeds[] = {1, 2, 4, 8, 15, 30, 60, 125, 250, 500, 1000, 2000, 4000, 8000};
+    static const int kApertures[] = {10, 14, 20, 28, 40, 56, 80, 110, 160, 220, 320, 450, 640};
+    static const int kIsos[] = {100, 200, 400, 800, 1600, 3200};
+    auto photo = std::make_unique<PhotoItem>();
+    photo->path = "/photos/IMG_" + std::to_string(random() % 10000) + ".JPG";
+    photo->exposureValid = 1;
+    photo->exposureTimeNum = 1;
+    photo->exposureTimeDen = kSpeeds[random() % std::size(kSpeeds)];
+    photo->fNumberNum = kApertures[random() % std::size(kApertures)];
+    photo->fNumberDen = 10;
+    photo->iso = kIsos[random() % std::size(kIsos)];
+    photo->av = 5.0;
+    photo->tv = 7.0;
+    photo->isoCorrection = -2.0;
+    photo->ev = 10.0;
+    photo->thumbnail.topDown = 1;
+    photo->thumbnail.image.create(158, 237, CV_8UC3);
+    cv::randu(photo->thumbnail.image, cv::Scalar::all(0), cv::Scalar::all(255));
+    return photo;
+}
+
+void FillDocument(CLumivaneDoc& doc, int count) {
+    std::mt19937 random(20110102);
+    for (int i = 0; i < count; ++i) {
+        doc.AppendPhoto(SyntheticPhoto(random));
+    }
+}
+
+void BM_ExifRead(benchmark::State& state) {
+    const std::string& path = Files().CameraFile();
+    for (auto _ : state) {
+        CExifAnalize exif;
+        benchmark::DoNotOptimize(exif.Read(path));
+    }
+}
+BENCHMARK(BM_ExifRead)->Unit(benchmark::kMicrosecond);
+
+// The thumbnail of a 27 MP camera file: decoded at full size, then area-resized (the pop-up
+// viewer's decode, and what every import did before shrink-on-load).
+void BM_ThumbnailFullDecode(benchmark::State& state) {
+    const std::string& path = Files().CameraFile();
+    for (auto _ : state) {
+        PhotoImage holder;
+        LoadPicture(path, holder);
+        FitPicture(holder, kThumbnailBox);
+        benchmark::DoNotOptimize(holder.image.data);
+    }
+}
+BENCHMARK(BM_ThumbnailFullDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same thumbnail through shrink-on-load (TurboJPEG at 1/8, then area-resized).
+void BM_ThumbnailShrinkOnLoad(benchmark::State& state) {
+    const std::string& path = Files().CameraFile();
+    for (auto _ : state) {
+        PhotoImage holder;
+        if (!LoadReducedThumbnail(path, kThumbnailBox, holder)) {
+            state.SkipWithError("the reduced decode declined the camera file");
+            break;
+        }
+        benchmark::DoNotOptimize(holder.image.data);
+    }
+}
+BENCHMARK(BM_ThumbnailShrinkOnLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// OpenCV's reduced decode of the same file at the same scale: the alternative to TurboJPEG.
+void BM_ThumbnailOpenCvReduced(benchmark::State& state) {
+    const std::string& path = Files().CameraFile();
+    const cv::Mat probe = cv::imread(path, cv::IMREAD_REDUCED_COLOR_8 | cv::IMREAD_IGNORE_ORIENTATION);
+    const Size fitted =
+        FittedPictureSize(kestory::bench::kCameraWidth, kestory::bench::kCameraHeight, kThumbnailBox);
+    for (auto _ : state) {
+        const cv::Mat reduced = cv::imread(path, cv::IMREAD_REDUCED_COLOR_8 | cv::IMREAD_IGNORE_ORIENTATION);
+        cv::Mat thumbnail;
+        cv::resize(reduced, thumbnail, cv::Size(fitted.width, fitted.height), 0, 0, cv::INTER_AREA);
+        benchmark::DoNotOptimize(thumbnail.data);
+    }
+    state.counters["reducedWidth"] = probe.cols;
+}
+BENCHMARK(BM_ThumbnailOpenCvReduced)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LayoutPhotos(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    FillDocument(doc, static_cast<int>(state.range(0)));
+    doc.settings.magnify = 100;
+    for (auto _ : state) {
+        LayoutPhotos(doc);
+    }
+}
+BENCHMARK(BM_LayoutPhotos)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// One full paint of a 1000 x 700 viewport, the way the view paints it: scrolled to the middle of
+// the chart, clipped to and told of the exposed rectangle.
+void BM_PaintVisibleChart(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    FillDocument(doc, 1000);
+    doc.settings.magnify = static_cast<int32_t>(state.range(0));
+    LayoutPhotos(doc);
+    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
+    const QSize viewport(1000, 700);
+    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
+                        std::max(0, (sizes.total.height - viewport.height()) / 2));
+    QImage target(viewport, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        painter.setClipRect(QRect(QPoint(0, 0), viewport));
+        painter.translate(-scroll);
+        const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(),
+                           scroll.y() + viewport.height()};
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+    }
+}
+BENCHMARK(BM_PaintVisibleChart)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+
+void BM_WriteCsv(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    // Real EXIF entries, so every property text is formatted as for a camera file.
+    const std::string& camera = Files().CameraFile();
+    PhotoItem loaded;
+    if (loaded.Load(camera, PhotoItem::kModeThumbnail) != 0) {
+        state.SkipWithError("the camera file did not load");
+        return;
+    }
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        doc.AppendPhoto(std::make_unique<PhotoItem>(loaded));
+    }
+    const std::string target = (fs::path(camera).parent_path() / "shooting.csv").string();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(WriteCsv(doc.Photos(), target));
+    }
+}
+BENCHMARK(BM_WriteCsv)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The paint needs Qt's painter and the label font, not a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) {
+        qputenv("QT_QPA_FONTDIR", "/usr/share/fonts");
+    }
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,70 @@
+// kestory-make-corpus: writes camera-sized JPEGs with EXIF for the import benchmarks, noisy so
+// that they decode as slowly as camera files do (NoisyPhoto).
+
+#include "bench/NoisyPhoto.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <opencv2/core.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr, "usage: kestory-make-corpus FOLDER COUNT [WIDTH HEIGHT]\n");
+    return 64;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 && argc != 5) {
+        return Usage();
+    }
+    const std::filesystem::path folder = argv[1];
+    const int count = std::atoi(argv[2]);
+    const int width = argc == 5 ? std::atoi(argv[3]) : kestory::bench::kCameraWidth;
+    const int height = argc == 5 ? std::atoi(argv[4]) : kestory::bench::kCameraHeight;
+    if (count < 1 || width < 16 || height < 16) {
+        return Usage();
+    }
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+
+    // Exposure data varies from file to file so the photos spread over the chart.
+    static const int kSpeeds[] = {30, 60, 125, 250, 500, 1000, 2000};
+    static const int kApertures[] = {28, 40, 56, 80, 110, 160};
+    static const int kIsos[] = {100, 200, 400, 800, 1600};
+    // One picture, re-seeded every few files: generating 27 MP of grain costs as much as encoding it.
+    cv::Mat picture;
+    for (int i = 0; i < count; ++i) {
+        if (i % 8 == 0) {
+            picture = kestory::bench::NoisyPhoto(width, height, i);
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%04d.JPG", i + 1);
+        // The entries of a camera file, with this file's exposure (CameraLikeJpeg's are fixed).
+        kestory::test::JpegBuilder builder;
+        builder.make("Canon")
+            .model("Canon EOS 5D Mark II")
+            .orientation(1)
+            .exposureTime(1, static_cast<uint32_t>(kSpeeds[i % 7]))
+            .fNumber(static_cast<uint32_t>(kApertures[(i / 7) % 6]), 10)
+            .shortValue(kestory::test::kExifDirectory, 0x8822, 3)
+            .isoSpeed(static_cast<uint16_t>(kIsos[i % 5]))
+            .ascii(kestory::test::kExifDirectory, 0x9003, "2011:01:02 03:04:05")
+            .shortValue(kestory::test::kExifDirectory, 0x9207, 5)
+            .rational(kestory::test::kExifDirectory, 0x920A, 50, 1)
+            .longValue(kestory::test::kExifDirectory, 0xA002, static_cast<uint32_t>(width))
+            .longValue(kestory::test::kExifDirectory, 0xA003, static_cast<uint32_t>(height))
+            .picture(picture);
+        if (!builder.writeTo((folder / name).string())) {
+            std::fprintf(stderr, "kestory-make-corpus: cannot write %s\n", (folder / name).c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
