@@ -1,0 +1,181 @@
+#include "inspect/CDlgBarPreView.h"
+
+#include "chart/CLumivaneView.h"
+#include "chart/QtCanvas.h"
+#include "collection/CLumivaneDoc.h"
+#include "inspect/ViewerList.h"
+#include "photo/PropertyText.h"
+#include "shell/DialogUnits.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+using kestory::DluRect;
+
+namespace {
+
+constexpr int kPropertyColumnWidth = 107;  // pixels
+constexpr int kValueColumnWidth = 120;     // pixels
+
+QLabel* StaticText(const QString& text, const QRect& rect, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(rect);
+    return label;
+}
+
+// "%.1f" followed by the unit, with "+" in front unless the text already begins with "-".
+std::string Signed(double value, const char* unit) {
+    std::string text = FormatExposureValue(value) + unit;
+    if (text.front() != '-') {
+        text.insert(text.begin(), '+');
+    }
+    return text;
+}
+
+// The part after the last "/", or the whole path without one.
+QString FileName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return QString::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+CDlgBarPreView::CDlgBarPreView(CLumivaneView& chartView, ViewerList& viewerList, QWidget* parent)
+    : QWidget(parent), view(chartView), viewers(viewerList) {
+    setObjectName(QStringLiteral("infoPanel"));
+    setFixedSize(kestory::InfoPanelSize());
+
+    StaticText(QStringLiteral("撮影記録"), DluRect(3, 152, 33, 13), this);
+    StaticText(QStringLiteral("ＥＶ値"), DluRect(3, 161, 33, 13), this);
+
+    exposureText = StaticText(QString(), DluRect(39, 149, 77, 27), this);
+    exposureText->setObjectName(QStringLiteral("exposureText"));
+    exposureText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    exposureText->setLineWidth(1);
+
+    magnifyButton = new QPushButton(QStringLiteral("拡大"), this);
+    magnifyButton->setObjectName(QStringLiteral("magnifyButton"));
+    magnifyButton->setGeometry(DluRect(119, 149, 37, 13));
+    deleteButton = new QPushButton(QStringLiteral("削除"), this);
+    deleteButton->setObjectName(QStringLiteral("deleteButton"));
+    deleteButton->setGeometry(DluRect(119, 163, 37, 13));
+    connect(magnifyButton, &QPushButton::clicked, this, &CDlgBarPreView::OnMagnify);
+    connect(deleteButton, &QPushButton::clicked, this, &CDlgBarPreView::OnDelete);
+
+    propertyList = new QTreeWidget(this);
+    propertyList->setObjectName(QStringLiteral("propertyList"));
+    propertyList->setGeometry(DluRect(2, 179, 154, 171));
+    propertyList->setRootIsDecorated(false);
+    propertyList->setUniformRowHeights(true);
+    propertyList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    propertyList->setHeaderLabels({QStringLiteral("プロパティ"), QStringLiteral("値")});
+    propertyList->header()->setStretchLastSection(false);
+    propertyList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    propertyList->setColumnWidth(0, kPropertyColumnWidth);
+    propertyList->setColumnWidth(1, kValueColumnWidth);
+}
+
+CDlgBarPreView::~CDlgBarPreView() = default;
+
+QString CDlgBarPreView::ExposureText() const {
+    return exposureText->text();
+}
+
+std::string CDlgBarPreView::FormatExposureText(const PhotoItem& photo) {
+    if (photo.exposureValid != 1) {
+        return {};
+    }
+    return "EV=" + FormatExposureValue(photo.ev) + "\n" + FormatExposureValue(photo.av) + "AV" +
+           Signed(photo.tv, "TV") + "\n" + Signed(photo.isoCorrection, "(感度補正)");
+}
+
+int CDlgBarPreView::PreviewSide() const {
+    return std::min(width(), height());
+}
+
+Rect CDlgBarPreView::PreviewPictureRect() const {
+    const int w = previewPhoto.drawRect.width();
+    const int h = previewPhoto.drawRect.height();
+    Rect r{0, 0, w, h};
+    if (h < w) {
+        r.top += (w - h) / 2;
+        r.bottom += (w - h) / 2;
+    } else {
+        r.left += (h - w) / 2;
+        r.right += (h - w) / 2;
+    }
+    return r;
+}
+
+void CDlgBarPreView::ShowPhoto(PhotoItem* photo) {
+    if (photo == nullptr || photo == selectedPhoto) {
+        return;
+    }
+    selectedPhoto = photo;
+    previewPhoto = *photo;
+    propertyList->clear();
+    const int side = PreviewSide();
+    // Scaled once per selection, not per paint.
+    previewPhoto.FitDisplayImage(Rect{0, 0, side, side});
+    FillPropertyList();
+    exposureText->setText(QString::fromStdString(FormatExposureText(*photo)));
+    update(0, 0, side, side);
+}
+
+void CDlgBarPreView::FillPropertyList() {
+    QList<QTreeWidgetItem*> rows;
+    for (const uint16_t tag : kPanelPropertyTags) {
+        PropertyText text;
+        previewPhoto.GetPropertyText(tag, text);
+        rows.append(new QTreeWidgetItem(
+            {QString::fromStdString(text.label), QString::fromStdString(DecodeExifText(text.displayValue))}));
+    }
+    propertyList->addTopLevelItems(rows);
+}
+
+void CDlgBarPreView::ClearPhoto() {
+    selectedPhoto = nullptr;
+    previewPhoto = PhotoItem();  // pictures released, EXIF entries gone, exposureValid 0
+    propertyList->clear();
+    exposureText->clear();
+    const int side = PreviewSide();
+    update(0, 0, side, side);
+}
+
+void CDlgBarPreView::OnMagnify() {
+    if (previewPhoto.exposureValid == 1) {
+        viewers.OpenViewer(previewPhoto.path);
+    }
+}
+
+void CDlgBarPreView::OnDelete() {
+    if (view.GetDocument().RemovePhoto(selectedPhoto) == 1) {
+        ClearPhoto();
+        view.InvalidateChart();
+    }
+}
+
+void CDlgBarPreView::paintEvent(QPaintEvent*) {
+    const int side = PreviewSide();
+    QPainter painter(this);
+    painter.fillRect(0, 0, side, side, palette().color(QPalette::Button));
+    if (previewPhoto.exposureValid != 1) {
+        return;
+    }
+    {
+        QtCanvas canvas(painter, false);
+        DrawPicture(PreviewPictureRect(), previewPhoto.displayImage, canvas);
+    }
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setFont(font());
+    painter.drawText(QRect(0, 0, side, side), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine,
+                     FileName(previewPhoto.path));
+}

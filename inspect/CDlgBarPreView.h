@@ -1,0 +1,72 @@
+#pragma once
+
+#include "photo/PhotoItem.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <string>
+
+class CLumivaneView;
+class QLabel;
+class QPaintEvent;
+class QPushButton;
+class QTreeWidget;
+class ViewerList;
+
+// The image-information panel: the selected photo's preview with its file name, its exposure
+// values in three lines and its seventeen shooting properties. "拡大" opens the photo in a pop-up
+// viewer, "削除" takes it out of the collection.
+//
+// The panel holds the selection: a pointer to the document's record, and a copy of that record
+// whose pictures are its own, so a new chart layout does not change the preview.
+class CDlgBarPreView : public QWidget {
+    Q_OBJECT
+
+public:
+    // The view's document is where "削除" removes the photo; the view is repainted after it.
+    CDlgBarPreView(CLumivaneView& view, ViewerList& viewers, QWidget* parent = nullptr);
+    ~CDlgBarPreView() override;
+
+    // Shows the record; null and the record already shown are ignored, so a click on empty chart
+    // keeps the selection.
+    void ShowPhoto(PhotoItem* photo);
+    // Nothing selected, the preview's pictures released, the list and the exposure text emptied.
+    void ClearPhoto();
+
+    const PhotoItem* SelectedPhoto() const { return selectedPhoto; }
+    const PhotoItem& PreviewPhoto() const { return previewPhoto; }
+    QTreeWidget* PropertyList() const { return propertyList; }
+    QString ExposureText() const;
+    QPushButton* MagnifyButton() const { return magnifyButton; }
+    QPushButton* DeleteButton() const { return deleteButton; }
+
+    // The three lines "EV=11.0", "6.0AV+7.0TV", "-2.0(感度補正)"; a value that is not finite reads
+    // "---". Negative zero keeps its sign ("-0.0(感度補正)").
+    static std::string FormatExposureText(const PhotoItem& photo);
+
+    // Where the preview is painted: the top-left square of the panel.
+    int PreviewSide() const;
+    // The preview picture's place in that square: centred left to right for a portrait picture,
+    // top to bottom for a landscape one.
+    Rect PreviewPictureRect() const;
+
+public slots:
+    void OnMagnify();
+    void OnDelete();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void FillPropertyList();
+
+    CLumivaneView& view;
+    ViewerList& viewers;
+    PhotoItem* selectedPhoto = nullptr;  // the document's record; not owned
+    PhotoItem previewPhoto;              // exposureValid 1 while a photo is shown
+    QTreeWidget* propertyList = nullptr;
+    QLabel* exposureText = nullptr;
+    QPushButton* magnifyButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+};
