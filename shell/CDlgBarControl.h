@@ -1,0 +1,91 @@
+#pragma once
+
+#include "chart/CLumivaneView.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class CDlgBarPreView;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QMessageBox;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+// The display-settings panel: thumbnails or marks, picture size, magnification and the ISO speed
+// the EV lines are numbered for, "画像の全削除" and "初期設定". The document holds every value;
+// the controls only show them. Each change goes into the document at once and the chart is laid
+// out, sized and repainted as far as the change needs.
+class CDlgBarControl : public QWidget {
+    Q_OBJECT
+
+public:
+    // Runs the question and returns the button pressed (QMessageBox::StandardButton).
+    using AskFunction = std::function<int(QMessageBox& question)>;
+
+    static constexpr int kSizePictMin = 10;
+    static constexpr int kSizePictMax = 120;
+    static constexpr int kMagnifyMin = CLumivaneView::kMagnifyMin;  // the wheel zoom's range too
+    static constexpr int kMagnifyMax = CLumivaneView::kMagnifyMax;
+
+    // The view's document holds the settings and the photos.
+    explicit CDlgBarControl(CLumivaneView& view, QWidget* parent = nullptr);
+    ~CDlgBarControl() override;
+
+    // Once the display settings are in the document: the controls show them, the chart is laid
+    // out and sized for them, the ISO list is filled and the EV lines numbered.
+    void InitControls();
+    // The panel whose selection ends when all photos are deleted; may stay unset.
+    void SetInfoPanel(CDlgBarPreView* panel);
+    // How "画像の全削除" asks; by default the box is run modally.
+    void SetAsk(AskFunction ask);
+
+    // The Yes/No question of "画像の全削除", not yet shown.
+    static std::unique_ptr<QMessageBox> MakeDeleteAllQuestion(QWidget* parent);
+
+    QRadioButton* ThumbnailButton() const { return thumbnailButton; }
+    QRadioButton* MarkButton() const { return markButton; }
+    QScrollBar* SizeBar() const { return sizeBar; }
+    QScrollBar* MagnifyBar() const { return magnifyBar; }
+    QLabel* SizeText() const { return sizeText; }
+    QLabel* MagnifyText() const { return magnifyText; }
+    QComboBox* IsoList() const { return isoList; }
+    QPushButton* DeleteAllButton() const { return deleteAllButton; }
+    QPushButton* InitialSettingsButton() const { return initialButton; }
+
+public slots:
+    // The magnification the wheel zoom has already set: the bar and its number follow; nothing
+    // is laid out again.
+    void SetMagnify(int magnify);
+
+    void OnThumbnails();
+    void OnMarks();
+    void OnIsoChosen(int index);
+    void OnDeleteAll();
+    void OnInitialSettings();
+
+private:
+    void OnSizeChanged(int value);
+    void OnMagnifyChanged(int value);
+    // Positions a bar without running its change handler.
+    static void SetBarQuietly(QScrollBar* bar, int value);
+
+    CLumivaneView& view;
+    QPointer<CDlgBarPreView> infoPanel;
+    AskFunction ask;
+    QButtonGroup* viewTypeGroup = nullptr;
+    QRadioButton* thumbnailButton = nullptr;
+    QRadioButton* markButton = nullptr;
+    QScrollBar* sizeBar = nullptr;
+    QScrollBar* magnifyBar = nullptr;
+    QLabel* sizeText = nullptr;
+    QLabel* magnifyText = nullptr;
+    QComboBox* isoList = nullptr;
+    QPushButton* deleteAllButton = nullptr;
+    QPushButton* initialButton = nullptr;
+};
