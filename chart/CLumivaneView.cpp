@@ -5,11 +5,15 @@
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 
+#include <QCloseEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -19,6 +23,10 @@ CLumivaneView::CLumivaneView(CLumivaneDoc& document, QWidget* parent)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
     setFrameShape(QFrame::NoFrame);
+    // The tool tip follows the pointer without a button held.
+    viewport()->setMouseTracking(true);
+    // A right-click reorders the photos; it never opens a menu, here or in the window around.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     UpdateScrollSizes();
 }
 
@@ -73,4 +81,85 @@ void CLumivaneView::resizeEvent(QResizeEvent* event) {
 void CLumivaneView::scrollContentsBy(int dx, int dy) {
     // Moves what is already on screen and repaints only the strip that comes into view.
     viewport()->scroll(dx, dy);
+}
+
+PhotoItem* CLumivaneView::PhotoAtViewport(const QPoint& viewportPoint) const {
+    const QPoint chart = ViewportToView(viewportPoint);
+    return doc.PhotoAt(chart.x(), chart.y());
+}
+
+void CLumivaneView::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        emit photoClicked(PhotoAtViewport(at));
+    } else if (event->button() == Qt::RightButton) {
+        if (PhotoItem* photo = PhotoAtViewport(at)) {
+            doc.MoveToFirst(photo);
+            InvalidateChart();
+        }
+    }
+}
+
+void CLumivaneView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Not passed on: the default would take the second press for another click.
+    event->accept();
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (const PhotoItem* photo = PhotoAtViewport(event->position().toPoint())) {
+        // A copy: the receiver may change the collection while the signal runs.
+        const std::string path = photo->path;
+        emit viewerRequested(path);
+    }
+}
+
+void CLumivaneView::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void CLumivaneView::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    const PhotoItem* photo = PhotoAtViewport(event->position().toPoint());
+    if (photo == nullptr) {
+        QToolTip::hideText();
+        return;
+    }
+    QToolTip::showText(event->globalPosition().toPoint(), QString::fromStdString(photo->GetSummaryText()),
+                       viewport());
+}
+
+void CLumivaneView::wheelEvent(QWheelEvent* event) {
+    // Zooms, never scrolls: 5 percent a notch of 120, truncated toward zero.
+    event->accept();
+    const int step = event->angleDelta().y() * 5 / 120;
+    DisplaySettings& settings = doc.settings;
+    const int magnify = std::clamp(settings.magnify + step, kMagnifyMin, kMagnifyMax);
+    if (magnify == settings.magnify) {
+        return;
+    }
+    settings.magnify = magnify;
+    emit magnifyChanged(magnify);
+    LayoutPhotos();
+    UpdateScrollSizes();
+    InvalidateChart();
+}
+
+void CLumivaneView::closeEvent(QCloseEvent* event) {
+    emit closing();
+    QAbstractScrollArea::closeEvent(event);
+}
+
+bool CLumivaneView::viewportEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Leave:
+        QToolTip::hideText();
+        break;
+    case QEvent::ToolTip:
+        // The tip is shown from the mouse moves; the hover request has nothing to add.
+        return true;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }

@@ -5,13 +5,25 @@
 #include <QAbstractScrollArea>
 #include <QPoint>
 
+#include <string>
+
 class Canvas;
 class CLumivaneDoc;
+class PhotoItem;
+class QCloseEvent;
+class QEvent;
+class QMouseEvent;
 class QPaintEvent;
 class QResizeEvent;
+class QWheelEvent;
 
 // The scrolling chart of the document. Scroll positions are view pixels; a point on the viewport
 // plus ScrollPosition() is a point in the coordinates of the photos' drawRect.
+//
+// The mouse works on the photo under the pointer (the topmost whose drawRect holds the point):
+// pointing shows its exposure values in a tool tip, a click selects it (photoClicked), a
+// double-click asks for its viewer (viewerRequested), a right-click sends it beneath all others.
+// The wheel zooms the chart instead of scrolling it.
 class CLumivaneView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -37,10 +49,33 @@ public:
     // limits which photos are drawn. A printer canvas draws in chart units, unclipped.
     void Draw(Canvas& canvas, const Rect* exposed = nullptr) const;
 
+    // The photo under a viewport point, or null.
+    PhotoItem* PhotoAtViewport(const QPoint& viewportPoint) const;
+
+    static constexpr int kMagnifyMin = 30;   // percent
+    static constexpr int kMagnifyMax = 400;  // percent
+
+signals:
+    // The left button went down over the photo, or over empty chart (null).
+    void photoClicked(PhotoItem* photo);
+    // A double-click on a photo: its path as the document holds it (UTF-8).
+    void viewerRequested(const std::string& path);
+    // The wheel changed magnify; the chart is already laid out for it.
+    void magnifyChanged(int magnify);
+    // The view is being closed: the open viewers are to be forgotten.
+    void closing();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
     CLumivaneDoc& doc;
 };
