@@ -1,0 +1,223 @@
+#include "chart/CLumivaneView.h"
+#include "shell/CDlgBarControl.h"
+#include "tests/inspect/InspectBench.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <QtTest>
+
+namespace {
+
+void Wheel(CLumivaneView& view, int delta, const QPoint& at = QPoint(50, 50)) {
+    QWidget* viewport = view.viewport();
+    QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void Move(CLumivaneView& view, const QPoint& at) {
+    QWidget* viewport = view.viewport();
+    QMouseEvent event(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+// What the chart hands to the panel, click by click.
+struct Clicks {
+    explicit Clicks(CLumivaneView& view) {
+        QObject::connect(&view, &CLumivaneView::photoClicked, &view, [this](PhotoItem* p) { got.push_back(p); });
+    }
+    PhotoItem* Last() const { return got.empty() ? reinterpret_cast<PhotoItem*>(-1) : got.back(); }
+    std::vector<PhotoItem*> got;
+};
+
+}  // namespace
+
+class ChartMouseTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void clickSelectsTheTopmostAndRightClickSendsItBack();
+    void leftAndTopEdgesHitRightAndBottomDoNot();
+    void clicksAfterScrollingHitWhatIsUnderThePointer();
+    void wheelZoomsWithinItsRangeWithoutScrolling();
+    void toolTipFollowsThePhotosAndHidesOverEmptyChart();
+    void doubleClickOnEmptyChartOpensNothing();
+};
+
+void ChartMouseTest::clickSelectsTheTopmostAndRightClickSendsItBack() {
+    InspectBench bench;
+    PhotoItem& first = bench.Import(QStringLiteral("1.jpg"));
+    PhotoItem& second = bench.Import(QStringLiteral("2.jpg"));
+    PhotoItem& third = bench.Import(QStringLiteral("3.jpg"));
+    QCOMPARE(first.drawRect, third.drawRect);
+    const QPoint at = bench.Reveal(third);
+    QWidget* viewport = bench.view->viewport();
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QCOMPARE(bench.info->SelectedPhoto(), &third);
+
+    QTest::mouseClick(viewport, Qt::RightButton, {}, at);
+    QCOMPARE(&bench.doc.GetAt(0), &third);
+    QCOMPARE(&bench.doc.GetAt(1), &first);
+    QCOMPARE(&bench.doc.GetAt(2), &second);
+    QVERIFY(QApplication::activePopupWidget() == nullptr);
+    QCOMPARE(bench.view->contextMenuPolicy(), Qt::PreventContextMenu);
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QCOMPARE(bench.info->SelectedPhoto(), &second);
+
+    // A right-click on empty chart keeps the order.
+    QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(1, 1));
+    QCOMPARE(&bench.doc.GetAt(0), &third);
+}
+
+void ChartMouseTest::leftAndTopEdgesHitRightAndBottomDoNot() {
+    InspectBench bench;
+    PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
+    bench.Reveal(photo);
+    Clicks clicks(*bench.view);
+    const Rect r = photo.drawRect;
+    QWidget* viewport = bench.view->viewport();
+    const auto click = [&](int x, int y) {
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, bench.ToViewport(x, y));
+        return clicks.Last();
+    };
+    QCOMPARE(click(r.left, r.top), &photo);
+    QCOMPARE(click(r.right - 1, r.bottom - 1), &photo);
+    QCOMPARE(click(r.right, r.top + 5), nullptr);
+    QCOMPARE(click(r.left + 5, r.bottom), nullptr);
+    QCOMPARE(click(r.left - 1, r.top + 5), nullptr);
+    QCOMPARE(click(r.left + 5, r.top - 1), nullptr);
+    QCOMPARE(clicks.got.size(), size_t{6});
+    // The panel kept what the first click gave it.
+    QCOMPARE(bench.info->SelectedPhoto(), &photo);
+}
+
+void ChartMouseTest::clicksAfterScrollingHitWhatIsUnderThePointer() {
+    InspectBench bench;
+    bench.doc.settings.magnify = 200;
+    bench.view->UpdateScrollSizes();
+    PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
+    const Rect r = photo.drawRect;
+    QScrollBar* h = bench.view->horizontalScrollBar();
+    QScrollBar* v = bench.view->verticalScrollBar();
+    QVERIFY(h->maximum() > 100 && v->maximum() > 100);
+    Clicks clicks(*bench.view);
+
+    h->setValue(r.left - 10);
+    v->setValue(r.top - 10);
+    const QPoint inside = bench.ToViewport(r.left + 5, r.top + 5);
+    QVERIFY(bench.view->viewport()->rect().contains(inside));
+    QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, inside);
+    QCOMPARE(clicks.Last(), &photo);
+
+    // The same client point once the chart moved by more than the photo's size.
+    const int before = h->value();
+    h->setValue(before - r.width() - 20);
+    const int moved = before - h->value();
+    QVERIFY(moved > r.width());
+    QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, inside);
+    QCOMPARE(clicks.Last(), nullptr);
+    QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, inside + QPoint(moved, 0));
+    QCOMPARE(clicks.Last(), &photo);
+}
+
+void ChartMouseTest::wheelZoomsWithinItsRangeWithoutScrolling() {
+    InspectBench bench;
+    PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
+    CLumivaneView& view = *bench.view;
+    DisplaySettings& s = bench.doc.settings;
+    QScrollBar* bar = bench.control->MagnifyBar();
+    // Tall enough to scroll both ways: the panels make the window taller than the chart at 100 %.
+    s.magnify = 200;
+    bench.control->SetMagnify(200);
+    view.UpdateScrollSizes();
+    Wheel(view, -1200);
+    QCOMPARE(s.magnify, 150);
+    view.horizontalScrollBar()->setValue(40);
+    view.verticalScrollBar()->setValue(30);
+
+    Wheel(view, 120);
+    QCOMPARE(s.magnify, 155);
+    QCOMPARE(bar->value(), 155);
+    QCOMPARE(bench.control->MagnifyText()->text(), QStringLiteral("155"));
+    QCOMPARE(photo.drawRect.width(), 62);
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 1162 - view.viewport()->width());
+    QCOMPARE(view.verticalScrollBar()->maximum(), 806 - view.viewport()->height());
+    QCOMPARE(view.ScrollPosition(), QPoint(40, 30));
+
+    s.magnify = 100;
+    Wheel(view, 120);
+    QCOMPARE(s.magnify, 105);
+    Wheel(view, -120);
+    Wheel(view, -120);
+    QCOMPARE(s.magnify, 95);
+    QCOMPARE(bar->value(), 95);
+
+    struct Case {
+        int start;
+        int delta;
+        int expected;
+    };
+    for (const Case c : {Case{400, 120, 400}, Case{30, -120, 30}, Case{100, 24, 101}, Case{100, -24, 99},
+                         Case{100, 23, 100}, Case{100, -23, 100}, Case{398, 360, 400}, Case{100, 240, 110}}) {
+        s.magnify = c.start;
+        bench.control->SetMagnify(c.start);
+        Wheel(view, c.delta);
+        QCOMPARE(s.magnify, c.expected);
+        QCOMPARE(bar->value(), c.expected);
+        QCOMPARE(bench.control->MagnifyText()->text(), QString::number(c.expected));
+    }
+
+    // Eight high-resolution steps of 15 change nothing; five of 24 add up to one notch.
+    s.magnify = 100;
+    for (int i = 0; i < 8; ++i) {
+        Wheel(view, 15);
+    }
+    QCOMPARE(s.magnify, 100);
+    for (int i = 0; i < 5; ++i) {
+        Wheel(view, 24);
+    }
+    QCOMPARE(s.magnify, 105);
+}
+
+void ChartMouseTest::toolTipFollowsThePhotosAndHidesOverEmptyChart() {
+    InspectBench bench;
+    PhotoItem& f8 = bench.Import(QStringLiteral("f8.jpg"));
+    PhotoItem& f56 = bench.Import(QStringLiteral("f56.jpg"), InspectBench::Exposure(125, 56, 10, 0));
+    const QPoint onF8 = bench.Reveal(f8);
+    const QPoint onF56 = bench.ToViewport((f56.drawRect.left + f56.drawRect.right) / 2,
+                                          (f56.drawRect.top + f56.drawRect.bottom) / 2);
+    QVERIFY(bench.view->viewport()->rect().contains(onF56));
+
+    Move(*bench.view, onF8);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("Ev値：11.0\nAv値：6.0\nTv値：7.0\n(感度補正 -2.0)"));
+
+    Move(*bench.view, onF56);
+    QTRY_VERIFY(QToolTip::isVisible());
+    // No ISO speed in this one.
+    QCOMPARE(QToolTip::text(), QStringLiteral("Ev値：---\nAv値：5.0\nTv値：7.0\n(感度補正 ---)"));
+
+    Move(*bench.view, QPoint(1, 1));
+    QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+void ChartMouseTest::doubleClickOnEmptyChartOpensNothing() {
+    InspectBench bench;
+    bench.Import(QStringLiteral("a.jpg"));
+    QTest::mouseDClick(bench.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+    QCOMPARE(bench.viewers.Count(), size_t{0});
+    QVERIFY(bench.notifier.messages.empty());
+}
+
+int RunChartMouseTest(int argc, char** argv) {
+    ChartMouseTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ChartMouseTest.moc"
