@@ -7,6 +7,7 @@
 #include "photo/PropertyText.h"
 #include "shell/DialogUnits.h"
 
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPaintEvent>
@@ -20,6 +21,7 @@ using kestory::DluRect;
 
 namespace {
 
+constexpr int kDialogFontPoints = 8;  // the font the template is measured in
 constexpr int kPropertyColumnWidth = 107;  // pixels
 constexpr int kValueColumnWidth = 120;     // pixels
 
@@ -52,6 +54,10 @@ CDlgBarPreView::CDlgBarPreView(CLumivaneView& chartView, ViewerList& viewerList,
     : QWidget(parent), view(chartView), viewers(viewerList) {
     setObjectName(QStringLiteral("infoPanel"));
     setFixedSize(kestory::InfoPanelSize());
+    // The template's dialog units are those of an 8-point font.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(kDialogFontPoints);
+    setFont(dialogFont);
 
     StaticText(QStringLiteral("撮影記録"), DluRect(3, 152, 33, 13), this);
     StaticText(QStringLiteral("ＥＶ値"), DluRect(3, 161, 33, 13), this);

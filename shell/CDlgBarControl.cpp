@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -22,6 +23,7 @@ using kestory::DluRect;
 
 namespace {
 
+constexpr int kDialogFontPoints = 8;  // the font the template is measured in
 constexpr int kSizeLineStep = 1;
 constexpr int kSizePageStep = 4;
 constexpr int kMagnifyLineStep = 5;
@@ -56,12 +58,19 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     : QWidget(parent), view(chartView), ask([](QMessageBox& box) { return box.exec(); }) {
     setObjectName(QStringLiteral("controlPanel"));
     setFixedSize(kestory::SettingsPanelSize());
+    // The template's dialog units are those of an 8-point font; with a larger desktop font the
+    // texts would not fit their boxes.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(kDialogFontPoints);
+    setFont(dialogFont);
 
     SunkenText(QStringLiteral("画像表示"), DluRect(2, 4, 55, 13), this);
     thumbnailButton = new QRadioButton(QStringLiteral("画像"), this);
-    thumbnailButton->setGeometry(DluRect(69, 4, 32, 13));
+    // Each radio button reaches to the next control: the indicator and three full-width
+    // characters need more than the template's 32 units in a Qt style.
+    thumbnailButton->setGeometry(DluRect(69, 4, 111 - 69 - 2, 13));
     markButton = new QRadioButton(QStringLiteral("マーク"), this);
-    markButton->setGeometry(DluRect(111, 4, 32, 13));
+    markButton->setGeometry(DluRect(111, 4, 158 - 111 - 1, 13));
     viewTypeGroup = new QButtonGroup(this);
     viewTypeGroup->addButton(thumbnailButton, 0);
     viewTypeGroup->addButton(markButton, 1);
