@@ -3,6 +3,9 @@
 #include "chart/CLumivaneView.h"
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
+#include "inspect/CDlgBarPreView.h"
+#include "inspect/ViewerList.h"
+#include "shell/CDlgBarControl.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
 #include "shell/DialogUnits.h"
@@ -66,6 +69,8 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     view->setObjectName(QStringLiteral("chartView"));
     setCentralWidget(view);
     commands = new ChartCommands(doc, *view, notifier, dialogs, this);
+    viewers = new ViewerList(notifier, this);
+    viewers->SetOwner(this);
 
     createActions();
     createDockWindows();
@@ -128,13 +133,13 @@ void CMainFrame::createActions() {
 }
 
 void CMainFrame::createDockWindows() {
-    // Placeholders of the panels' template sizes until the panels themselves are built here.
-    infoPanel = new QWidget;
-    infoPanel->setObjectName(QStringLiteral("infoPanel"));
-    infoPanel->setFixedSize(kestory::InfoPanelSize());
-    controlPanel = new QWidget;
-    controlPanel->setObjectName(QStringLiteral("controlPanel"));
-    controlPanel->setFixedSize(kestory::SettingsPanelSize());
+    // The panels keep their templates' fixed sizes and object names ("infoPanel", "controlPanel").
+    infoPanel = new CDlgBarPreView(*view, *viewers);
+    controlPanel = new CDlgBarControl(*view);
+    connect(view, &CLumivaneView::photoClicked, infoPanel, &CDlgBarPreView::ShowPhoto);
+    connect(view, &CLumivaneView::viewerRequested, viewers, &ViewerList::OpenViewer);
+    connect(view, &CLumivaneView::magnifyChanged, controlPanel, &CDlgBarControl::SetMagnify);
+    connect(view, &CLumivaneView::closing, viewers, &ViewerList::Clear);
 
     infoDock = MakeDock(QStringLiteral("画像情報表示パネル"), QStringLiteral("infoPanelDock"), infoPanel, this);
     controlDock = MakeDock(QStringLiteral("表示設定パネル"), QStringLiteral("controlPanelDock"), controlPanel, this);
@@ -248,10 +253,9 @@ void CMainFrame::ShowWithSavedState() {
 void CMainFrame::ApplySavedSettings() {
     settings.ReadDisplaySettings(doc.settings);
     ApplyIsoIndex(doc.settings, doc.settings.isoIndex);
-    // What the settings panel's InitControls does once it is docked here.
-    view->LayoutPhotos();
-    view->UpdateScrollSizes();
-    view->InvalidateChart();
+    // Shows the loaded settings, lays the chart out, sizes its scroll range and repaints it.
+    controlPanel->InitControls();
+    controlPanel->SetInfoPanel(infoPanel);
 }
 
 void CMainFrame::recalcLayout() {
@@ -277,6 +281,9 @@ void CMainFrame::resizeEvent(QResizeEvent* e) {
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
     writeSettings();
+    // The information panel's selection names a record about to go.
+    infoPanel->ClearPhoto();
+    viewers->Clear();
     doc.RemoveAllPhotos();
     view->LayoutPhotos();
     e->accept();

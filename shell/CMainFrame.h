@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class CDlgBarControl;
+class CDlgBarPreView;
 class ChartCommands;
 class CLumivaneDoc;
 class CLumivaneView;
@@ -10,6 +12,7 @@ class QAction;
 class QDockWidget;
 class QMenu;
 class ShellDialogs;
+class ViewerList;
 
 namespace kestory::settings {
 class SettingsFile;
@@ -49,6 +52,9 @@ public:
     ChartCommands& Commands() const { return *commands; }
     QDockWidget* InfoDock() const { return infoDock; }
     QDockWidget* ControlDock() const { return controlDock; }
+    CDlgBarPreView& InfoPanel() const { return *infoPanel; }
+    CDlgBarControl& ControlPanel() const { return *controlPanel; }
+    ViewerList& Viewers() const { return *viewers; }
     // The menu action of a command id, or null.
     QAction* Action(Command id) const;
 
@@ -83,7 +89,8 @@ private:
     ChartCommands* commands = nullptr;
     QDockWidget* infoDock = nullptr;
     QDockWidget* controlDock = nullptr;
-    QWidget* infoPanel = nullptr;
-    QWidget* controlPanel = nullptr;
+    ViewerList* viewers = nullptr;  // the pop-up viewers, owned by this window
+    CDlgBarPreView* infoPanel = nullptr;
+    CDlgBarControl* controlPanel = nullptr;
     QList<QAction*> actions;
 };

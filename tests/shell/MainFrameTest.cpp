@@ -3,6 +3,9 @@
 #include "chart/CLumivaneView.h"
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
+#include "inspect/CDlgBarPreView.h"
+#include "inspect/ViewerList.h"
+#include "shell/CDlgBarControl.h"
 #include "shell/CMainFrame.h"
 #include "shell/DialogUnits.h"
 #include "shell/SettingsFile.h"
@@ -21,6 +24,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QWheelEvent>
 
 namespace st = kestory::settings;
 using kestory::test::CameraLikeJpeg;
@@ -67,6 +71,7 @@ private slots:
     void layoutChangesRefreshTheScrollSize();
     void dropAddsGoodFilesAndNamesBadOnes();
     void exitClosesLikeTheCloseBox();
+    void panelsAreDockedAndWiredToTheChart();
 };
 
 void MainFrameTest::firstStartWithoutSettingsFile() {
@@ -412,6 +417,51 @@ void MainFrameTest::exitClosesLikeTheCloseBox() {
     QCOMPARE(run.app->Document().GetCount(), size_t(0));
     QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/SizePict")).toInt(), 77);
     QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/state")).toInt(), 1);
+}
+
+void MainFrameTest::panelsAreDockedAndWiredToTheChart() {
+    QTemporaryDir program;
+    QTemporaryDir photos;
+    const QString photo = photos.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(CameraLikeJpeg().writeTo(photo.toStdString()));
+    WriteSettings(program.filePath(QStringLiteral("Kestory.dat")), "[MainWnd]\nMagnify=150\nSizePict=60\n");
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    CDlgBarControl& control = frame->ControlPanel();
+    // The deferred step hands the saved settings to the settings panel.
+    QTRY_COMPARE(control.MagnifyBar()->value(), 150);
+    QCOMPARE(control.SizeBar()->value(), 60);
+    QCOMPARE(frame->ControlDock()->widget(), &control);
+    QCOMPARE(frame->InfoDock()->widget(), &frame->InfoPanel());
+
+    CLumivaneDoc& doc = run.app->Document();
+    QCOMPARE(doc.AddPhoto(photo.toStdString()), 1);
+    CLumivaneView& view = frame->View();
+    view.LayoutPhotos();
+    const Rect r = doc.GetAt(0).drawRect;
+    view.horizontalScrollBar()->setValue(r.left - 10);
+    view.verticalScrollBar()->setValue(r.top - 10);
+    const QPoint inside = QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2) - view.ScrollPosition();
+    QVERIFY(view.viewport()->rect().contains(inside));
+
+    // A click shows the photo in the information panel; a double-click opens its viewer.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, inside);
+    QCOMPARE(frame->InfoPanel().SelectedPhoto(), &doc.GetAt(0));
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, inside);
+    QCOMPARE(frame->Viewers().Count(), size_t(1));
+
+    // A wheel notch moves the settings panel's magnification along.
+    QWheelEvent wheel(QPointF(inside), view.viewport()->mapToGlobal(QPointF(inside)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.viewport(), &wheel);
+    QCOMPARE(doc.settings.magnify, 155);
+    QCOMPARE(control.MagnifyBar()->value(), 155);
+
+    // Closing leaves no selection naming a released record.
+    frame->close();
+    QCOMPARE(doc.GetCount(), size_t(0));
+    QVERIFY(frame->InfoPanel().SelectedPhoto() == nullptr);
 }
 
 QTEST_MAIN(MainFrameTest)
