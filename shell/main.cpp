@@ -5,7 +5,10 @@
 #include "shell/CLumivaneApp.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStandardPaths>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +46,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(kestory::GetProductVersion());
     QApplication::setWindowIcon(kestory::AppIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("kestory"));
+    // The program speaks Japanese whatever the desktop's language: Qt's own dialogs (file chooser,
+    // print dialog, message-box buttons) too, where Qt's Japanese catalogue is installed.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtJapanese);
+    }
 
     CLumivaneApp::Options options;
     options.programDir = QCoreApplication::applicationDirPath();
