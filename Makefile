@@ -19,9 +19,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The fuzzer first, so that ctest's summary is the run's closing line.
 test: build
-	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
 	@$(MAKE) --no-print-directory fuzz
+	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
 
 # The EXIF reader under libFuzzer with AddressSanitizer and UBSan, from a fresh seed corpus written
 # by the normal build. A crash, a leak, a sanitizer report, a hang or an out-of-memory stops the
