@@ -2,6 +2,7 @@
 
 #include "collection/Notifier.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,29 +13,6 @@
 #include <vector>
 
 namespace kestory::test {
-
-// A fresh folder under the system's temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestory-collection-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "cannot create a temporary folder";
-        root = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string path() const { return root; }
-    std::string operator/(const std::string& name) const { return root + "/" + name; }
-
-private:
-    std::string root;
-};
 
 struct RecordingNotifier : Notifier {
     std::vector<std::string> texts;

@@ -61,7 +61,7 @@ protected:
     }
     bool Leftovers() const {
         return std::any_of(
-            fs::directory_iterator(dir.path()), fs::directory_iterator(),
+            fs::directory_iterator(dir.Path()), fs::directory_iterator(),
             [](const fs::directory_entry& e) { return e.path().filename().string()[0] == '.'; });
     }
 

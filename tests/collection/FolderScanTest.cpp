@@ -42,12 +42,12 @@ TEST(ScanFolder, SortsByUpperCasedNamesAndKeepsRealPaths) {
     for (const char* name : {"B.JPG", "a.jpg", "10.JPG", "2.JPG", "c.Jpg", "D.jpeg", "E.JPG.txt", "F.TXT"})
         Touch(dir / name);
     std::vector<std::string> list = {"stale"};
-    EXPECT_EQ(ScanFolder(dir.path() + "/", list), 5);
+    EXPECT_EQ(ScanFolder(dir.Path() + "/", list), 5);
     EXPECT_EQ(list, (std::vector<std::string>{dir / "10.JPG", dir / "2.JPG", dir / "a.jpg", dir / "B.JPG",
                                               dir / "c.Jpg"}));
     // Names that differ only in case, possible here, keep a fixed order.
     Touch(dir / "b.jpg");
-    EXPECT_EQ(ScanFolder(dir.path(), list), 6);
+    EXPECT_EQ(ScanFolder(dir.Path(), list), 6);
     EXPECT_EQ(list[3], dir / "B.JPG");
     EXPECT_EQ(list[4], dir / "b.jpg");
 }
@@ -63,7 +63,7 @@ TEST(ScanFolder, WhichEntriesAreTaken) {
     fs::create_symlink(dir / "NOWHERE", dir / "BROKEN.JPG");
     fs::create_directory_symlink(dir / "SUB", dir / "DIRLINK.JPG");
     std::vector<std::string> list;
-    EXPECT_EQ(ScanFolder(dir.path(), list), 2);
+    EXPECT_EQ(ScanFolder(dir.Path(), list), 2);
     EXPECT_EQ(list, (std::vector<std::string>{dir / ".H.JPG", dir / "LINK.JPG"}));
 
     EXPECT_EQ(ScanFolder(dir / "MISSING", list), 0);
@@ -82,7 +82,7 @@ TEST(ScanFolder, ImportsInItsOrderAndNothingFromSubfoldersOrOtherFiles) {
     CLumivaneDoc doc(notifier);
     std::vector<std::string> list;
     EXPECT_EQ(ScanFolder(dir / "only", list), 0);
-    ASSERT_EQ(ScanFolder(dir.path(), list), 4);
+    ASSERT_EQ(ScanFolder(dir.Path(), list), 4);
     for (const std::string& path : list)
         doc.AddPhoto(path);
     EXPECT_TRUE(notifier.texts.empty());

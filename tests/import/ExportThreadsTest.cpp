@@ -35,7 +35,7 @@ TEST(ExportThreads, EveryThreadCountWritesTheSameFileAndMessages) {
         }
         inputs.push_back(path);
     }
-    inputs.push_back(dir.path()); // the folder again, scanned in name order after the files
+    inputs.push_back(dir.Path()); // the folder again, scanned in name order after the files
     std::string firstCsv;
     std::vector<std::string> firstMessages;
     for (const int threads : {1, 2, 5}) {

@@ -136,7 +136,7 @@ TEST(ShrinkOnLoadFiles, OddFilesAreLeftToTheFullDecode) {
     EXPECT_FALSE(LoadReducedThumbnail(dir / "missing.JPG", kBox, holder));
     EXPECT_FALSE(LoadThumbnailPicture(dir / "missing.JPG", kBox, holder));
     EXPECT_FALSE(LoadThumbnailPicture(dir / "garbage.JPG", kBox, holder));
-    EXPECT_FALSE(LoadThumbnailPicture(dir.path(), kBox, holder));
+    EXPECT_FALSE(LoadThumbnailPicture(dir.Path(), kBox, holder));
     EXPECT_TRUE(holder.Empty());
 }
 

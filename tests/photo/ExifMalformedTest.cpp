@@ -2,6 +2,7 @@
 #include "photo/CExifAnalize.h"
 #include "photo/PhotoItem.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,24 +20,6 @@ using namespace kestory::test;
 using namespace kestory::exifcases;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> serial{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("kestory-exif-malformed-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 const char* OrderName(ByteOrder order) {
     return order == ByteOrder::Little ? "II" : "MM";
@@ -69,7 +52,7 @@ void ExpectSane(const CExifAnalize& exif, size_t fileSize, const std::string& na
 }
 
 TEST(ExifMalformed, EveryNamedFileReadsTheSameFromFileAndMemory) {
-    TempFolder folder;
+    TempDir folder;
     for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
         for (const NamedFile& file : MalformedFiles(order)) {
             const std::string name = file.name + " " + OrderName(order);
@@ -288,7 +271,7 @@ TEST(ExifMalformed, ManyEntriesNamingOneLongTextKeepABoundedAmountOfText) {
 
 TEST(ExifMalformed, PhotoLoadRefusesDegenerateExposureWithoutTrapping) {
     // A small picture so the load reaches the exposure arithmetic and the decoder.
-    TempFolder folder;
+    TempDir folder;
     struct Case {
         const char* name;
         uint32_t timeNum, timeDen, fNum, fDen;
@@ -343,7 +326,7 @@ TEST_F(ExifPrefixes, EveryPrefixReadsAsSubsequenceOfTheWholeFile) {
 }
 
 TEST_F(ExifPrefixes, EveryPrefixLoadsOrIsRefused) {
-    TempFolder folder;
+    TempDir folder;
     const std::string path = folder.File("prefix.jpg");
     int loaded = 0;
     for (size_t length = 0; length <= full.size(); ++length) {

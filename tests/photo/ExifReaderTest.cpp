@@ -1,5 +1,6 @@
 #include "photo/CExifAnalize.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -85,25 +86,6 @@ TEST(ExifReader, BuilderFileReadsBackTheCameraEntries) {
 }
 
 using Bytes = std::vector<uint8_t>;
-
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> serial{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("kestory-exif-reader-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 std::vector<uint16_t> Tags(const CExifAnalize& exif, int directory = -1) {
     std::vector<uint16_t> tags;
@@ -531,7 +513,7 @@ TEST(ExifReader, CopyAssignmentReplacesWithDeepCopies) {
 }
 
 TEST(ExifReader, ReadFromFileMatchesReadFromMemory) {
-    TempFolder folder;
+    TempDir folder;
     // 80000 bytes of undefined data put the lens model's text beyond the reader's first 72 KiB.
     JpegBuilder b = CameraLikeJpeg(ByteOrder::Big);
     b.entry(EntrySpec{kExifDirectory, 0xA42F, kUndefined, {}, {}, {}, Bytes(80000, 0xAB), {}, {}, false})
@@ -556,7 +538,7 @@ TEST(ExifReader, ReadFromFileMatchesReadFromMemory) {
 }
 
 TEST(ExifReader, ReadRefusesWhatIsNotARegularReadableFile) {
-    TempFolder folder;
+    TempDir folder;
     const std::string empty = folder.File("empty.jpg");
     ASSERT_TRUE(WriteBytes(empty, {}));
     const std::string directory = folder.File("folder.jpg");

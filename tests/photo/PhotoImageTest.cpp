@@ -1,6 +1,7 @@
 #include "photo/PhotoImage.h"
 #include "chart/Canvas.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -14,26 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace kestory::test;
-
-// A folder of its own under the system's temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() /
-                ("kestory-image-test-" + std::to_string(random()) + "-" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Path() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
 
 // 2 rows x 3 columns, every pixel its own number 10 * row + column.
 cv::Mat Numbered() {

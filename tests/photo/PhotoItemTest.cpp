@@ -1,5 +1,6 @@
 #include "photo/PhotoItem.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -16,24 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace kestory::test;
-
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() /
-                ("kestory-item-test-" + std::to_string(random()) + "-" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
 
 // A file with just the exposure entries (Exif directory tags in ascending order, as the reader
 // requires) and a small pattern picture.
