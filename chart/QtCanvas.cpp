@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -187,7 +188,13 @@ void QtCanvas::DrawPicture(const Rect& destination, const PictureView& picture) 
         return;
     }
     QImage::Format format;
-    if (picture.channels == 3) {
+    if (picture.channels == 4) {
+        // Bytes blue, green, red, 255: a 32-bit 0xffRRGGBB on a little-endian machine, which the
+        // raster engine copies without a conversion. Read as red, green, blue, alpha bytes and
+        // swapped (a copy) where the machine is big-endian.
+        format = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? QImage::Format_RGB32
+                                                                : QImage::Format_RGBX8888;
+    } else if (picture.channels == 3) {
         format = QImage::Format_BGR888;
     } else if (picture.channels == 1) {
         format = QImage::Format_Grayscale8;
@@ -197,5 +204,9 @@ void QtCanvas::DrawPicture(const Rect& destination, const PictureView& picture) 
     // Wraps the picture's own rows: no copy, valid for this call only.
     const QImage image(picture.rows, picture.width, picture.height,
                        static_cast<qsizetype>(picture.bytesPerRow), format);
+    if (format == QImage::Format_RGBX8888) {
+        painter.drawImage(ToQRect(destination), image.rgbSwapped());
+        return;
+    }
     painter.drawImage(ToQRect(destination), image);
 }

@@ -3,6 +3,7 @@
 #include "chart/Canvas.h"
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -10,6 +11,8 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 bool LoadPicture(const std::string& path, PhotoImage& holder) {
     holder.Release();
@@ -68,6 +71,181 @@ bool FitPicture(PhotoImage& holder, const Rect& area) {
         cv::resize(holder.image, scaled, target, 0, 0, cv::INTER_AREA);
         holder.image = scaled;
     } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Fixed-point weights of the area average. Rows: Q16 (at most 65535), applied to each 8-bit pixel
+// taken as Q8 (p * 256) by a 16 x 16 bit multiply that keeps the high half, so every row run sums
+// straight into one line of Q8 averages without overflow (at most 255 * 256). Columns: Q12 on
+// those Q8 averages, so a sum stays below 2^28.
+constexpr int32_t kRowOne = 1 << 16;
+constexpr int32_t kColumnOne = 1 << 12;
+constexpr int kRowFraction = 8; // bits of the row averages kept for the column pass
+
+// average[i] (+)= (pixels[i] * 256) * weight / 65536, truncated, for one source row; the first
+// row of a run stores.
+void AccumulateRow(const uint8_t* pixels, uint16_t weight, bool first, uint16_t* average, size_t length) {
+    size_t i = 0;
+#if CV_SIMD128
+    const cv::v_uint16x8 w = cv::v_setall_u16(weight);
+    for (; i + 16 <= length; i += 16) {
+        cv::v_uint16x8 low;
+        cv::v_uint16x8 high;
+        cv::v_expand(cv::v_load(pixels + i), low, high);
+        low = cv::v_mul_hi(low << kRowFraction, w);
+        high = cv::v_mul_hi(high << kRowFraction, w);
+        if (!first) {
+            low = cv::v_add_wrap(low, cv::v_load(average + i));
+            high = cv::v_add_wrap(high, cv::v_load(average + i + 8));
+        }
+        cv::v_store(average + i, low);
+        cv::v_store(average + i + 8, high);
+    }
+#endif
+    for (; i < length; ++i) {
+        const auto share = static_cast<uint16_t>(((static_cast<uint32_t>(pixels[i]) << kRowFraction) * weight) >> 16);
+        average[i] = first ? share : static_cast<uint16_t>(average[i] + share);
+    }
+}
+
+// Along one axis, which source pixels each output pixel averages and with what weights. Output i
+// covers the source span [i * source / target, (i + 1) * source / target); every source pixel
+// weighs its overlap with that span. Positions are counted in 1/target of a source pixel, so the
+// spans are exact integers.
+struct AreaTaps {
+    std::vector<int32_t> first; // per output pixel: its first source pixel
+    std::vector<size_t> begin;  // per output pixel, and one past the last: its run in weights
+    std::vector<int32_t> weights;
+};
+
+AreaTaps AreaWeights(int32_t source, int32_t target, int32_t one) {
+    AreaTaps taps;
+    taps.first.reserve(static_cast<size_t>(target));
+    taps.begin.reserve(static_cast<size_t>(target) + 1);
+    const int64_t s = source;
+    const int64_t t = target;
+    for (int64_t i = 0; i < t; ++i) {
+        const int64_t from = i * s;
+        const int64_t to = from + s;
+        const int64_t firstPixel = from / t;
+        const int64_t endPixel = std::min(s, (to + t - 1) / t);
+        taps.first.push_back(static_cast<int32_t>(firstPixel));
+        taps.begin.push_back(taps.weights.size());
+        size_t largest = taps.weights.size();
+        int32_t largestWeight = -1;
+        int64_t sum = 0;
+        for (int64_t j = firstPixel; j < endPixel; ++j) {
+            const int64_t overlap = std::min(to, (j + 1) * t) - std::max(from, j * t);
+            const int32_t weight = static_cast<int32_t>((overlap * one + s / 2) / s);
+            if (weight > largestWeight) {
+                largestWeight = weight;
+                largest = taps.weights.size();
+            }
+            taps.weights.push_back(weight);
+            sum += weight;
+        }
+        // Rounding error goes to the heaviest pixel, so that a flat picture stays exactly flat.
+        taps.weights[largest] += static_cast<int32_t>(one - sum);
+    }
+    taps.begin.push_back(taps.weights.size());
+    return taps;
+}
+
+// The area average of an 8-bit picture of Channels channels into target (no larger in either
+// direction), written as blue, green, red and an alpha of 255: rows first into one line of Q8
+// averages, then that line's columns. Grey is copied into all three colours.
+template <int Channels>
+void AreaAverageToBgra(const cv::Mat& source, cv::Mat& target) {
+    const AreaTaps rows = AreaWeights(source.rows, target.rows, kRowOne);
+    const AreaTaps columns = AreaWeights(source.cols, target.cols, kColumnOne);
+    const size_t lineLength = static_cast<size_t>(source.cols) * Channels;
+    std::vector<uint16_t> line(lineLength);
+    uint16_t* const average = line.data();
+    constexpr int kColumnShift = kRowFraction + 12;
+    constexpr uint32_t kColumnHalf = 1u << (kColumnShift - 1);
+    static_assert(kColumnOne == 1 << 12);
+
+    for (int y = 0; y < target.rows; ++y) {
+        const size_t runBegin = rows.begin[static_cast<size_t>(y)];
+        const size_t runEnd = rows.begin[static_cast<size_t>(y) + 1];
+        int sourceRow = rows.first[static_cast<size_t>(y)];
+        for (size_t k = runBegin; k < runEnd; ++k, ++sourceRow) {
+            const uint8_t* const pixels = source.ptr<uint8_t>(sourceRow);
+            const auto weight = static_cast<uint16_t>(std::min(rows.weights[k], 65535));
+            AccumulateRow(pixels, weight, k == runBegin, average, lineLength);
+        }
+
+        uint8_t* out = target.ptr<uint8_t>(y);
+        for (int x = 0; x < target.cols; ++x, out += 4) {
+            const size_t runFrom = columns.begin[static_cast<size_t>(x)];
+            const size_t runTo = columns.begin[static_cast<size_t>(x) + 1];
+            const uint16_t* in = average + static_cast<size_t>(columns.first[static_cast<size_t>(x)]) * Channels;
+            uint32_t c0 = 0;
+            uint32_t c1 = 0;
+            uint32_t c2 = 0;
+            for (size_t k = runFrom; k < runTo; ++k, in += Channels) {
+                const uint32_t weight = static_cast<uint32_t>(columns.weights[k]);
+                c0 += weight * in[0];
+                if constexpr (Channels >= 3) {
+                    c1 += weight * in[1];
+                    c2 += weight * in[2];
+                }
+            }
+            const auto level = [](uint32_t v) {
+                return static_cast<uint8_t>(std::min<uint32_t>(255, (v + kColumnHalf) >> kColumnShift));
+            };
+            out[0] = level(c0);
+            out[1] = Channels >= 3 ? level(c1) : out[0];
+            out[2] = Channels >= 3 ? level(c2) : out[0];
+            out[3] = 255;
+        }
+    }
+}
+
+} // namespace
+
+bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& out) {
+    out.Release();
+    if (source.Empty()) {
+        return false;
+    }
+    const cv::Mat& picture = source.image;
+    const Size fitted = FittedPictureSize(picture.cols, picture.rows, area);
+    const cv::Size size(fitted.width, fitted.height);
+    const int channels = picture.channels();
+    try {
+        if (picture.depth() != CV_8U || (channels != 1 && channels != 3)) {
+            // Kept as they are, fitted as before; the draw converts them.
+            PhotoImage fittedCopy = source.Clone();
+            if (!FitPicture(fittedCopy, area)) {
+                return false;
+            }
+            out = std::move(fittedCopy);
+            return true;
+        }
+        cv::Mat display;
+        if (size.width <= picture.cols && size.height <= picture.rows) {
+            display.create(size, CV_8UC4);
+            if (channels == 3) {
+                AreaAverageToBgra<3>(picture, display);
+            } else {
+                AreaAverageToBgra<1>(picture, display);
+            }
+        } else {
+            // Enlarged in at least one direction: OpenCV's area interpolation, which then
+            // interpolates linearly, as a fit always did.
+            cv::Mat scaled;
+            cv::resize(picture, scaled, size, 0, 0, cv::INTER_AREA);
+            cv::cvtColor(scaled, display, channels == 3 ? cv::COLOR_BGR2BGRA : cv::COLOR_GRAY2BGRA);
+        }
+        out.image = display;
+        out.topDown = source.topDown;
+    } catch (const std::exception&) {
+        out.Release();
         return false;
     }
     return true;
@@ -155,6 +333,23 @@ cv::Mat DrawableCopy(const cv::Mat& picture) {
     return eightBit;
 }
 
+// Whether every pixel of an 8-bit 4-channel picture has an alpha of 255, so that a canvas may
+// take its rows as they are. Other 4-channel pictures are drawn without their alpha, as a copy.
+bool OpaqueAlpha(const cv::Mat& picture) {
+    const size_t width = static_cast<size_t>(picture.cols);
+    for (int y = 0; y < picture.rows; ++y) {
+        const uint8_t* pixel = picture.ptr<uint8_t>(y);
+        uint8_t all = 255;
+        for (size_t x = 0; x < width; ++x) {
+            all &= pixel[4 * x + 3];
+        }
+        if (all != 255) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas) {
@@ -163,7 +358,8 @@ void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canv
     }
     cv::Mat drawable;
     const int channels = holder.image.channels();
-    if (holder.image.depth() == CV_8U && (channels == 1 || channels == 3)) {
+    if (holder.image.depth() == CV_8U &&
+        (channels == 1 || channels == 3 || (channels == 4 && OpaqueAlpha(holder.image)))) {
         drawable = holder.image; // shares the rows: no copy
     } else {
         try {

@@ -21,8 +21,8 @@ struct PhotoImage {
     PhotoImage Clone() const { return PhotoImage{topDown, image.clone()}; }
 };
 
-// What a canvas needs to draw a picture straight from its rows: 8 bits per channel, 1 (grey) or
-// 3 (BGR) channels. The rows belong to the picture and stay valid only while it is unchanged.
+// What a canvas needs to draw a picture straight from its rows: 8 bits per channel, 1 (grey),
+// 3 (BGR) or 4 channels (BGR and an alpha that is 255 in every pixel). The rows belong to the picture and stay valid only while it is unchanged.
 struct PictureView {
     const uint8_t* rows = nullptr;
     int width = 0;
@@ -45,6 +45,15 @@ Size FittedPictureSize(int32_t width, int32_t height, const Rect& area);
 // Scales the picture (area interpolation) to FitSize of the area; skipped when it already has the
 // area's exact size. False on an empty holder.
 bool FitPicture(PhotoImage& holder, const Rect& area);
+
+// A copy of the picture fitted into the area (FittedPictureSize) in the layout a canvas draws
+// without conversion: 8 bits of blue, green, red and an alpha of 255 per pixel, which is
+// QImage::Format_RGB32 in memory on a little-endian machine. 8-bit grey and colour pictures are
+// shrunk by an area average (each output pixel the mean of the source area it covers, weighted by
+// overlap) and enlarged by OpenCV's area interpolation; grey becomes equal blue, green and red.
+// Other depths and channel counts are fitted as FitPicture does and keep their layout. False on an
+// empty source or a failure, with out empty.
+bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& out);
 
 // Mirrors in place: 0 upside down, 1 left-right, -1 both.
 void FlipPicture(PhotoImage& holder, int mode);

@@ -130,9 +130,8 @@ int PhotoItem::Load(const std::string& filePath, int mode) {
 }
 
 void PhotoItem::FitDisplayImage(const Rect& area) {
-    displayImage.Release();
-    displayImage = thumbnail.Clone();
-    FitPicture(displayImage, area);
+    // Straight from the thumbnail (no clone first); empty when the picture cannot be made.
+    MakeDisplayPicture(thumbnail, area, displayImage);
     const int32_t w = displayImage.image.cols;
     const int32_t h = displayImage.image.rows;
     drawRect.left = area.left + (area.right - area.left - w) / 2;

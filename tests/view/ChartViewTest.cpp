@@ -16,6 +16,9 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include <memory>
 
 namespace {
@@ -77,6 +80,7 @@ private slots:
     void highDensityPaintKeepsTheLayoutAndOnePixelLines();
     void stepwiseScrollingLeavesTheScreenAsAFullPaint();
     void printerLabelsAreEightPointsOnPaper();
+    void opaqueBgraPicturesDrawAsTheirColours();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -365,6 +369,37 @@ void ChartViewTest::printerLabelsAreEightPointsOnPaper() {
         // Glyph ink of a Japanese font fills most of its 8-point em: between 5 and 9 points tall.
         const double points = (bottom - top + 1) * 72.0 / c.dpi;
         QVERIFY2(points > 5 && points < 9, qPrintable(QString::number(points)));
+    }
+}
+
+// A display picture (blue, green, red, 255) lands on the target with exactly the colours of the
+// same picture drawn as three channels, copied 1:1 and stretched, on an opaque and a
+// premultiplied target; the alpha byte never leaks into an opaque target.
+void ChartViewTest::opaqueBgraPicturesDrawAsTheirColours() {
+    cv::Mat bgr(13, 17, CV_8UC3);
+    cv::RNG random(3);
+    random.fill(bgr, cv::RNG::UNIFORM, 0, 256);
+    cv::Mat bgra;
+    cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
+    const auto view = [](const cv::Mat& m) {
+        return PictureView{m.data, m.cols, m.rows, m.step[0], m.channels()};
+    };
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+        for (const Rect destination : {Rect{3, 5, 20, 18}, Rect{2, 1, 60, 40}}) {
+            QImage fromThree(64, 48, format);
+            QImage fromFour(64, 48, format);
+            for (QImage* target : {&fromThree, &fromFour}) {
+                target->fill(Qt::white);
+                QPainter painter(target);
+                QtCanvas canvas(painter, false);
+                canvas.DrawPicture(destination, view(target == &fromThree ? bgr : bgra));
+            }
+            QCOMPARE(fromFour, fromThree);
+            if (destination.width() == bgr.cols) {
+                const cv::Vec3b p = bgr.at<cv::Vec3b>(4, 6);
+                QCOMPARE(fromFour.pixel(destination.left + 6, destination.top + 4), qRgb(p[2], p[1], p[0]));
+            }
+        }
     }
 }
 
