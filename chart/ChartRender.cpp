@@ -101,7 +101,7 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
             continue;
         }
         if (settings.viewType == DisplaySettings::kViewThumbnails) {
-            DrawPicture(photo->drawRect, photo->displayImage, canvas);
+            DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
         } else {
             DrawMark(canvas, *photo);
         }

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -157,7 +158,8 @@ AreaTaps AreaWeights(int32_t source, int32_t target, int32_t one) {
 
 // The area average of an 8-bit picture of Channels channels into target (no larger in either
 // direction), written as blue, green, red and an alpha of 255: rows first into one line of Q8
-// averages, then that line's columns. Grey is copied into all three colours.
+// averages, then that line's columns. Grey is copied into all three colours; a source alpha is
+// averaged with the rest but not used.
 template <int Channels>
 void AreaAverageToBgra(const cv::Mat& source, cv::Mat& target) {
     const AreaTaps rows = AreaWeights(source.rows, target.rows, kRowOne);
@@ -218,7 +220,7 @@ bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& 
     const cv::Size size(fitted.width, fitted.height);
     const int channels = picture.channels();
     try {
-        if (picture.depth() != CV_8U || (channels != 1 && channels != 3)) {
+        if (picture.depth() != CV_8U || (channels != 1 && channels != 3 && channels != 4)) {
             // Kept as they are, fitted as before; the draw converts them.
             PhotoImage fittedCopy = source.Clone();
             if (!FitPicture(fittedCopy, area)) {
@@ -230,7 +232,9 @@ bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& 
         cv::Mat display;
         if (size.width <= picture.cols && size.height <= picture.rows) {
             display.create(size, CV_8UC4);
-            if (channels == 3) {
+            if (channels == 4) {
+                AreaAverageToBgra<4>(picture, display);
+            } else if (channels == 3) {
                 AreaAverageToBgra<3>(picture, display);
             } else {
                 AreaAverageToBgra<1>(picture, display);
@@ -238,9 +242,13 @@ bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& 
         } else {
             // Enlarged in at least one direction: OpenCV's area interpolation, which then
             // interpolates linearly, as a fit always did.
+            cv::Mat colour = picture;
+            if (channels == 4) {
+                cv::cvtColor(picture, colour, cv::COLOR_BGRA2BGR);
+            }
             cv::Mat scaled;
-            cv::resize(picture, scaled, size, 0, 0, cv::INTER_AREA);
-            cv::cvtColor(scaled, display, channels == 3 ? cv::COLOR_BGR2BGRA : cv::COLOR_GRAY2BGRA);
+            cv::resize(colour, scaled, size, 0, 0, cv::INTER_AREA);
+            cv::cvtColor(scaled, display, channels == 1 ? cv::COLOR_GRAY2BGRA : cv::COLOR_BGR2BGRA);
         }
         out.image = display;
         out.topDown = source.topDown;
@@ -335,15 +343,33 @@ cv::Mat DrawableCopy(const cv::Mat& picture) {
 
 // Whether every pixel of an 8-bit 4-channel picture has an alpha of 255, so that a canvas may
 // take its rows as they are. Other 4-channel pictures are drawn without their alpha, as a copy.
+// Pixels are read as 32-bit words (alpha in the top byte on a little-endian machine, the low one
+// on a big-endian one); all words of a row are and-ed together, so every alpha is 255 exactly when
+// the alpha byte of the result is.
 bool OpaqueAlpha(const cv::Mat& picture) {
     const size_t width = static_cast<size_t>(picture.cols);
+    uint32_t alphaMask = 0;
+    const uint8_t probe[4] = {0, 0, 0, 255};
+    std::memcpy(&alphaMask, probe, sizeof alphaMask);
     for (int y = 0; y < picture.rows; ++y) {
-        const uint8_t* pixel = picture.ptr<uint8_t>(y);
-        uint8_t all = 255;
-        for (size_t x = 0; x < width; ++x) {
-            all &= pixel[4 * x + 3];
+        const uint8_t* const row = picture.ptr<uint8_t>(y);
+        uint32_t all = 0xFFFFFFFFu;
+        size_t x = 0;
+#if CV_SIMD128
+        cv::v_uint32x4 vectorAll = cv::v_setall_u32(0xFFFFFFFFu);
+        for (; x + 4 <= width; x += 4) {
+            vectorAll = vectorAll & cv::v_reinterpret_as_u32(cv::v_load(row + 4 * x));
         }
-        if (all != 255) {
+        uint32_t lanes[4];
+        cv::v_store(lanes, vectorAll);
+        all = lanes[0] & lanes[1] & lanes[2] & lanes[3];
+#endif
+        for (; x < width; ++x) {
+            uint32_t word = 0;
+            std::memcpy(&word, row + 4 * x, sizeof word);
+            all &= word;
+        }
+        if ((all & alphaMask) != alphaMask) {
             return false;
         }
     }
@@ -351,6 +377,22 @@ bool OpaqueAlpha(const cv::Mat& picture) {
 }
 
 } // namespace
+
+void DrawDisplayPicture(const Rect& destination, const PhotoImage& displayPicture, Canvas& canvas) {
+    const cv::Mat& picture = displayPicture.image;
+    if (picture.empty() || picture.type() != CV_8UC4) {
+        DrawPicture(destination, displayPicture, canvas);
+        return;
+    }
+    // Opaque by construction: no scan of the alpha, which would read every pixel once more.
+    PictureView view;
+    view.rows = picture.data;
+    view.width = picture.cols;
+    view.height = picture.rows;
+    view.bytesPerRow = picture.step[0];
+    view.channels = 4;
+    canvas.DrawPicture(destination, view);
+}
 
 void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas) {
     if (holder.Empty()) {

@@ -48,11 +48,12 @@ bool FitPicture(PhotoImage& holder, const Rect& area);
 
 // A copy of the picture fitted into the area (FittedPictureSize) in the layout a canvas draws
 // without conversion: 8 bits of blue, green, red and an alpha of 255 per pixel, which is
-// QImage::Format_RGB32 in memory on a little-endian machine. 8-bit grey and colour pictures are
-// shrunk by an area average (each output pixel the mean of the source area it covers, weighted by
-// overlap) and enlarged by OpenCV's area interpolation; grey becomes equal blue, green and red.
-// Other depths and channel counts are fitted as FitPicture does and keep their layout. False on an
-// empty source or a failure, with out empty.
+// QImage::Format_RGB32 in memory on a little-endian machine. 8-bit grey, colour and 4-channel
+// pictures are shrunk by an area average (each output pixel the mean of the source area it covers,
+// weighted by overlap) and enlarged by OpenCV's area interpolation; grey becomes equal blue, green
+// and red, a source alpha is dropped (as a draw always dropped it). Other depths and channel counts
+// are fitted as FitPicture does and keep their layout. So every 8-bit 4-channel picture it makes is
+// opaque. False on an empty source or a failure, with out empty.
 bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& out);
 
 // Mirrors in place: 0 upside down, 1 left-right, -1 both.
@@ -63,5 +64,10 @@ void TransposePicture(PhotoImage& holder);
 void CorrectOrientation(PhotoImage& holder, int32_t orientation);
 
 // Draws the picture stretched into the rectangle through the canvas; nothing for an empty holder.
-// Pictures of other depths or channel counts are converted for the draw only.
+// Pictures of other depths or channel counts, and 4-channel ones with an alpha below 255 anywhere,
+// are converted for the draw only.
 void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas);
+
+// DrawPicture of a picture MakeDisplayPicture made: an 8-bit 4-channel one is known to be opaque
+// and goes to the canvas from its own rows without a look at its alpha.
+void DrawDisplayPicture(const Rect& destination, const PhotoImage& displayPicture, Canvas& canvas);

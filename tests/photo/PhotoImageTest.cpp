@@ -245,6 +245,22 @@ TEST(MakeDisplayPicture, EnlargingAndExactSizeKeepOpenCvsPixels) {
     }
 }
 
+TEST(MakeDisplayPicture, SourceAlphaIsDroppedAsADrawDropsIt) {
+    const cv::Mat bgr = PhotoLike(237, 158);
+    cv::Mat translucent;
+    cv::cvtColor(bgr, translucent, cv::COLOR_BGR2BGRA);
+    cv::Mat alpha(translucent.size(), CV_8UC1);
+    cv::randu(alpha, 0, 256);
+    cv::insertChannel(alpha, translucent, 3);
+    for (const Rect area : {Rect{0, 0, 40, 40}, Rect{0, 0, 237, 158}, Rect{0, 0, 480, 480}}) {
+        PhotoImage fromFour;
+        PhotoImage fromThree;
+        ASSERT_TRUE(MakeDisplayPicture(PhotoImage{1, translucent}, area, fromFour));
+        ASSERT_TRUE(MakeDisplayPicture(PhotoImage{1, bgr}, area, fromThree));
+        EXPECT_TRUE(SameMat(ColourOf(fromFour.image), ColourOf(fromThree.image))) << area.width();
+    }
+}
+
 TEST(MakeDisplayPicture, OtherLayoutsAreFittedAsTheyAreAndEmptyFails) {
     struct Case {
         const char* name;
@@ -252,7 +268,6 @@ TEST(MakeDisplayPicture, OtherLayoutsAreFittedAsTheyAreAndEmptyFails) {
     };
     const Case cases[] = {
         {"16-bit colour", cv::Mat(158, 237, CV_16UC3, cv::Scalar(0, 32896, 65535))},
-        {"colour with alpha", cv::Mat(158, 237, CV_8UC4, cv::Scalar(10, 20, 30, 40))},
         {"float grey", cv::Mat(158, 237, CV_32FC1, cv::Scalar(0.5))},
     };
     for (const Case& c : cases) {
@@ -415,6 +430,35 @@ cv::Mat OneTranslucentPixel() {
     cv::Mat picture(4, 5, CV_8UC4, cv::Scalar(10, 20, 30, 255));
     picture.at<cv::Vec4b>(3, 4)[3] = 254;
     return picture;
+}
+
+TEST(DrawDisplayPicture, OpaqueBgraGoesStraightAndAnythingElseAsDrawPictureHasIt) {
+    PhotoImage display;
+    ASSERT_TRUE(MakeDisplayPicture(PhotoImage{1, PatternPicture(237, 158)}, {0, 0, 40, 40}, display));
+    RecordingCanvas canvas;
+    DrawDisplayPicture({1, 2, 41, 28}, display, canvas);
+    ASSERT_EQ(canvas.calls, 1);
+    EXPECT_EQ(canvas.destination, (Rect{1, 2, 41, 28}));
+    EXPECT_EQ(canvas.view.rows, display.image.data);
+    EXPECT_EQ(canvas.view.channels, 4);
+    EXPECT_EQ(canvas.view.bytesPerRow, display.image.step[0]);
+    EXPECT_TRUE(SameMat(canvas.pixels, display.image));
+
+    const PhotoImage others[] = {PhotoImage{1, PatternPicture(30, 20)},
+                                 PhotoImage{1, cv::Mat(4, 5, CV_16UC3, cv::Scalar(0, 32896, 65535))},
+                                 PhotoImage{1, PatternPicture(30, 20, true)}};
+    for (const PhotoImage& other : others) {
+        RecordingCanvas direct;
+        RecordingCanvas general;
+        DrawDisplayPicture({0, 0, 9, 9}, other, direct);
+        DrawPicture({0, 0, 9, 9}, other, general);
+        ASSERT_EQ(direct.calls, 1);
+        EXPECT_EQ(direct.view.channels, general.view.channels);
+        EXPECT_TRUE(SameMat(direct.pixels, general.pixels));
+    }
+    RecordingCanvas nothing;
+    DrawDisplayPicture({0, 0, 9, 9}, PhotoImage{}, nothing);
+    EXPECT_EQ(nothing.calls, 0);
 }
 
 TEST(DrawPicture, OtherDepthsAndChannelCountsAreConvertedForTheDrawOnly) {
