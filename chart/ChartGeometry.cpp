@@ -4,9 +4,13 @@
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
 
+#include <opencv2/core/utility.hpp>
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -84,12 +88,29 @@ ChartPoint PositionOnChart(const PhotoItem& photo, int32_t magnify) {
 void LayoutPhotos(CLumivaneDoc& doc) {
     const DisplaySettings& settings = doc.settings;
     const int32_t half = ScaleToView(settings.sizePict, settings.magnify) / 2;
-    for (const auto& owned : doc.Photos()) {
-        PhotoItem& photo = *owned;
-        const ChartPoint centre = PositionOnChart(photo, settings.magnify);
-        const Rect cell{centre.x - half, centre.y - half, centre.x + half, centre.y + half};
-        photo.FitDisplayImage(cell);
+    const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
+    std::vector<Rect> cells;
+    cells.reserve(photos.size());
+    for (const auto& photo : photos) {
+        const ChartPoint centre = PositionOnChart(*photo, settings.magnify);
+        cells.push_back(Rect{centre.x - half, centre.y - half, centre.x + half, centre.y + half});
     }
+    // A display picture depends only on its own photo's thumbnail and cell, and FitDisplayImage
+    // touches nothing but that photo (it never throws), so runs of photos are fitted on OpenCV's
+    // worker threads while the caller waits; the result is the same as one photo after another.
+    constexpr int kPhotosPerRun = 32;
+    const int count = static_cast<int>(photos.size());
+    const auto fit = [&](const cv::Range& run) {
+        for (int i = run.start; i < run.end; ++i) {
+            const auto k = static_cast<size_t>(i);
+            photos[k]->FitDisplayImage(cells[k]);
+        }
+    };
+    if (count <= kPhotosPerRun) {
+        fit(cv::Range(0, count));
+        return;
+    }
+    cv::parallel_for_(cv::Range(0, count), fit, (count + kPhotosPerRun - 1) / kPhotosPerRun);
 }
 
 ChartScrollSizes ScrollSizesFor(int32_t magnify) {

@@ -2,8 +2,10 @@
 #include "tests/chart/ChartFixtures.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -128,6 +130,42 @@ TEST(LayoutPhotos, EqualExposuresShareACellAndIsoIndexMovesNothing) {
     t.doc.settings.isoIndex = 10;
     LayoutPhotos(t.doc);
     EXPECT_EQ(c.drawRect, before);
+}
+
+// A large document is laid out in runs on several threads: every photo must end up exactly as
+// fitting it alone into its cell gives, whatever its thumbnail (colour, grey, other sizes, 16 bits).
+TEST(LayoutPhotos, ManyPhotosEndAsEachFittedAlone) {
+    static const int kSpeeds[] = {1, 4, 30, 125, 500, 2000, 8000};
+    static const int kApertures[] = {10, 28, 56, 80, 160, 450};
+    for (const int32_t magnify : {100, 400}) {
+        ChartTestDoc t;
+        t.doc.settings.magnify = magnify;
+        t.doc.settings.sizePict = 41;
+        cv::RNG random(magnify);
+        for (int i = 0; i < 300; ++i) {
+            const int width = i % 3 == 0 ? 158 : 237 - i % 5;
+            const int height = i % 3 == 0 ? 237 : 158 + i % 7;
+            auto photo = MakeChartPhoto(1, kSpeeds[i % 7], kApertures[i % 6], 10, width, height);
+            random.fill(photo->thumbnail.image, cv::RNG::UNIFORM, 0, 256);
+            if (i % 11 == 0) {
+                cv::extractChannel(photo->thumbnail.image, photo->thumbnail.image, 1);
+            } else if (i % 13 == 0) {
+                photo->thumbnail.image.convertTo(photo->thumbnail.image, CV_16UC3, 257.0);
+            }
+            t.Add(std::move(photo));
+        }
+        LayoutPhotos(t.doc);
+        const int32_t half = ScaleToView(41, magnify) / 2;
+        for (const auto& photo : t.doc.Photos()) {
+            PhotoItem alone;
+            alone.thumbnail = photo->thumbnail.Clone();
+            const ChartPoint centre = PositionOnChart(*photo, magnify);
+            alone.FitDisplayImage({centre.x - half, centre.y - half, centre.x + half, centre.y + half});
+            ASSERT_EQ(photo->drawRect, alone.drawRect) << magnify;
+            ASSERT_EQ(photo->displayImage.image.type(), alone.displayImage.image.type());
+            ASSERT_EQ(cv::norm(photo->displayImage.image, alone.displayImage.image, cv::NORM_INF), 0);
+        }
+    }
 }
 
 // Out-of-range settings from a hand-edited file: the layout must not fail, whatever it shows.
