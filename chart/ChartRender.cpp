@@ -5,10 +5,51 @@
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
 
+#include <cstdint>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
 namespace {
 
 bool Intersects(const Rect& a, const Rect& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+struct RectHash {
+    size_t operator()(const Rect& r) const {
+        uint64_t h = static_cast<uint32_t>(r.left);
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.top);
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.right);
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.bottom);
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+};
+
+// Whether the photo's picture fills its drawRect: drawn 1:1 (a display picture has exactly
+// drawRect's size) and opaque (every picture goes to the canvas without transparency).
+bool PictureFillsItsRect(const PhotoItem& photo) {
+    const Rect& r = photo.drawRect;
+    return !photo.displayImage.Empty() && r.width() > 0 && r.height() > 0 &&
+           photo.displayImage.image.cols == r.width() && photo.displayImage.image.rows == r.height();
+}
+
+// Per photo, whether a later photo's picture covers it completely: photos of equal exposure and
+// picture shape share one drawRect and lie exactly on top of each other, and on screen only the
+// last of them can be seen. Walks the collection from its end.
+std::vector<bool> HiddenByLaterPictures(const std::vector<std::unique_ptr<PhotoItem>>& photos) {
+    std::vector<bool> hidden(photos.size(), false);
+    std::unordered_set<Rect, RectHash> filled;
+    filled.reserve(photos.size());
+    for (size_t i = photos.size(); i-- > 0;) {
+        const PhotoItem& photo = *photos[i];
+        if (filled.count(photo.drawRect) != 0) {
+            hidden[i] = true;
+        } else if (PictureFillsItsRect(photo)) {
+            filled.insert(photo.drawRect);
+        }
+    }
+    return hidden;
 }
 
 } // namespace
@@ -96,7 +137,16 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
                         kBackgroundColour);
     }
     DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
-    for (const auto& photo : doc.Photos()) {
+    const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
+    const bool thumbnails = settings.viewType == DisplaySettings::kViewThumbnails;
+    // Pictures no one could see are not drawn on screen; a printer still gets every photo.
+    const std::vector<bool> hidden =
+        !printer && thumbnails ? HiddenByLaterPictures(photos) : std::vector<bool>(photos.size(), false);
+    for (size_t i = 0; i < photos.size(); ++i) {
+        const auto& photo = photos[i];
+        if (hidden[i]) {
+            continue;
+        }
         if (!printer && exposed && !Intersects(PhotoPaintBounds(*photo, settings.viewType), *exposed)) {
             continue;
         }

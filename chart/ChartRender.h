@@ -40,5 +40,6 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
 // The whole chart of the document with its photos in collection order (later ones cover earlier
 // ones). On a screen canvas the exposed rectangle (view pixels) is first cleared to white, and photos
 // that leave no ink in it are skipped; with no rectangle the whole magnified chart is cleared. A
-// printer canvas gets no background, and every photo.
+// screen canvas also skips a thumbnail that a later photo's picture of the same drawRect hides
+// completely, so the screen shows the same. A printer canvas gets no background, and every photo.
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);

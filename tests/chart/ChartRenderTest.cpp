@@ -5,6 +5,7 @@
 #include "tests/support/RecordingCanvas.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
 #include <string>
 #include <vector>
@@ -202,6 +203,61 @@ TEST(PaintChart, ExposedPartSkipsOnlyPhotosWithoutInkInIt) {
         EXPECT_EQ(canvas.Count(marks ? Kind::Picture : Kind::Ellipse), 0u);
         EXPECT_EQ(canvas.calls.front().rect, c.exposed);
         EXPECT_EQ(canvas.Count(Kind::Text), 75u);
+    }
+}
+
+// Photos of one exposure and shape lie exactly on top of each other; on screen only what can be
+// seen is drawn, in collection order, and a printer still gets every photo.
+TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
+    struct Case {
+        const char* name;
+        bool printer;
+        int32_t viewType;
+        int emptied;  // index of a photo whose picture is released after the layout, or -1
+        int resized;  // index of a photo given a picture smaller than its drawRect, or -1
+        std::vector<int> drawn;
+    };
+    // 0, 1, 3: landscape at 1/125 s F5.6 (one drawRect); 2: portrait there; 4: elsewhere.
+    const Case cases[] = {
+        {"screen", false, DisplaySettings::kViewThumbnails, -1, -1, {2, 3, 4}},
+        {"printer", true, DisplaySettings::kViewThumbnails, -1, -1, {0, 1, 2, 3, 4}},
+        {"marks", false, DisplaySettings::kViewMarks, -1, -1, {0, 1, 2, 3, 4}},
+        {"last of the stack without picture", false, DisplaySettings::kViewThumbnails, 3, -1, {1, 2, 4}},
+        {"last of the stack not filling its rect", false, DisplaySettings::kViewThumbnails, -1, 3, {1, 2, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChartTestDoc t;
+        t.doc.settings.viewType = c.viewType;
+        std::vector<PhotoItem*> photos;
+        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
+        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
+        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 158, 237)));
+        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
+        photos.push_back(&t.Add(MakeChartPhoto(1, 45, 9, 1)));
+        LayoutPhotos(t.doc);
+        ASSERT_EQ(photos[0]->drawRect, photos[3]->drawRect);
+        if (c.emptied >= 0) {
+            photos[static_cast<size_t>(c.emptied)]->displayImage.Release();
+        }
+        if (c.resized >= 0) {
+            PhotoImage& picture = photos[static_cast<size_t>(c.resized)]->displayImage;
+            picture.image = picture.image(cv::Rect(0, 0, picture.image.cols - 1, picture.image.rows)).clone();
+        }
+        RecordingCanvas canvas(c.printer);
+        const Rect everything{0, 0, 750, 520};
+        PaintChart(canvas, t.doc, c.printer ? nullptr : &everything);
+        const bool marks = c.viewType == DisplaySettings::kViewMarks;
+        const std::vector<CanvasCall> drawn = canvas.Of(marks ? Kind::Ellipse : Kind::Picture);
+        ASSERT_EQ(drawn.size(), c.drawn.size());
+        for (size_t i = 0; i < drawn.size(); ++i) {
+            const PhotoItem& photo = *photos[static_cast<size_t>(c.drawn[i])];
+            if (marks) {
+                EXPECT_EQ(drawn[i].rect, MarkBounds(photo.drawRect)) << i;
+            } else {
+                EXPECT_EQ(drawn[i].picture.rows, photo.displayImage.image.data) << i;
+            }
+        }
     }
 }
 

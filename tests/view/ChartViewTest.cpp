@@ -81,6 +81,7 @@ private slots:
     void stepwiseScrollingLeavesTheScreenAsAFullPaint();
     void printerLabelsAreEightPointsOnPaper();
     void opaqueBgraPicturesDrawAsTheirColours();
+    void skippingHiddenPicturesChangesNoPixel();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -400,6 +401,45 @@ void ChartViewTest::opaqueBgraPicturesDrawAsTheirColours() {
                 QCOMPARE(fromFour.pixel(destination.left + 6, destination.top + 4), qRgb(p[2], p[1], p[0]));
             }
         }
+    }
+}
+
+// Stacks of photos at one exposure, drawn by the paint (which leaves out what a later picture hides)
+// and, as the reference, with every picture drawn in collection order.
+void ChartViewTest::skippingHiddenPicturesChangesNoPixel() {
+    for (const int magnify : {100, 250}) {
+        ChartTestDoc t;
+        t.doc.settings.magnify = magnify;
+        t.doc.settings.viewType = DisplaySettings::kViewThumbnails;
+        ApplyIsoIndex(t.doc.settings, 1);
+        cv::RNG random(static_cast<uint64_t>(magnify));
+        for (int i = 0; i < 12; ++i) {
+            const bool portrait = i % 4 == 1;
+            auto photo = MakeChartPhoto(1, i % 3 == 0 ? 125 : 60, 56, 10, portrait ? 158 : 237, portrait ? 237 : 158);
+            random.fill(photo->thumbnail.image, cv::RNG::UNIFORM, 0, 256);
+            t.Add(std::move(photo));
+        }
+        LayoutPhotos(t.doc);
+        const Size chart = ChartSize();
+        const QSize size(ScaleToView(chart.width, magnify), ScaleToView(chart.height, magnify));
+        QImage painted(size, QImage::Format_RGB32);
+        QImage everyPicture(size, QImage::Format_RGB32);
+        const Rect all{0, 0, size.width(), size.height()};
+        {
+            QPainter painter(&painted);
+            QtCanvas canvas(painter, false);
+            PaintChart(canvas, t.doc, &all);
+        }
+        {
+            QPainter painter(&everyPicture);
+            QtCanvas canvas(painter, false);
+            canvas.FillRect(all, kBackgroundColour);
+            DrawChart(canvas, magnify, t.doc.settings.evCaption, EvLineLabels(1));
+            for (const auto& photo : t.doc.Photos()) {
+                DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
+            }
+        }
+        QCOMPARE(painted, everyPicture);
     }
 }
 
