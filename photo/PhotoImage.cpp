@@ -156,6 +156,80 @@ AreaTaps AreaWeights(int32_t source, int32_t target, int32_t one) {
     return taps;
 }
 
+// Column taps with the same count for every output pixel (the largest), the missing ones of zero
+// weight, so the column loop runs a fixed number of times.
+struct PaddedTaps {
+    int stride = 0;
+    std::vector<int32_t> first;
+    std::vector<uint32_t> weights; // stride per output pixel
+};
+
+PaddedTaps PadTaps(const AreaTaps& taps) {
+    PaddedTaps padded;
+    const size_t outputs = taps.first.size();
+    for (size_t i = 0; i < outputs; ++i) {
+        padded.stride = std::max(padded.stride, static_cast<int>(taps.begin[i + 1] - taps.begin[i]));
+    }
+    padded.first = taps.first;
+    padded.weights.assign(outputs * static_cast<size_t>(padded.stride), 0);
+    for (size_t i = 0; i < outputs; ++i) {
+        for (size_t k = taps.begin[i]; k < taps.begin[i + 1]; ++k) {
+            padded.weights[i * static_cast<size_t>(padded.stride) + (k - taps.begin[i])] =
+                static_cast<uint32_t>(taps.weights[k]);
+        }
+    }
+    return padded;
+}
+
+// One output row from a line of Q8 row averages: blue, green, red (grey copied into all three) and
+// 255. Stride is the tap count when known at compile time, 0 for any.
+template <int Channels, int Stride>
+void ColumnPassOf(const uint16_t* average, const PaddedTaps& taps, uint8_t* out, int width) {
+    constexpr int kColumnShift = kRowFraction + 12;
+    constexpr uint32_t kColumnHalf = 1u << (kColumnShift - 1);
+    static_assert(kColumnOne == 1 << 12);
+    const int stride = Stride > 0 ? Stride : taps.stride;
+    const uint32_t* weight = taps.weights.data();
+    for (int x = 0; x < width; ++x, out += 4, weight += stride) {
+        const uint16_t* in = average + static_cast<size_t>(taps.first[static_cast<size_t>(x)]) * Channels;
+        uint32_t c0 = 0;
+        uint32_t c1 = 0;
+        uint32_t c2 = 0;
+        for (int k = 0; k < stride; ++k, in += Channels) {
+            c0 += weight[k] * in[0];
+            if constexpr (Channels >= 3) {
+                c1 += weight[k] * in[1];
+                c2 += weight[k] * in[2];
+            }
+        }
+        const auto level = [](uint32_t v) {
+            return static_cast<uint8_t>(std::min<uint32_t>(255, (v + kColumnHalf) >> kColumnShift));
+        };
+        out[0] = level(c0);
+        out[1] = Channels >= 3 ? level(c1) : out[0];
+        out[2] = Channels >= 3 ? level(c2) : out[0];
+        out[3] = 255;
+    }
+}
+
+template <int Channels>
+void ColumnPass(const uint16_t* average, const PaddedTaps& taps, uint8_t* out, int width) {
+    switch (taps.stride) {
+    case 2:
+        return ColumnPassOf<Channels, 2>(average, taps, out, width);
+    case 3:
+        return ColumnPassOf<Channels, 3>(average, taps, out, width);
+    case 4:
+        return ColumnPassOf<Channels, 4>(average, taps, out, width);
+    case 7:
+        return ColumnPassOf<Channels, 7>(average, taps, out, width);
+    case 8:
+        return ColumnPassOf<Channels, 8>(average, taps, out, width);
+    default:
+        return ColumnPassOf<Channels, 0>(average, taps, out, width);
+    }
+}
+
 // The area average of an 8-bit picture of Channels channels into target (no larger in either
 // direction), written as blue, green, red and an alpha of 255: rows first into one line of Q8
 // averages, then that line's columns. Grey is copied into all three colours; a source alpha is
@@ -163,13 +237,11 @@ AreaTaps AreaWeights(int32_t source, int32_t target, int32_t one) {
 template <int Channels>
 void AreaAverageToBgra(const cv::Mat& source, cv::Mat& target) {
     const AreaTaps rows = AreaWeights(source.rows, target.rows, kRowOne);
-    const AreaTaps columns = AreaWeights(source.cols, target.cols, kColumnOne);
+    const PaddedTaps padded = PadTaps(AreaWeights(source.cols, target.cols, kColumnOne));
     const size_t lineLength = static_cast<size_t>(source.cols) * Channels;
-    std::vector<uint16_t> line(lineLength);
+    // Zeros after the line for the padded taps of the last columns to read.
+    std::vector<uint16_t> line(lineLength + static_cast<size_t>(padded.stride) * Channels, 0);
     uint16_t* const average = line.data();
-    constexpr int kColumnShift = kRowFraction + 12;
-    constexpr uint32_t kColumnHalf = 1u << (kColumnShift - 1);
-    static_assert(kColumnOne == 1 << 12);
 
     for (int y = 0; y < target.rows; ++y) {
         const size_t runBegin = rows.begin[static_cast<size_t>(y)];
@@ -181,30 +253,7 @@ void AreaAverageToBgra(const cv::Mat& source, cv::Mat& target) {
             AccumulateRow(pixels, weight, k == runBegin, average, lineLength);
         }
 
-        uint8_t* out = target.ptr<uint8_t>(y);
-        for (int x = 0; x < target.cols; ++x, out += 4) {
-            const size_t runFrom = columns.begin[static_cast<size_t>(x)];
-            const size_t runTo = columns.begin[static_cast<size_t>(x) + 1];
-            const uint16_t* in = average + static_cast<size_t>(columns.first[static_cast<size_t>(x)]) * Channels;
-            uint32_t c0 = 0;
-            uint32_t c1 = 0;
-            uint32_t c2 = 0;
-            for (size_t k = runFrom; k < runTo; ++k, in += Channels) {
-                const uint32_t weight = static_cast<uint32_t>(columns.weights[k]);
-                c0 += weight * in[0];
-                if constexpr (Channels >= 3) {
-                    c1 += weight * in[1];
-                    c2 += weight * in[2];
-                }
-            }
-            const auto level = [](uint32_t v) {
-                return static_cast<uint8_t>(std::min<uint32_t>(255, (v + kColumnHalf) >> kColumnShift));
-            };
-            out[0] = level(c0);
-            out[1] = Channels >= 3 ? level(c1) : out[0];
-            out[2] = Channels >= 3 ? level(c2) : out[0];
-            out[3] = 255;
-        }
+        ColumnPass<Channels>(average, padded, target.ptr<uint8_t>(y), target.cols);
     }
 }
 
