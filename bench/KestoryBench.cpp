@@ -216,10 +216,10 @@ BENCHMARK(BM_LayoutPhotosMagnify400)->Arg(1000)->Unit(benchmark::kMillisecond)->
 
 // One full paint of a 1000 x 700 viewport, the way the view paints it: scrolled to the middle of
 // the chart, clipped to and told of the exposed rectangle.
-void BM_PaintVisibleChart(benchmark::State& state) {
+void PaintVisibleChart(benchmark::State& state, int photoCount) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
-    FillDocument(doc, 1000);
+    FillDocument(doc, photoCount);
     doc.settings.magnify = static_cast<int32_t>(state.range(0));
     LayoutPhotos(doc);
     const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
@@ -252,7 +252,18 @@ void BM_PaintVisibleChart(benchmark::State& state) {
     state.counters["drawn"] = counter.pictures;
     state.counters["drawnPixels"] = counter.pixels;
 }
+
+void BM_PaintVisibleChart(benchmark::State& state) {
+    PaintVisibleChart(state, 1000);
+}
 BENCHMARK(BM_PaintVisibleChart)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+
+// The same viewport with no photos: the grid, the diagonals and the 75 texts alone, which the
+// paint with photos costs on top of its pictures.
+void BM_PaintVisibleChartWithoutPhotos(benchmark::State& state) {
+    PaintVisibleChart(state, 0);
+}
+BENCHMARK(BM_PaintVisibleChartWithoutPhotos)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
 void BM_WriteCsv(benchmark::State& state) {
     SilentNotifier notifier;
