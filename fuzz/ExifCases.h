@@ -14,7 +14,7 @@ namespace kestory::exifcases {
 
 using Bytes = std::vector<uint8_t>;
 using kestory::test::ByteOrder;
-using kestory::test::EntrySpec;
+using kestory::test::EntryFields;
 using kestory::test::JpegBuilder;
 
 struct NamedFile {
@@ -60,15 +60,15 @@ inline JpegBuilder CameraBlock(ByteOrder order) {
     return b;
 }
 
-inline EntrySpec Ascii(uint16_t tag, const std::string& text) {
-    EntrySpec e;
+inline EntryFields Ascii(uint16_t tag, const std::string& text) {
+    EntryFields e;
     e.directory = kestory::test::kIfd0, e.tag = tag, e.type = kestory::test::kAscii, e.ascii = text;
     return e;
 }
 
-inline EntrySpec Rationals(kestory::test::Directory dir, uint16_t tag, uint16_t type,
+inline EntryFields Rationals(kestory::test::Directory dir, uint16_t tag, uint16_t type,
                            std::vector<std::pair<uint32_t, uint32_t>> values) {
-    EntrySpec e;
+    EntryFields e;
     e.directory = dir, e.tag = tag, e.type = type, e.rationals = std::move(values);
     return e;
 }
@@ -81,14 +81,14 @@ inline std::vector<NamedFile> MalformedFiles(ByteOrder order) {
 
     {
         // Gamma (0xA500) comes after every camera tag, so the order rule lets it through.
-        EntrySpec e = Rationals(kExifDirectory, 0xA500, kRational, {{28, 10}, {1, 2}, {3, 4}});
+        EntryFields e = Rationals(kExifDirectory, 0xA500, kRational, {{28, 10}, {1, 2}, {3, 4}});
         e.countOverride = 0xFFFFFFFFu;
         add("rational-count-ffffffff", CameraBlock(order).entry(e).build());
     }
     {
-        EntrySpec ascii = Ascii(0x0131, "past the end of the file");
+        EntryFields ascii = Ascii(0x0131, "past the end of the file");
         ascii.valueFieldOverride = 0x7FFFFFF0u;
-        EntrySpec rational = Rationals(kExifDirectory, 0x829A, kRational, {{1, 60}});
+        EntryFields rational = Rationals(kExifDirectory, 0x829A, kRational, {{1, 60}});
         rational.valueFieldOverride = 0xFFFFFFF0u;
         add("offsets-past-end", JpegBuilder().order(order).noPicture().entry(ascii).entry(rational).build());
     }
@@ -108,9 +108,9 @@ inline std::vector<NamedFile> MalformedFiles(ByteOrder order) {
              {std::pair<std::string, Bytes>{
                   "string", {'W', 'R', 'A', 'P', 'P', 'E', 'D', '-', 'T', 'E', 'X', 'T', 0, 0}},
               std::pair<std::string, Bytes>{"directory", directory}}) {
-            EntrySpec ascii = Ascii(0x0131, "twelve chars");
+            EntryFields ascii = Ascii(0x0131, "twelve chars");
             ascii.valueFieldOverride = kWrapToPayload;
-            EntrySpec rational = Rationals(kIfd0, 0x829D, kRational, {{1, 1}});
+            EntryFields rational = Rationals(kIfd0, 0x829D, kRational, {{1, 1}});
             rational.valueFieldOverride = kWrapToPayload;
             JpegBuilder b;
             b.order(order).noPicture().automaticPointers(false).segmentBeforeApp1(0xE0, App0Payload(payload));
@@ -126,18 +126,18 @@ inline std::vector<NamedFile> MalformedFiles(ByteOrder order) {
         add("entry-count-top-bit", bytes);
     }
     {
-        EntrySpec none = Ascii(0x010F, "Canon");
+        EntryFields none = Ascii(0x010F, "Canon");
         none.countOverride = 0;
-        EntrySpec huge = Ascii(0x0110, "Canon EOS 5D");
+        EntryFields huge = Ascii(0x0110, "Canon EOS 5D");
         huge.countOverride = 0xFFFFFFFFu;
         add("ascii-count-0-and-ffffffff",
             JpegBuilder().order(order).noPicture().entry(none).entry(huge).build());
     }
     {
         // Inline (4 bytes) and in the data area, each directly followed by other bytes.
-        EntrySpec inlineText = Ascii(0x010F, "ABCD");
+        EntryFields inlineText = Ascii(0x010F, "ABCD");
         inlineText.omitAsciiTerminator = true;
-        EntrySpec longText = Ascii(0x0110, "Canon EOS5");
+        EntryFields longText = Ascii(0x0110, "Canon EOS5");
         longText.omitAsciiTerminator = true;
         add("ascii-without-terminator", JpegBuilder()
                                             .order(order)

@@ -29,7 +29,7 @@ std::vector<NamedFile> Seeds() {
         add("camera-picture", CameraLikeJpeg(order).patternPicture(8, 8).build());
         add("gps",
             CameraBlock(order)
-                .entry(EntrySpec{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})
+                .entry(EntryFields{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})
                 .ascii(kGpsDirectory, 0x0001, "N")
                 .entry(Rationals(kGpsDirectory, 0x0002, kRational, {{35, 1}, {40, 1}, {1234, 100}}))
                 .build());

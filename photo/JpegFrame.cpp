@@ -55,7 +55,7 @@ bool ReadJpegFrame(const uint8_t* data, size_t size, JpegFrame& frame) {
             return false;
         }
         if (IsFrameHeader(marker)) {
-            // P (1), Y (2), X (2), Nf (1), then Nf component specifications of 3 bytes each.
+            // P (1), Y (2), X (2), Nf (1), then Nf component descriptions of 3 bytes each.
             if (length < 8) {
                 return false;
             }

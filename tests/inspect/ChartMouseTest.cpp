@@ -1,6 +1,6 @@
 #include "chart/CLumivaneView.h"
 #include "shell/CDlgBarControl.h"
-#include "tests/inspect/InspectBench.h"
+#include "tests/inspect/PanelBench.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -49,7 +49,7 @@ private slots:
 };
 
 void ChartMouseTest::clickSelectsTheTopmostAndRightClickSendsItBack() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& first = bench.Import(QStringLiteral("1.jpg"));
     PhotoItem& second = bench.Import(QStringLiteral("2.jpg"));
     PhotoItem& third = bench.Import(QStringLiteral("3.jpg"));
@@ -76,7 +76,7 @@ void ChartMouseTest::clickSelectsTheTopmostAndRightClickSendsItBack() {
 }
 
 void ChartMouseTest::leftAndTopEdgesHitRightAndBottomDoNot() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
     bench.Reveal(photo);
     Clicks clicks(*bench.view);
@@ -98,7 +98,7 @@ void ChartMouseTest::leftAndTopEdgesHitRightAndBottomDoNot() {
 }
 
 void ChartMouseTest::clicksAfterScrollingHitWhatIsUnderThePointer() {
-    InspectBench bench;
+    PanelBench bench;
     bench.doc.settings.magnify = 200;
     bench.view->UpdateScrollSizes();
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
@@ -127,7 +127,7 @@ void ChartMouseTest::clicksAfterScrollingHitWhatIsUnderThePointer() {
 }
 
 void ChartMouseTest::wheelZoomsWithinItsRangeWithoutScrolling() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
     CLumivaneView& view = *bench.view;
     DisplaySettings& s = bench.doc.settings;
@@ -186,9 +186,9 @@ void ChartMouseTest::wheelZoomsWithinItsRangeWithoutScrolling() {
 }
 
 void ChartMouseTest::toolTipFollowsThePhotosAndHidesOverEmptyChart() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& f8 = bench.Import(QStringLiteral("f8.jpg"));
-    PhotoItem& f56 = bench.Import(QStringLiteral("f56.jpg"), InspectBench::Exposure(125, 56, 10, 0));
+    PhotoItem& f56 = bench.Import(QStringLiteral("f56.jpg"), PanelBench::Exposure(125, 56, 10, 0));
     const QPoint onF8 = bench.Reveal(f8);
     const QPoint onF56 = bench.ToViewport((f56.drawRect.left + f56.drawRect.right) / 2,
                                           (f56.drawRect.top + f56.drawRect.bottom) / 2);
@@ -208,7 +208,7 @@ void ChartMouseTest::toolTipFollowsThePhotosAndHidesOverEmptyChart() {
 }
 
 void ChartMouseTest::doubleClickOnEmptyChartOpensNothing() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
     QTest::mouseDClick(bench.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
     QCOMPARE(bench.viewers.Count(), size_t{0});

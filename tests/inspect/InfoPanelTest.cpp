@@ -1,6 +1,6 @@
 #include "inspect/CDlgBarPreView.h"
 #include "shell/DialogUnits.h"
-#include "tests/inspect/InspectBench.h"
+#include "tests/inspect/PanelBench.h"
 
 #include <QHeaderView>
 #include <QImage>
@@ -37,7 +37,7 @@ private slots:
 };
 
 void InfoPanelTest::startsEmptyWithTheTemplatesControls() {
-    InspectBench bench;
+    PanelBench bench;
     CDlgBarPreView& panel = *bench.info;
     QCOMPARE(panel.size(), QSize(237, 570));
     QCOMPARE(panel.PreviewSide(), 237);
@@ -68,7 +68,7 @@ void InfoPanelTest::startsEmptyWithTheTemplatesControls() {
 }
 
 void InfoPanelTest::showsRowsAndExposureTextOfTheSelectedPhoto() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("f8.jpg"));
     QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, bench.Reveal(photo));
     QCOMPARE(bench.info->SelectedPhoto(), &photo);
@@ -93,33 +93,33 @@ void InfoPanelTest::showsRowsAndExposureTextOfTheSelectedPhoto() {
 
     // Texts a Japanese camera wrote in code page 932 are shown decoded.
     PhotoItem& japanese =
-        bench.Import(QStringLiteral("cp932.jpg"), InspectBench::Exposure(125, 8, 1, 400, kCanonCp932));
+        bench.Import(QStringLiteral("cp932.jpg"), PanelBench::Exposure(125, 8, 1, 400, kCanonCp932));
     bench.info->ShowPhoto(&japanese);
     QCOMPARE(Cell(list, 0, 1), QStringLiteral("キヤノン"));
     QCOMPARE(list->topLevelItemCount(), 17);
 }
 
 void InfoPanelTest::exposureTextSignsNegativeZeroAndMissingValues() {
-    InspectBench bench;
+    PanelBench bench;
     const auto text = [&](const QString& name, const JpegBuilder& builder) {
         return QString::fromStdString(CDlgBarPreView::FormatExposureText(bench.Import(name, builder)));
     };
-    QCOMPARE(text(QStringLiteral("iso100.jpg"), InspectBench::Exposure(125, 8, 1, 100)),
+    QCOMPARE(text(QStringLiteral("iso100.jpg"), PanelBench::Exposure(125, 8, 1, 100)),
              QStringLiteral("EV=13.0\n6.0AV+7.0TV\n-0.0(感度補正)"));
-    QCOMPARE(text(QStringLiteral("iso50.jpg"), InspectBench::Exposure(125, 8, 1, 50)),
+    QCOMPARE(text(QStringLiteral("iso50.jpg"), PanelBench::Exposure(125, 8, 1, 50)),
              QStringLiteral("EV=14.0\n6.0AV+7.0TV\n+1.0(感度補正)"));
     // 2 s: a negative TV carries its own sign.
     JpegBuilder slow;
     slow.exposureTime(2, 1).fNumber(8, 1).isoSpeed(100).patternPicture(64, 48);
     QCOMPARE(text(QStringLiteral("slow.jpg"), slow), QStringLiteral("EV=5.0\n6.0AV-1.0TV\n-0.0(感度補正)"));
     // No ISO speed: EV and the correction are not finite.
-    QCOMPARE(text(QStringLiteral("noiso.jpg"), InspectBench::Exposure(125, 8, 1, 0)),
+    QCOMPARE(text(QStringLiteral("noiso.jpg"), PanelBench::Exposure(125, 8, 1, 0)),
              QStringLiteral("EV=---\n6.0AV+7.0TV\n---(感度補正)"));
     QCOMPARE(CDlgBarPreView::FormatExposureText(PhotoItem()), std::string());
 }
 
 void InfoPanelTest::sameRecordOrNullChangesNothing() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
     bench.info->ShowPhoto(&photo);
     QTreeWidget* list = bench.info->PropertyList();
@@ -135,7 +135,7 @@ void InfoPanelTest::sameRecordOrNullChangesNothing() {
 }
 
 void InfoPanelTest::previewIsACopyWithPicturesOfItsOwn() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
     bench.info->ShowPhoto(&photo);
     const PhotoItem& preview = bench.info->PreviewPhoto();
@@ -151,7 +151,7 @@ void InfoPanelTest::previewIsACopyWithPicturesOfItsOwn() {
 }
 
 void InfoPanelTest::previewCentresLandscapeDownAndPortraitAcross() {
-    InspectBench bench;
+    PanelBench bench;
     const QRgb face = bench.info->palette().color(QPalette::Button).rgb();
 
     // 64 x 48 fits as 237 x 177, 30 pixels down.
@@ -172,7 +172,7 @@ void InfoPanelTest::previewCentresLandscapeDownAndPortraitAcross() {
     QCOMPARE(shot.pixel(2, 233), face);
 
     // 48 x 64 fits as 177 x 237, 30 pixels across.
-    JpegBuilder portrait = InspectBench::Standard();
+    JpegBuilder portrait = PanelBench::Standard();
     portrait.patternPicture(48, 64);
     bench.info->ShowPhoto(&bench.Import(QStringLiteral("portrait.jpg"), portrait));
     QCOMPARE(bench.info->PreviewPictureRect(), (Rect{30, 0, 207, 237}));
@@ -183,8 +183,8 @@ void InfoPanelTest::previewCentresLandscapeDownAndPortraitAcross() {
 }
 
 void InfoPanelTest::deleteEmptiesThePanelAndASecondDeleteDoesNothing() {
-    InspectBench bench;
-    PhotoItem& keep = bench.Import(QStringLiteral("keep.jpg"), InspectBench::Exposure(30, 4, 1, 400));
+    PanelBench bench;
+    PhotoItem& keep = bench.Import(QStringLiteral("keep.jpg"), PanelBench::Exposure(30, 4, 1, 400));
     PhotoItem& gone = bench.Import(QStringLiteral("gone.jpg"));
     const Rect keptPlace = keep.drawRect;
     QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, bench.Reveal(gone));
@@ -207,7 +207,7 @@ void InfoPanelTest::deleteEmptiesThePanelAndASecondDeleteDoesNothing() {
 }
 
 void InfoPanelTest::magnifyWithNothingShownOpensNothing() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
     QTest::mouseClick(bench.info->MagnifyButton(), Qt::LeftButton);
     QCOMPARE(bench.viewers.Count(), size_t{0});

@@ -1,6 +1,6 @@
 #include "chart/ChartTables.h"
 #include "shell/CDlgBarControl.h"
-#include "tests/inspect/InspectBench.h"
+#include "tests/inspect/PanelBench.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -53,7 +53,7 @@ private slots:
 };
 
 void SettingsPanelTest::initControlsShowsTheDocumentsSettings() {
-    InspectBench bench;
+    PanelBench bench;
     CDlgBarControl& panel = *bench.control;
     QCOMPARE(panel.size(), QSize(237, 139));
     QComboBox* iso = panel.IsoList();
@@ -89,7 +89,7 @@ void SettingsPanelTest::initControlsShowsTheDocumentsSettings() {
 }
 
 void SettingsPanelTest::arrowsAtTheRangeEndsLayNothingOut() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
     CDlgBarControl& panel = *bench.control;
 
@@ -124,7 +124,7 @@ void SettingsPanelTest::arrowsAtTheRangeEndsLayNothingOut() {
 }
 
 void SettingsPanelTest::pageAndDragUpdateTheChartLive() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
     CDlgBarControl& panel = *bench.control;
 
@@ -153,7 +153,7 @@ void SettingsPanelTest::pageAndDragUpdateTheChartLive() {
 }
 
 void SettingsPanelTest::viewTypeAndIsoChangeNoPlaces() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
     CDlgBarControl& panel = *bench.control;
 
@@ -174,7 +174,7 @@ void SettingsPanelTest::viewTypeAndIsoChangeNoPlaces() {
 }
 
 void SettingsPanelTest::deleteAllAsksAndNoKeepsThePhotos() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
     bench.info->ShowPhoto(&photo);
     int asked = 0;
@@ -200,9 +200,9 @@ void SettingsPanelTest::deleteAllAsksAndNoKeepsThePhotos() {
 }
 
 void SettingsPanelTest::deleteAllYesClearsEvenAnEmptyChart() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
-    PhotoItem& selected = bench.Import(QStringLiteral("b.jpg"), InspectBench::Exposure(30, 4, 1, 100));
+    PhotoItem& selected = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 100));
     bench.info->ShowPhoto(&selected);
     bench.doc.settings.sizePict = 80;
     bench.control->SetAsk([](QMessageBox&) { return int(QMessageBox::Yes); });
@@ -222,7 +222,7 @@ void SettingsPanelTest::deleteAllYesClearsEvenAnEmptyChart() {
 }
 
 void SettingsPanelTest::initialSettingsAfterChanges() {
-    InspectBench bench;
+    PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));
     CDlgBarControl& panel = *bench.control;
     panel.IsoList()->setFocus();

@@ -1,7 +1,7 @@
 #include "inspect/CDlgPopViewImage.h"
 #include "inspect/ViewerList.h"
 #include "shell/DialogUnits.h"
-#include "tests/inspect/InspectBench.h"
+#include "tests/inspect/PanelBench.h"
 
 #include <QFile>
 #include <QImage>
@@ -41,7 +41,7 @@ private slots:
 };
 
 void ViewerTest::opensAtTheClientCornerAtTemplateSizeWithoutMinimiseOrMaximise() {
-    InspectBench bench;
+    PanelBench bench;
     const std::string path = bench.Write(QStringLiteral("a.jpg"));
     CDlgPopViewImage* viewer = bench.viewers.OpenViewer(path);
     QVERIFY(viewer != nullptr);
@@ -61,7 +61,7 @@ void ViewerTest::opensAtTheClientCornerAtTemplateSizeWithoutMinimiseOrMaximise()
 }
 
 void ViewerTest::onePathOneViewerAndCaseMakesTwo() {
-    InspectBench bench;
+    PanelBench bench;
     const std::string lower = bench.Write(QStringLiteral("shot.jpg"));
     const std::string upper = bench.Write(QStringLiteral("SHOT.JPG"));
     CDlgPopViewImage* first = bench.viewers.OpenViewer(lower);
@@ -81,7 +81,7 @@ void ViewerTest::onePathOneViewerAndCaseMakesTwo() {
 }
 
 void ViewerTest::panelAndDoubleClickReachTheSameViewer() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& once = bench.Import(QStringLiteral("a.jpg"));
     bench.doc.AddPhoto(once.path);  // the same file imported twice
     bench.view->LayoutPhotos();
@@ -103,7 +103,7 @@ void ViewerTest::panelAndDoubleClickReachTheSameViewer() {
 }
 
 void ViewerTest::escapeAndEnterHideAndReopenKeepsSizeAndPlace() {
-    InspectBench bench;
+    PanelBench bench;
     const std::string path = bench.Write(QStringLiteral("a.jpg"));
     QPointer<CDlgPopViewImage> viewer = bench.viewers.OpenViewer(path);
     viewer->resize(300, 500);
@@ -128,7 +128,7 @@ void ViewerTest::escapeAndEnterHideAndReopenKeepsSizeAndPlace() {
 }
 
 void ViewerTest::closeBoxReleasesAndReopeningMakesAFreshViewer() {
-    InspectBench bench;
+    PanelBench bench;
     const std::string path = bench.Write(QStringLiteral("a.jpg"));
     QPointer<CDlgPopViewImage> viewer = bench.viewers.OpenViewer(path);
     viewer->resize(300, 500);
@@ -144,7 +144,7 @@ void ViewerTest::closeBoxReleasesAndReopeningMakesAFreshViewer() {
 }
 
 void ViewerTest::pictureSitsAtTheTopCentredLeftToRight() {
-    InspectBench bench;
+    PanelBench bench;
     CDlgPopViewImage* viewer = bench.viewers.OpenViewer(bench.Write(QStringLiteral("a.jpg")));
 
     // Wide and low: the 64 x 48 picture becomes 266 x 200, white at both sides.
@@ -170,7 +170,7 @@ void ViewerTest::pictureSitsAtTheTopCentredLeftToRight() {
 }
 
 void ViewerTest::zeroSizeDoesNotRefit() {
-    InspectBench bench;
+    PanelBench bench;
     CDlgPopViewImage* viewer = bench.viewers.OpenViewer(bench.Write(QStringLiteral("a.jpg")));
     viewer->resize(600, 200);
     const Rect before = viewer->Photo().drawRect;
@@ -182,7 +182,7 @@ void ViewerTest::zeroSizeDoesNotRefit() {
 }
 
 void ViewerTest::fileGoneSinceImportOpensNothingAndTellsTheUser() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("gone.jpg"));
     const std::string path = photo.path;
     QVERIFY(QFile::remove(QString::fromStdString(path)));
@@ -204,7 +204,7 @@ void ViewerTest::fileGoneSinceImportOpensNothingAndTellsTheUser() {
 }
 
 void ViewerTest::viewersOutliveTheirPhotoAndTheClearedList() {
-    InspectBench bench;
+    PanelBench bench;
     PhotoItem& photo = bench.Import(QStringLiteral("a.jpg"));
     bench.info->ShowPhoto(&photo);
     QTest::mouseClick(bench.info->MagnifyButton(), Qt::LeftButton);

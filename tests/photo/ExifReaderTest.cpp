@@ -243,7 +243,7 @@ TEST(ExifReader, ShortValuesAreSignExtendedExceptTheIsoSpeed) {
             ReadBytes(exif, JpegBuilder()
                                 .order(order)
                                 .noPicture()
-                                .entry(EntrySpec{
+                                .entry(EntryFields{
                                     kExifDirectory, 0x8827, kShort, {51200, 6400}, {}, {}, {}, {}, {}, false})
                                 .build()),
             0);
@@ -280,7 +280,7 @@ TEST(ExifReader, MoreThanTenRationalsKeepTheFirstTen) {
     ASSERT_EQ(
         ReadBytes(exif, JpegBuilder()
                             .noPicture()
-                            .entry(EntrySpec{kIfd0, 0x013F, kRational, {}, values, {}, {}, {}, {}, false})
+                            .entry(EntryFields{kIfd0, 0x013F, kRational, {}, values, {}, {}, {}, {}, false})
                             .ascii(kIfd0, 0x8298, "after")
                             .build()),
         0);
@@ -328,7 +328,7 @@ TEST(ExifReader, EachDirectoryStartsTheOrderRuleAfresh) {
             .noPicture()
             .orientation(6)
             .exposureTime(1, 60)
-            .entry(EntrySpec{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})
+            .entry(EntryFields{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})
             .ascii(kGpsDirectory, 0x0001, "N")
             .build();
     CExifAnalize exif;
@@ -384,7 +384,7 @@ TEST(ExifReader, GpsDirectoryIsReadAsKindTwo) {
         JpegBuilder b = CameraLikeJpeg(order);
         b.noPicture()
             .ascii(kGpsDirectory, 0x0001, "N")
-            .entry(EntrySpec{kGpsDirectory,
+            .entry(EntryFields{kGpsDirectory,
                              0x0002,
                              kRational,
                              {},
@@ -516,7 +516,7 @@ TEST(ExifReader, ReadFromFileMatchesReadFromMemory) {
     TempDir folder;
     // 80000 bytes of undefined data put the lens model's text beyond the reader's first 72 KiB.
     JpegBuilder b = CameraLikeJpeg(ByteOrder::Big);
-    b.entry(EntrySpec{kExifDirectory, 0xA42F, kUndefined, {}, {}, {}, Bytes(80000, 0xAB), {}, {}, false})
+    b.entry(EntryFields{kExifDirectory, 0xA42F, kUndefined, {}, {}, {}, Bytes(80000, 0xAB), {}, {}, false})
         .ascii(kExifDirectory, 0xA434, "EF50mm f/1.8 II");
     const Bytes bytes = b.build();
     const std::string path = folder.File("far.jpg");

@@ -45,7 +45,7 @@ private:
 };
 
 // The value bytes of an entry in file order, and the count it really has.
-std::pair<std::vector<uint8_t>, uint32_t> EncodeValue(const EntrySpec& e, ByteOrder order) {
+std::pair<std::vector<uint8_t>, uint32_t> EncodeValue(const EntryFields& e, ByteOrder order) {
     Writer w(order);
     uint32_t count = 0;
     switch (e.type) {
@@ -102,32 +102,32 @@ JpegBuilder& JpegBuilder::patternPicture(int width, int height, bool grey) {
 JpegBuilder& JpegBuilder::noPicture() { noPicture_ = true; return *this; }
 JpegBuilder& JpegBuilder::automaticPointers(bool on) { pointers_ = on; return *this; }
 
-JpegBuilder& JpegBuilder::entry(EntrySpec spec) {
-    entries_.push_back(std::move(spec));
+JpegBuilder& JpegBuilder::entry(EntryFields fields) {
+    entries_.push_back(std::move(fields));
     return *this;
 }
 JpegBuilder& JpegBuilder::ascii(Directory dir, uint16_t tag, const std::string& text) {
-    EntrySpec e;
+    EntryFields e;
     e.directory = dir, e.tag = tag, e.type = kAscii, e.ascii = text;
     return entry(std::move(e));
 }
 JpegBuilder& JpegBuilder::shortValue(Directory dir, uint16_t tag, uint16_t value) {
-    EntrySpec e;
+    EntryFields e;
     e.directory = dir, e.tag = tag, e.type = kShort, e.numbers = {value};
     return entry(std::move(e));
 }
 JpegBuilder& JpegBuilder::longValue(Directory dir, uint16_t tag, uint32_t value) {
-    EntrySpec e;
+    EntryFields e;
     e.directory = dir, e.tag = tag, e.type = kLong, e.numbers = {value};
     return entry(std::move(e));
 }
 JpegBuilder& JpegBuilder::rational(Directory dir, uint16_t tag, uint32_t numerator, uint32_t denominator) {
-    EntrySpec e;
+    EntryFields e;
     e.directory = dir, e.tag = tag, e.type = kRational, e.rationals = {{numerator, denominator}};
     return entry(std::move(e));
 }
 JpegBuilder& JpegBuilder::srational(Directory dir, uint16_t tag, int32_t numerator, int32_t denominator) {
-    EntrySpec e;
+    EntryFields e;
     e.directory = dir, e.tag = tag, e.type = kSRational;
     e.rationals = {{static_cast<uint32_t>(numerator), static_cast<uint32_t>(denominator)}};
     return entry(std::move(e));
@@ -142,13 +142,13 @@ JpegBuilder& JpegBuilder::model(const std::string& text) { return ascii(kIfd0, 0
 std::vector<uint8_t> JpegBuilder::buildTiff() const {
     // Directories in the order IFD0, Exif, GPS, each: entry count (2), entries (12 each), next
     // link (4, always 0); then the data area of every value longer than 4 bytes, word-aligned.
-    std::vector<EntrySpec> dirs[3];
-    for (const EntrySpec& e : entries_) dirs[e.directory].push_back(e);
+    std::vector<EntryFields> dirs[3];
+    for (const EntryFields& e : entries_) dirs[e.directory].push_back(e);
     const bool hasExif = !dirs[kExifDirectory].empty();
     const bool hasGps = !dirs[kGpsDirectory].empty();
     if (pointers_) {
-        if (hasExif) dirs[kIfd0].push_back(EntrySpec{kIfd0, 0x8769, kLong, {0}, {}, {}, {}, {}, {}, false});
-        if (hasGps) dirs[kIfd0].push_back(EntrySpec{kIfd0, 0x8825, kLong, {0}, {}, {}, {}, {}, {}, false});
+        if (hasExif) dirs[kIfd0].push_back(EntryFields{kIfd0, 0x8769, kLong, {0}, {}, {}, {}, {}, {}, false});
+        if (hasGps) dirs[kIfd0].push_back(EntryFields{kIfd0, 0x8825, kLong, {0}, {}, {}, {}, {}, {}, false});
     }
 
     size_t dirOffset[3] = {};
@@ -173,7 +173,7 @@ std::vector<uint8_t> JpegBuilder::buildTiff() const {
         size_t pos = dirOffset[d];
         w.put16(pos, static_cast<uint16_t>(dirs[d].size()));
         pos += 2;
-        for (EntrySpec e : dirs[d]) {
+        for (EntryFields e : dirs[d]) {
             if (pointers_ && d == kIfd0 && e.tag == 0x8769 && e.numbers == std::vector<uint32_t>{0} && hasExif)
                 e.numbers = {static_cast<uint32_t>(dirOffset[kExifDirectory])};
             if (pointers_ && d == kIfd0 && e.tag == 0x8825 && e.numbers == std::vector<uint32_t>{0} && hasGps)

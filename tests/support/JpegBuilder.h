@@ -20,7 +20,7 @@ enum TiffType : uint16_t {
 
 // One directory entry to write. Values are logical; the builder lays them out in the chosen byte
 // order, inline when they fit in 4 bytes, otherwise in a data area after the directories.
-struct EntrySpec {
+struct EntryFields {
     Directory directory = kIfd0;
     uint16_t tag = 0;
     uint16_t type = kShort;
@@ -46,7 +46,7 @@ public:
     JpegBuilder& noPicture();                                          // only the EXIF part, then EOI
     JpegBuilder& automaticPointers(bool on);  // add 0x8769 / 0x8825 when those directories have entries
 
-    JpegBuilder& entry(EntrySpec spec);
+    JpegBuilder& entry(EntryFields fields);
     JpegBuilder& ascii(Directory dir, uint16_t tag, const std::string& text);
     JpegBuilder& shortValue(Directory dir, uint16_t tag, uint16_t value);
     JpegBuilder& longValue(Directory dir, uint16_t tag, uint32_t value);
@@ -73,7 +73,7 @@ private:
     bool pointers_ = true;
     std::optional<uint16_t> app1Length_;
     std::vector<std::pair<uint8_t, std::vector<uint8_t>>> before_;
-    std::vector<EntrySpec> entries_;
+    std::vector<EntryFields> entries_;
     cv::Mat picture_;
     bool pictureSet_ = false;
     bool noPicture_ = false;

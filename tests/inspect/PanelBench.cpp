@@ -1,4 +1,4 @@
-#include "tests/inspect/InspectBench.h"
+#include "tests/inspect/PanelBench.h"
 
 #include <QDockWidget>
 #include <QScrollBar>
@@ -13,7 +13,7 @@ namespace {
 const Rect kLayoutMark{-7, -7, -6, -6};
 }
 
-InspectBench::InspectBench() {
+PanelBench::PanelBench() {
     view = new CLumivaneView(doc);
     window.setCentralWidget(view);
     info = new CDlgBarPreView(*view, viewers);
@@ -41,9 +41,9 @@ InspectBench::InspectBench() {
     control->SetInfoPanel(info);
 }
 
-InspectBench::~InspectBench() = default;
+PanelBench::~PanelBench() = default;
 
-JpegBuilder InspectBench::Exposure(uint32_t timeDen, uint32_t fNum, uint32_t fDen, uint16_t iso,
+JpegBuilder PanelBench::Exposure(uint32_t timeDen, uint32_t fNum, uint32_t fDen, uint16_t iso,
                                    const std::string& make) {
     JpegBuilder b;
     b.make(make).model("Canon EOS 5D Mark II").exposureTime(1, timeDen).fNumber(fNum, fDen);
@@ -54,11 +54,11 @@ JpegBuilder InspectBench::Exposure(uint32_t timeDen, uint32_t fNum, uint32_t fDe
     return b;
 }
 
-JpegBuilder InspectBench::Standard() {
+JpegBuilder PanelBench::Standard() {
     return Exposure(125, 8, 1, 400);
 }
 
-std::string InspectBench::Write(const QString& name, const JpegBuilder& builder) {
+std::string PanelBench::Write(const QString& name, const JpegBuilder& builder) {
     const std::string path = dir.filePath(name).toStdString();
     if (!builder.writeTo(path)) {
         qWarning("could not write %s", path.c_str());
@@ -66,7 +66,7 @@ std::string InspectBench::Write(const QString& name, const JpegBuilder& builder)
     return path;
 }
 
-PhotoItem& InspectBench::Import(const QString& name, const JpegBuilder& builder) {
+PhotoItem& PanelBench::Import(const QString& name, const JpegBuilder& builder) {
     const int added = doc.AddPhoto(Write(name, builder));
     if (added != 1) {
         qFatal("the photo %s was refused", qPrintable(name));
@@ -76,14 +76,14 @@ PhotoItem& InspectBench::Import(const QString& name, const JpegBuilder& builder)
     return doc.GetAt(doc.GetCount() - 1);
 }
 
-QPoint InspectBench::Reveal(const PhotoItem& photo) {
+QPoint PanelBench::Reveal(const PhotoItem& photo) {
     const Rect& r = photo.drawRect;
     view->horizontalScrollBar()->setValue(std::max(0, r.left - 20));
     view->verticalScrollBar()->setValue(std::max(0, r.top - 20));
     return ToViewport((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-QPoint InspectBench::ToViewport(int x, int y) const {
+QPoint PanelBench::ToViewport(int x, int y) const {
     return QPoint(x, y) - view->ScrollPosition();
 }
 

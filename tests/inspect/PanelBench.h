@@ -24,9 +24,9 @@ public:
 
 // A main window as the program builds it: the chart in the middle, both panels docked, the
 // viewers owned by the window, and the chart's signals wired to the panels and the viewer list.
-struct InspectBench {
-    InspectBench();
-    ~InspectBench();
+struct PanelBench {
+    PanelBench();
+    ~PanelBench();
 
     // A file in the bench's folder; the photo F8, 1/125 s, ISO 400 unless a builder is given.
     std::string Write(const QString& name, const kestory::test::JpegBuilder& builder = Standard());
