@@ -14,6 +14,7 @@
 #include "photo/PhotoItem.h"
 #include "photo/ThumbnailDecode.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/PictureCanvas.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -105,15 +106,8 @@ std::unique_ptr<PhotoItem> SyntheticPhoto(std::mt19937& random) {
 }
 
 // A screen canvas that only counts the pictures drawn on it and their pixels.
-class PictureCounter : public Canvas {
+class PictureCounter : public PictureCanvas {
 public:
-    bool IsPrinter() const override { return false; }
-    void FillRect(const Rect&, Color) override {}
-    void PushPen(Color, int) override {}
-    void PopPen() override {}
-    void DrawLine(int32_t, int32_t, int32_t, int32_t) override {}
-    void DrawEllipse(const Rect&, Color) override {}
-    void DrawText(const Rect&, const std::string&, TextAlign, int) override {}
     void DrawPicture(const Rect& destination, const PictureView&) override {
         pictures += 1;
         pixels += static_cast<double>(destination.width()) * destination.height();

@@ -220,22 +220,21 @@ int CExifAnalize::FindEntry(uint16_t tag, CExifEntryInfo& entry) const {
     return -1;
 }
 
-int CExifAnalize::GetExposureTime(int32_t& numerator, int32_t& denominator) const {
+int CExifAnalize::GetFirstRational(uint16_t tag, int32_t& numerator, int32_t& denominator) const {
     CExifEntryInfo entry;
-    if (FindEntry(kTagExposureTime, entry) != 0)
+    if (FindEntry(tag, entry) != 0)
         return 0;
     numerator = entry.numerators[0];
     denominator = entry.denominators[0];
     return 1;
 }
 
+int CExifAnalize::GetExposureTime(int32_t& numerator, int32_t& denominator) const {
+    return GetFirstRational(kTagExposureTime, numerator, denominator);
+}
+
 int CExifAnalize::GetFNumber(int32_t& numerator, int32_t& denominator) const {
-    CExifEntryInfo entry;
-    if (FindEntry(kTagFNumber, entry) != 0)
-        return 0;
-    numerator = entry.numerators[0];
-    denominator = entry.denominators[0];
-    return 1;
+    return GetFirstRational(kTagFNumber, numerator, denominator);
 }
 
 int CExifAnalize::GetIsoSpeed(int32_t& value) const {

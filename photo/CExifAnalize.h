@@ -43,6 +43,8 @@ public:
     uint16_t OffsetsRelative() const { return offsetsRelative; }
 
 private:
+    // 1 and the first value of the tag's rational, or 0 when the tag is absent.
+    int GetFirstRational(uint16_t tag, int32_t& numerator, int32_t& denominator) const;
     int ReadFrom(const ExifByteSource& source);
     bool WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Position);
     void ReadDirectory(const ExifByteSource& source, uint64_t position, int16_t kind);

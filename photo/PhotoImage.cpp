@@ -425,6 +425,17 @@ bool OpaqueAlpha(const cv::Mat& picture) {
     return true;
 }
 
+// The rows of an 8-bit picture as they stand, for a canvas to draw without a copy.
+PictureView ViewOf(const cv::Mat& picture) {
+    PictureView view;
+    view.rows = picture.data;
+    view.width = picture.cols;
+    view.height = picture.rows;
+    view.bytesPerRow = picture.step[0];
+    view.channels = picture.channels();
+    return view;
+}
+
 } // namespace
 
 void DrawDisplayPicture(const Rect& destination, const PhotoImage& displayPicture, Canvas& canvas) {
@@ -434,13 +445,7 @@ void DrawDisplayPicture(const Rect& destination, const PhotoImage& displayPictur
         return;
     }
     // Opaque by construction: no scan of the alpha, which would read every pixel once more.
-    PictureView view;
-    view.rows = picture.data;
-    view.width = picture.cols;
-    view.height = picture.rows;
-    view.bytesPerRow = picture.step[0];
-    view.channels = 4;
-    canvas.DrawPicture(destination, view);
+    canvas.DrawPicture(destination, ViewOf(picture));
 }
 
 void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas) {
@@ -459,11 +464,5 @@ void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canv
             return;
         }
     }
-    PictureView view;
-    view.rows = drawable.data;
-    view.width = drawable.cols;
-    view.height = drawable.rows;
-    view.bytesPerRow = drawable.step[0];
-    view.channels = drawable.channels();
-    canvas.DrawPicture(destination, view);
+    canvas.DrawPicture(destination, ViewOf(drawable));
 }

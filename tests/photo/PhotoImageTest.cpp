@@ -1,6 +1,7 @@
 #include "photo/PhotoImage.h"
 #include "chart/Canvas.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/PictureCanvas.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -361,15 +362,8 @@ TEST(LoadPicture, KeepsDepthChannelsAndTheStoredOrientation) {
 }
 
 // Records what a draw hands over, and copies the pixels while they are still valid.
-class RecordingCanvas : public Canvas {
+class PictureRecorder : public PictureCanvas {
 public:
-    bool IsPrinter() const override { return false; }
-    void FillRect(const Rect&, Color) override {}
-    void PushPen(Color, int) override {}
-    void PopPen() override {}
-    void DrawLine(int32_t, int32_t, int32_t, int32_t) override {}
-    void DrawEllipse(const Rect&, Color) override {}
-    void DrawText(const Rect&, const std::string&, TextAlign, int) override {}
     void DrawPicture(const Rect& destination, const PictureView& picture) override {
         ++calls;
         this->destination = destination;
@@ -406,12 +400,12 @@ TEST(DrawPicture, EightBitPicturesAreDrawnFromTheirOwnRows) {
         {"opaque bgra", OpaqueBgra(PatternPicture(30, 20)), 4},
         {"part of an opaque bgra", OpaqueBgra(parent)(cv::Rect(5, 4, 21, 13)), 4},
     };
-    RecordingCanvas nothing;
+    PictureRecorder nothing;
     DrawPicture({0, 0, 10, 10}, PhotoImage{}, nothing);
     EXPECT_EQ(nothing.calls, 0);
 
     for (const Case& c : cases) {
-        RecordingCanvas canvas;
+        PictureRecorder canvas;
         const PhotoImage holder{1, c.picture};
         DrawPicture({3, 4, 50, 60}, holder, canvas);
         ASSERT_EQ(canvas.calls, 1) << c.name;
@@ -435,7 +429,7 @@ cv::Mat OneTranslucentPixel() {
 TEST(DrawDisplayPicture, OpaqueBgraGoesStraightAndAnythingElseAsDrawPictureHasIt) {
     PhotoImage display;
     ASSERT_TRUE(MakeDisplayPicture(PhotoImage{1, PatternPicture(237, 158)}, {0, 0, 40, 40}, display));
-    RecordingCanvas canvas;
+    PictureRecorder canvas;
     DrawDisplayPicture({1, 2, 41, 28}, display, canvas);
     ASSERT_EQ(canvas.calls, 1);
     EXPECT_EQ(canvas.destination, (Rect{1, 2, 41, 28}));
@@ -448,15 +442,15 @@ TEST(DrawDisplayPicture, OpaqueBgraGoesStraightAndAnythingElseAsDrawPictureHasIt
                                  PhotoImage{1, cv::Mat(4, 5, CV_16UC3, cv::Scalar(0, 32896, 65535))},
                                  PhotoImage{1, PatternPicture(30, 20, true)}};
     for (const PhotoImage& other : others) {
-        RecordingCanvas direct;
-        RecordingCanvas general;
+        PictureRecorder direct;
+        PictureRecorder general;
         DrawDisplayPicture({0, 0, 9, 9}, other, direct);
         DrawPicture({0, 0, 9, 9}, other, general);
         ASSERT_EQ(direct.calls, 1);
         EXPECT_EQ(direct.view.channels, general.view.channels);
         EXPECT_TRUE(SameMat(direct.pixels, general.pixels));
     }
-    RecordingCanvas nothing;
+    PictureRecorder nothing;
     DrawDisplayPicture({0, 0, 9, 9}, PhotoImage{}, nothing);
     EXPECT_EQ(nothing.calls, 0);
 }
@@ -478,7 +472,7 @@ TEST(DrawPicture, OtherDepthsAndChannelCountsAreConvertedForTheDrawOnly) {
         {"float grey", cv::Mat(4, 5, CV_32FC1, cv::Scalar(0.5)), 1, cv::Scalar(128)},
     };
     for (const Case& c : cases) {
-        RecordingCanvas canvas;
+        PictureRecorder canvas;
         const PhotoImage holder{1, c.picture.clone()};
         DrawPicture({0, 0, 5, 4}, holder, canvas);
         ASSERT_EQ(canvas.calls, 1) << c.name;
