@@ -132,8 +132,8 @@ void BM_ExifRead(benchmark::State& state) {
 }
 BENCHMARK(BM_ExifRead)->Unit(benchmark::kMicrosecond);
 
-// The thumbnail of a 27 MP camera file: decoded at full size, then area-resized (the pop-up
-// viewer's decode, and what every import did before shrink-on-load).
+// The thumbnail of a 27 MP camera file: decoded at full size (TurboJPEG), then area-resized (the
+// pop-up viewer's decode, and what every import did before shrink-on-load).
 void BM_ThumbnailFullDecode(benchmark::State& state) {
     const std::string& path = Files().CameraFile();
     for (auto _ : state) {
@@ -158,6 +158,29 @@ void BM_ThumbnailShrinkOnLoad(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ThumbnailShrinkOnLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The full decode through OpenCV's image codecs, which the programs no longer link: the same
+// libjpeg-turbo behind another reader.
+void BM_FullDecodeOpenCv(benchmark::State& state) {
+    const std::string& path = Files().CameraFile();
+    for (auto _ : state) {
+        const cv::Mat picture =
+            cv::imread(path, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR | cv::IMREAD_IGNORE_ORIENTATION);
+        benchmark::DoNotOptimize(picture.data);
+    }
+}
+BENCHMARK(BM_FullDecodeOpenCv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The full decode of the program: TurboJPEG from the file read whole.
+void BM_FullDecode(benchmark::State& state) {
+    const std::string& path = Files().CameraFile();
+    for (auto _ : state) {
+        PhotoImage holder;
+        LoadPicture(path, holder);
+        benchmark::DoNotOptimize(holder.image.data);
+    }
+}
+BENCHMARK(BM_FullDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // OpenCV's reduced decode of the same file at the same scale: the alternative to TurboJPEG.
 void BM_ThumbnailOpenCvReduced(benchmark::State& state) {

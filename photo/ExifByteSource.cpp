@@ -19,7 +19,9 @@ ExifByteSource::~ExifByteSource() {
 }
 
 bool ExifByteSource::Open(const std::string& path) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A dropped named pipe must be refused, not waited on: without O_NONBLOCK the open blocks until
+    // a writer comes. For a regular file the flag changes nothing.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat info {};

@@ -1,10 +1,11 @@
 #include "photo/PhotoImage.h"
 
 #include "chart/Canvas.h"
+#include "photo/FileBytes.h"
+#include "photo/JpegDecode.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/hal/intrin.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -21,12 +22,15 @@ bool LoadPicture(const std::string& path, PhotoImage& holder) {
     if (!std::filesystem::exists(std::filesystem::path(path), error) || error) {
         return false;
     }
-    // The decoder must not turn the picture by the file's orientation tag: the photo record
-    // applies the orientation itself, after fitting.
-    const int flags = cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR | cv::IMREAD_IGNORE_ORIENTATION;
+    // Every file that reaches here began with a JPEG marker for the EXIF reader, so libjpeg-turbo
+    // decodes it; the decoder does not turn the picture by the file's orientation tag, since the
+    // photo record applies the orientation itself, after fitting.
     cv::Mat picture;
     try {
-        picture = cv::imread(path, flags);
+        FileBytes file;
+        if (file.Read(path)) {
+            DecodeJpeg(file.data(), file.size(), 1, picture);
+        }
     } catch (const std::exception&) {
         picture.release();
     }

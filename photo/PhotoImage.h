@@ -31,8 +31,8 @@ struct PictureView {
     int channels = 0;
 };
 
-// Loads a file's pixels at their own depth and colour layout; false when the file is missing or
-// cannot be decoded (the holder is then empty). Never throws.
+// Loads a JPEG file's pixels in their own colour layout (DecodeJpeg: grey stays grey, colour is
+// BGR); false when the file is missing or cannot be decoded (the holder is then empty). Never throws.
 bool LoadPicture(const std::string& path, PhotoImage& holder);
 
 // The largest size of the same aspect as width x height that fits the area (integer arithmetic).

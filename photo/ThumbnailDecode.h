@@ -14,14 +14,15 @@
 // has at least the rows and columns of its fit into the box (FittedPictureSize); 1 when none does.
 int ReducedScaleDenominator(int32_t width, int32_t height, const Rect& box);
 
-// Decodes an 8-bit grey or colour JPEG at ReducedScaleDenominator and area-resizes it to exactly
+// Decodes an 8-bit JPEG at ReducedScaleDenominator and area-resizes it to exactly
 // FittedPictureSize of the full width and height, so the thumbnail has the size a full decode
-// would give it, to the pixel. Grey stays one channel, colour is three (BGR). False, with the
-// holder empty, for anything else: no file, not a JPEG, no reduced scale that serves, another
-// precision or colour layout (CMYK), a header libjpeg reads differently, or a decoding error.
-// Never throws.
+// would give it, to the pixel. Grey stays one channel, colour (CMYK included) is three (BGR), as
+// DecodeJpeg gives them. False, with the holder empty, for anything else: no file, not a JPEG, no
+// reduced scale that serves, another precision, a header libjpeg reads differently from the frame
+// header, or a decoding error. Never throws.
 bool LoadReducedThumbnail(const std::string& path, const Rect& box, PhotoImage& holder);
 
 // The picture of a thumbnail-mode load, fitted into the box: the reduced decode where it serves,
-// otherwise LoadPicture then FitPicture. False when the file is missing or cannot be decoded.
+// otherwise the full decode of LoadPicture then FitPicture, from one read of the file. False, with
+// the holder empty, when the file is missing or cannot be decoded or fitted. Never throws.
 bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <string>
 #include <vector>
@@ -119,9 +120,24 @@ TEST(ShrinkOnLoadFiles, ProgressiveAndTruncatedFilesGiveWhatTheFullDecodeGives) 
     }
 }
 
-TEST(ShrinkOnLoadFiles, OddFilesAreLeftToTheFullDecode) {
+TEST(ShrinkOnLoadFiles, CmykThumbnailIsColourAndMatchesTheFullDecode) {
     TempDir dir;
-    // A PNG under a .JPG name decodes on the full path as before.
+    cv::Mat cmyk;
+    cv::cvtColor(PhotoLike(1200, 900, false), cmyk, cv::COLOR_BGR2BGRA);
+    const std::string path = dir / "cmyk.JPG";
+    ASSERT_TRUE(WriteBytes(path, EncodeCmykJpeg(cmyk)));
+    const PhotoImage full = FullDecodeThumbnail(path);
+    PhotoImage reduced;
+    ASSERT_TRUE(LoadReducedThumbnail(path, kBox, reduced));
+    EXPECT_EQ(reduced.image.type(), CV_8UC3);
+    ASSERT_EQ(reduced.image.size(), full.image.size());
+    EXPECT_LE(cv::norm(reduced.image, full.image, cv::NORM_L1) / static_cast<double>(full.image.total() * 3), 2.0);
+}
+
+TEST(ShrinkOnLoadFiles, OddFilesAreRefusedByBothPaths) {
+    TempDir dir;
+    // A PNG under a .JPG name is no JPEG: neither path decodes it (the EXIF reader refuses such a
+    // file before any decode).
     std::vector<uint8_t> png;
     ASSERT_TRUE(cv::imencode(".png", PhotoLike(600, 400, false), png));
     ASSERT_TRUE(WriteBytes(dir / "png.JPG", png));
@@ -130,8 +146,8 @@ TEST(ShrinkOnLoadFiles, OddFilesAreLeftToTheFullDecode) {
     PhotoImage holder;
     EXPECT_FALSE(LoadReducedThumbnail(dir / "png.JPG", kBox, holder));
     EXPECT_TRUE(holder.Empty());
-    ASSERT_TRUE(LoadThumbnailPicture(dir / "png.JPG", kBox, holder));
-    EXPECT_EQ(holder.image.size(), cv::Size(237, 158));
+    EXPECT_FALSE(LoadThumbnailPicture(dir / "png.JPG", kBox, holder));
+    EXPECT_TRUE(holder.Empty());
 
     EXPECT_FALSE(LoadReducedThumbnail(dir / "missing.JPG", kBox, holder));
     EXPECT_FALSE(LoadThumbnailPicture(dir / "missing.JPG", kBox, holder));

@@ -3,6 +3,8 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 #include <opencv2/core.hpp>
 
 #include <climits>
@@ -122,6 +124,16 @@ TEST(PhotoItemLoad, MissingFileIsALoadFailure) {
     PhotoItem item;
     EXPECT_EQ(item.Load(dir.File("gone.JPG"), PhotoItem::kModeThumbnail), -2);
     EXPECT_EQ(item.exposureValid, 0);
+    EXPECT_TRUE(item.thumbnail.Empty());
+}
+
+TEST(PhotoItemLoad, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe.JPG");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    PhotoItem item;
+    EXPECT_EQ(item.Load(pipe, PhotoItem::kModeThumbnail), -1);
+    EXPECT_EQ(item.Load(pipe, 1), -1);
     EXPECT_TRUE(item.thumbnail.Empty());
 }
 

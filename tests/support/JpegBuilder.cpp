@@ -2,6 +2,7 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <turbojpeg.h>
 
 #include <algorithm>
 #include <fstream>
@@ -273,6 +274,25 @@ JpegBuilder CameraLikeJpeg(ByteOrder order) {
         .shortValue(kExifDirectory, 0xA403, 0)
         .patternPicture(64, 48);
     return b;
+}
+
+std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk) {
+    std::vector<uint8_t> bytes;
+    if (cmyk.type() != CV_8UC4 || cmyk.empty()) {
+        return bytes;
+    }
+    tjhandle compressor = tjInitCompress();
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (compressor != nullptr && tjCompress2(compressor, cmyk.data, cmyk.cols, static_cast<int>(cmyk.step[0]),
+                                             cmyk.rows, TJPF_CMYK, &buffer, &size, TJSAMP_444, 90, 0) == 0) {
+        bytes.assign(buffer, buffer + size);
+    }
+    tjFree(buffer);
+    if (compressor != nullptr) {
+        tjDestroy(compressor);
+    }
+    return bytes;
 }
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

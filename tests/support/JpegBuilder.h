@@ -86,6 +86,10 @@ cv::Mat PatternPicture(int width, int height, bool grey = false);
 // A camera-like file: F-number, exposure time, ISO, make, model, date and a few enumerations.
 JpegBuilder CameraLikeJpeg(ByteOrder order = ByteOrder::Little);
 
+// A CMYK picture (4 channels, C M Y K) as libjpeg-turbo writes it: YCCK with Adobe's inverted
+// values, 4:4:4, quality 90. Empty on failure.
+std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk);
+
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 

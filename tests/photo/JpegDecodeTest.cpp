@@ -1,0 +1,206 @@
+#include "photo/FileBytes.h"
+#include "photo/JpegDecode.h"
+#include "photo/PhotoImage.h"
+#include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kestory::test;
+
+// Gradients with grain in every channel, so that every DCT coefficient and the chroma matter.
+cv::Mat Grainy(int width, int height, int type) {
+    cv::Mat picture(height, width, type);
+    cv::randu(picture, 0, 64);
+    cv::Mat ramp(height, width, type);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int k = 0; k < picture.channels(); ++k) {
+                ramp.ptr<uint8_t>(y)[x * picture.channels() + k] =
+                    static_cast<uint8_t>((x * 150 / width + y * 40 / height + k * 20) % 192);
+            }
+        }
+    }
+    return picture + ramp;
+}
+
+std::vector<uint8_t> Encode(const cv::Mat& picture, std::vector<int> parameters = {}) {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(cv::imencode(".jpg", picture, bytes, parameters));
+    return bytes;
+}
+
+// Where the frame header's marker stands: the first SOF0 or SOF2 in the marker walk.
+size_t FrameHeaderAt(const std::vector<uint8_t>& bytes) {
+    size_t at = 2;
+    while (at + 4 <= bytes.size() && bytes[at] == 0xFF) {
+        if (bytes[at + 1] == 0xC0 || bytes[at + 1] == 0xC2) {
+            return at;
+        }
+        at += 2 + ((size_t{bytes[at + 2]} << 8) | bytes[at + 3]);
+    }
+    ADD_FAILURE() << "no frame header";
+    return 0;
+}
+
+// The frame header's fields: FF Cn, length (2), precision (1), lines (2), samples per line (2).
+std::vector<uint8_t> WithFrame(std::vector<uint8_t> bytes, int precision, int height, int width) {
+    const size_t sof = FrameHeaderAt(bytes);
+    bytes[sof + 4] = static_cast<uint8_t>(precision);
+    bytes[sof + 5] = static_cast<uint8_t>(height >> 8);
+    bytes[sof + 6] = static_cast<uint8_t>(height);
+    bytes[sof + 7] = static_cast<uint8_t>(width >> 8);
+    bytes[sof + 8] = static_cast<uint8_t>(width);
+    return bytes;
+}
+
+// The program once read its pictures with OpenCV's codecs with these flags; libjpeg-turbo behind
+// both, the pictures must not change.
+cv::Mat OpenCvDecode(const std::vector<uint8_t>& bytes) {
+    return cv::imdecode(bytes, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR | cv::IMREAD_IGNORE_ORIENTATION);
+}
+
+TEST(DecodeJpeg, GivesThePixelsOpenCvsReaderGave) {
+    const cv::Mat colour = Grainy(203, 141, CV_8UC3);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int type;
+    };
+    const Case cases[] = {
+        {"colour 4:2:0", Encode(colour), CV_8UC3},
+        {"restart markers", Encode(colour, {cv::IMWRITE_JPEG_RST_INTERVAL, 3}), CV_8UC3},
+        {"progressive", Encode(colour, {cv::IMWRITE_JPEG_PROGRESSIVE, 1}), CV_8UC3},
+        {"grey", Encode(Grainy(97, 211, CV_8UC1)), CV_8UC1},
+        {"cmyk", EncodeCmykJpeg(Grainy(75, 50, CV_8UC4)), CV_8UC3},
+        {"camera file", CameraLikeJpeg(ByteOrder::Big).orientation(6).build(), CV_8UC3},
+    };
+    for (const Case& c : cases) {
+        ASSERT_FALSE(c.bytes.empty()) << c.name;
+        const cv::Mat expected = OpenCvDecode(c.bytes);
+        ASSERT_FALSE(expected.empty()) << c.name;
+        cv::Mat decoded;
+        ASSERT_TRUE(DecodeJpeg(c.bytes.data(), c.bytes.size(), 1, decoded)) << c.name;
+        EXPECT_EQ(decoded.type(), c.type) << c.name;
+        ASSERT_EQ(decoded.type(), expected.type()) << c.name;
+        ASSERT_EQ(decoded.size(), expected.size()) << c.name;
+        EXPECT_EQ(cv::norm(decoded, expected, cv::NORM_INF), 0) << c.name;
+    }
+}
+
+TEST(DecodeJpeg, StreamCutShortIsWholeWithTheMissingPartGrey) {
+    std::vector<uint8_t> bytes = Encode(Grainy(203, 141, CV_8UC3));
+    bytes.resize(bytes.size() * 2 / 3);
+    cv::Mat decoded;
+    ASSERT_TRUE(DecodeJpeg(bytes.data(), bytes.size(), 1, decoded));
+    ASSERT_EQ(decoded.size(), cv::Size(203, 141));
+    // What was there is decoded as OpenCV's reader decoded it; the rest is libjpeg's mid-grey
+    // (OpenCV's reader repeated the last colour instead).
+    const cv::Mat expected = OpenCvDecode(bytes);
+    const cv::Rect top(0, 0, 203, 40);
+    EXPECT_EQ(cv::norm(decoded(top), expected(top), cv::NORM_INF), 0);
+    const cv::Mat lastRow = decoded.row(140);
+    EXPECT_EQ(cv::norm(lastRow, cv::Mat(lastRow.size(), lastRow.type(), cv::Scalar::all(128)), cv::NORM_INF), 0);
+}
+
+TEST(DecodeJpeg, ScaledDecodesRoundEachDimensionUp) {
+    const std::vector<uint8_t> colour = Encode(Grainy(37, 23, CV_8UC3));
+    const std::vector<uint8_t> grey = Encode(Grainy(37, 23, CV_8UC1));
+    struct Case {
+        int denominator;
+        cv::Size size;
+    };
+    for (const Case c : {Case{1, {37, 23}}, Case{2, {19, 12}}, Case{4, {10, 6}}, Case{8, {5, 3}}}) {
+        cv::Mat decoded;
+        ASSERT_TRUE(DecodeJpeg(colour.data(), colour.size(), c.denominator, decoded, 37, 23));
+        EXPECT_EQ(decoded.size(), c.size) << "1/" << c.denominator;
+        EXPECT_EQ(decoded.type(), CV_8UC3);
+        ASSERT_TRUE(DecodeJpeg(grey.data(), grey.size(), c.denominator, decoded));
+        EXPECT_EQ(decoded.size(), c.size) << "grey 1/" << c.denominator;
+        EXPECT_EQ(decoded.type(), CV_8UC1);
+    }
+}
+
+TEST(DecodeJpeg, RefusesWhatItCannotShowAndLeavesNothing) {
+    const std::vector<uint8_t> good = Encode(Grainy(64, 48, CV_8UC3));
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(cv::imencode(".png", Grainy(64, 48, CV_8UC3), png));
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int denominator = 1;
+        int expectedWidth = 0;
+        int expectedHeight = 0;
+    };
+    const Case cases[] = {
+        {"nothing", {}},
+        {"a PNG", png},
+        {"EXIF and no picture", CameraLikeJpeg().noPicture().build()},
+        {"12-bit samples", WithFrame(good, 12, 48, 64)},
+        {"height given later by DNL", WithFrame(good, 8, 0, 64)},
+        {"65535 x 65535 claimed", WithFrame(good, 8, 65535, 65535)},
+        {"scale 1/3", good, 3},
+        {"scale 1/16", good, 16},
+        {"scale 0", good, 0},
+        {"another size than the frame header's", good, 1, 64, 47},
+        {"cut inside the headers", std::vector<uint8_t>(good.begin(), good.begin() + 100)},
+    };
+    for (const Case& c : cases) {
+        cv::Mat decoded(4, 4, CV_8UC1);
+        EXPECT_FALSE(DecodeJpeg(c.bytes.data(), c.bytes.size(), c.denominator, decoded, c.expectedWidth,
+                                c.expectedHeight))
+            << c.name;
+        EXPECT_TRUE(decoded.empty()) << c.name;
+    }
+    cv::Mat decoded;
+    EXPECT_FALSE(DecodeJpeg(nullptr, 100, 1, decoded));
+    EXPECT_TRUE(DecodeJpeg(good.data(), good.size(), 1, decoded, 64, 48));
+}
+
+TEST(LoadPicture, CmykIsShownInColourAndGreyStaysGrey) {
+    TempDir dir;
+    const std::string cmyk = dir / "cmyk.JPG";
+    ASSERT_TRUE(WriteBytes(cmyk, EncodeCmykJpeg(Grainy(80, 60, CV_8UC4))));
+    PhotoImage holder;
+    ASSERT_TRUE(LoadPicture(cmyk, holder));
+    EXPECT_EQ(holder.image.type(), CV_8UC3);
+    EXPECT_EQ(holder.image.size(), cv::Size(80, 60));
+    // A PNG under a JPEG name is no JPEG: the EXIF reader already refuses it before any decode.
+    const std::string png = dir / "png.JPG";
+    std::vector<uint8_t> pngBytes;
+    ASSERT_TRUE(cv::imencode(".png", Grainy(80, 60, CV_8UC3), pngBytes));
+    ASSERT_TRUE(WriteBytes(png, pngBytes));
+    EXPECT_FALSE(LoadPicture(png, holder));
+    EXPECT_TRUE(holder.Empty());
+}
+
+TEST(FileBytes, ReadsRegularFilesWholeAndNothingElse) {
+    TempDir dir;
+    const std::vector<uint8_t> content = Encode(Grainy(64, 48, CV_8UC3));
+    ASSERT_TRUE(WriteBytes(dir / "photo.JPG", content));
+    ASSERT_TRUE(WriteBytes(dir / "short.JPG", {0xFF, 0xD8, 0xFF}));
+    // Opening a pipe for reading waits for a writer; the read must refuse it instead of hanging.
+    ASSERT_EQ(::mkfifo((dir / "pipe.JPG").c_str(), 0600), 0);
+
+    FileBytes file;
+    ASSERT_TRUE(file.Read(dir / "photo.JPG"));
+    ASSERT_EQ(file.size(), content.size());
+    EXPECT_EQ(std::vector<uint8_t>(file.data(), file.data() + file.size()), content);
+    for (const std::string& refused : {dir / "missing.JPG", dir.Path(), dir / "short.JPG", dir / "pipe.JPG"}) {
+        EXPECT_FALSE(file.Read(refused)) << refused;
+        EXPECT_EQ(file.size(), 0U) << refused;
+        EXPECT_EQ(file.data(), nullptr) << refused;
+    }
+}
+
+} // namespace
