@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -118,18 +119,23 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
     const BusyCursor busy;
     const InputBlocker blocker;
 
-    // Shown by the poll below, not by the dialog's own estimate of the time left.
-    QProgressDialog dialog(ImportProgressText(0, paths.size()), QStringLiteral("中止"), 0,
-                           static_cast<int>(std::min<size_t>(paths.size(), INT_MAX)), parent);
-    dialog.setWindowTitle(kestory::AppTitle());
-    dialog.setMinimumDuration(INT_MAX);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    // Modality comes from the input blocker: a modal progress dialog runs the event loop from
-    // inside setValue, which would deliver files from inside the poll.
-    dialog.setWindowModality(Qt::NonModal);
-    dialog.hide();
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&import] { import.Cancel(); });
+    // Made only when it is to be shown: a QProgressDialog that exists shows itself after four
+    // seconds by its own timer, which would put it over a refusal still waiting for its answer.
+    std::unique_ptr<QProgressDialog> dialog;
+    const auto showDialog = [&] {
+        dialog = std::make_unique<QProgressDialog>(ImportProgressText(import.Delivered(), paths.size()),
+                                                   QStringLiteral("中止"), 0,
+                                                   static_cast<int>(std::min<size_t>(paths.size(), INT_MAX)), parent);
+        dialog->setWindowTitle(kestory::AppTitle());
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        // Modality comes from the input blocker: a modal progress dialog runs the event loop from
+        // inside setValue, which would deliver files from inside the poll.
+        dialog->setWindowModality(Qt::NonModal);
+        dialog->setMinimumDuration(0);
+        QObject::connect(dialog.get(), &QProgressDialog::canceled, [&import] { import.Cancel(); });
+        dialog->show();
+    };
 
     QEventLoop loop;
     QTimer poll;
@@ -138,13 +144,13 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
     bool polling = false;
     const auto step = [&] {
         if (polling) {
-            return;
+            return; // a refusal is waiting for its answer: nothing moves, nothing new shows
         }
-        if (dialog.wasCanceled()) {
+        if (dialog && dialog->wasCanceled()) {
             import.Cancel(); // cancelled by the dialog's own cancel(), which emits no signal
         }
-        if (!dialog.isVisible() && !import.Cancelled() && elapsed.elapsed() >= options.showAfter.count()) {
-            dialog.show();
+        if (!dialog && !import.Cancelled() && elapsed.elapsed() >= options.showAfter.count()) {
+            showDialog();
         }
         polling = true;
         const bool more = import.Step();
@@ -153,9 +159,11 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
             loop.quit();
             return;
         }
-        const size_t done = import.Delivered();
-        dialog.setLabelText(ImportProgressText(done, paths.size()));
-        dialog.setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
+        if (dialog) {
+            const size_t done = import.Delivered();
+            dialog->setLabelText(ImportProgressText(done, paths.size()));
+            dialog->setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
+        }
     };
     QObject::connect(&poll, &QTimer::timeout, step);
     poll.start(kPollMilliseconds);
@@ -164,6 +172,6 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
         loop.exec();
     }
     poll.stop();
-    dialog.hide();
+    dialog.reset();
     return import.Added();
 }

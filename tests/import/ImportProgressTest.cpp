@@ -95,6 +95,27 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
+    void refusalWaitingForItsAnswerHasNoProgressDialogBehindIt() {
+        // A progress dialog that merely exists shows itself after a few seconds of Qt's own
+        // timer, over a message the user has not answered yet; before its time, there is none.
+        QWidget window;
+        window.show();
+        ScriptedNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        int progressDialogs = -1;
+        notifier.onNotify = [&] {
+            progressDialogs = 0;
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            for (QWidget* w : windows) {
+                progressDialogs += qobject_cast<QProgressDialog*>(w) != nullptr ? 1 : 0;
+            }
+        };
+        ImportProgressOptions options;
+        options.showAfter = std::chrono::hours(1);
+        QCOMPARE(ImportWithProgress(doc, {bad, good, good}, &window, options), 2);
+        QCOMPARE(progressDialogs, 0);
+    }
+
     void windowsRepaintWhileALongImportRuns() {
         PaintCounter window;
         window.resize(200, 100);
