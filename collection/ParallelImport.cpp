@@ -1,6 +1,7 @@
 #include "collection/ParallelImport.h"
 
 #include "collection/CLumivaneDoc.h"
+#include "photo/FileBytes.h"
 #include "photo/PhotoItem.h"
 
 #include <algorithm>
@@ -81,6 +82,8 @@ ParallelImport::Slot ParallelImport::Load(const std::string& path) {
 }
 
 void ParallelImport::Work() {
+    // A worker reads file after file: one mapping for all of them, faulted in once.
+    const FileBytes::ReuseScope reuse;
     for (;;) {
         size_t index = 0;
         {

@@ -10,7 +10,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -201,6 +203,52 @@ TEST(FileBytes, ReadsRegularFilesWholeAndNothingElse) {
         EXPECT_EQ(file.size(), 0U) << refused;
         EXPECT_EQ(file.data(), nullptr) << refused;
     }
+}
+
+// Inside a reuse scope the files share one mapping: each read must still give exactly its own
+// file, whether smaller or larger than the one before, and two holders alive at once must not
+// share their bytes.
+TEST(FileBytes, ReadsInsideAReuseScopeGiveEachFileItsOwnBytes) {
+    TempDir dir;
+    std::vector<std::vector<uint8_t>> contents;
+    for (const size_t size : {300000, 1000, 5000000, 4096, 4}) {
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<uint8_t>((i * 7 + size) % 251);
+        }
+        ASSERT_TRUE(WriteBytes(dir / ("f" + std::to_string(contents.size())), bytes));
+        contents.push_back(std::move(bytes));
+    }
+    const auto same = [](const FileBytes& file, const std::vector<uint8_t>& expected) {
+        return file.size() == expected.size() &&
+               std::equal(expected.begin(), expected.end(), file.data());
+    };
+
+    std::unique_ptr<FileBytes> outlivesTheScope = std::make_unique<FileBytes>();
+    {
+        const FileBytes::ReuseScope reuse;
+        for (size_t i = 0; i < contents.size(); ++i) {
+            FileBytes file;
+            ASSERT_TRUE(file.Read(dir / ("f" + std::to_string(i))));
+            EXPECT_TRUE(same(file, contents[i])) << "file " << i;
+            EXPECT_FALSE(file.Read(dir / "missing")); // a refusal gives the mapping back
+        }
+        ASSERT_TRUE(outlivesTheScope->Read(dir / "f1"));
+        FileBytes first;
+        FileBytes second;
+        ASSERT_TRUE(first.Read(dir / "f0"));
+        ASSERT_TRUE(second.Read(dir / "f2"));
+        EXPECT_TRUE(same(first, contents[0]));
+        EXPECT_TRUE(same(second, contents[2]));
+        EXPECT_NE(first.data(), second.data());
+        EXPECT_TRUE(same(*outlivesTheScope, contents[1]));
+    }
+    EXPECT_TRUE(same(*outlivesTheScope, contents[1]));
+    outlivesTheScope.reset();
+    // After the scope, reads hold their own pages again.
+    FileBytes after;
+    ASSERT_TRUE(after.Read(dir / "f2"));
+    EXPECT_TRUE(same(after, contents[2]));
 }
 
 } // namespace
