@@ -75,21 +75,17 @@ bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& 
             return false;
         }
         cv::Mat picture;
-        if (!DecodeReduced(file, box, picture)) {
-            // No reduced scale serves (a small picture), or the file is odd: every pixel, then the fit.
-            if (!DecodeJpeg(file.data(), file.size(), 1, picture)) {
-                return false;
-            }
-            holder.image = picture;
-            holder.topDown = 1;
-            if (!FitPicture(holder, box)) {
-                holder.Release(); // no full-size picture kept in place of a thumbnail
-                return false;
-            }
-            return true;
+        const bool reduced = DecodeReduced(file, box, picture);
+        // No reduced scale serves (a small picture), or the file is odd: every pixel, then the fit.
+        if (!reduced && !DecodeJpeg(file.data(), file.size(), 1, picture)) {
+            return false;
         }
         holder.image = picture;
         holder.topDown = 1;
+        if (!reduced && !FitPicture(holder, box)) {
+            holder.Release(); // no full-size picture kept in place of a thumbnail
+            return false;
+        }
         return true;
     } catch (const std::exception&) {
         holder.Release();

@@ -3,6 +3,7 @@
 #include "collection/CLumivaneDoc.h"
 #include "collection/ParallelImport.h"
 #include "shell/AppTitle.h"
+#include "shell/OverrideCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -96,14 +97,6 @@ private:
     std::vector<QPointer<QWidget>> blocked;
 };
 
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 } // namespace
 
 QString ImportProgressText(size_t done, size_t total) {
@@ -116,7 +109,7 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
     if (!import.Start(paths)) {
         return 0;
     }
-    const BusyCursor busy;
+    const OverrideCursor busy(Qt::BusyCursor);
     const InputBlocker blocker;
 
     // Made only when it is to be shown: a QProgressDialog that exists shows itself after four

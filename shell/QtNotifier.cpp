@@ -1,9 +1,12 @@
 #include "shell/QtNotifier.h"
 
 #include "shell/AppTitle.h"
+#include "shell/OverrideCursor.h"
 
 #include <QApplication>
 #include <QMessageBox>
+
+#include <optional>
 
 std::unique_ptr<QMessageBox> QtNotifier::MakeBox(const std::string& utf8Text, Icon icon, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
@@ -16,13 +19,10 @@ std::unique_ptr<QMessageBox> QtNotifier::MakeBox(const std::string& utf8Text, Ic
 
 void QtNotifier::Notify(const std::string& utf8Text, Icon icon) {
     const std::unique_ptr<QMessageBox> box = MakeBox(utf8Text, icon, parent.data());
-    // A message during an import must not show the wait cursor while it waits for the user.
-    const bool waiting = QApplication::overrideCursor() != nullptr;
-    if (waiting) {
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    // A message during an import must not show the busy cursor while it waits for the user.
+    std::optional<OverrideCursor> arrow;
+    if (QApplication::overrideCursor() != nullptr) {
+        arrow.emplace(Qt::ArrowCursor);
     }
     box->exec();
-    if (waiting) {
-        QApplication::restoreOverrideCursor();
-    }
 }

@@ -39,10 +39,21 @@ protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
-QProgressDialog* VisibleProgressDialog() {
+// Every progress dialog that exists, shown or not.
+std::vector<QProgressDialog*> ProgressDialogs() {
+    std::vector<QProgressDialog*> dialogs;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
-        if (auto* dialog = qobject_cast<QProgressDialog*>(window); dialog != nullptr && dialog->isVisible()) {
+        if (auto* dialog = qobject_cast<QProgressDialog*>(window); dialog != nullptr) {
+            dialogs.push_back(dialog);
+        }
+    }
+    return dialogs;
+}
+
+QProgressDialog* VisibleProgressDialog() {
+    for (QProgressDialog* dialog : ProgressDialogs()) {
+        if (dialog->isVisible()) {
             return dialog;
         }
     }
@@ -103,13 +114,7 @@ private slots:
         ScriptedNotifier notifier;
         CLumivaneDoc doc(notifier);
         int progressDialogs = -1;
-        notifier.onNotify = [&] {
-            progressDialogs = 0;
-            const QWidgetList windows = QApplication::topLevelWidgets();
-            for (QWidget* w : windows) {
-                progressDialogs += qobject_cast<QProgressDialog*>(w) != nullptr ? 1 : 0;
-            }
-        };
+        notifier.onNotify = [&] { progressDialogs = static_cast<int>(ProgressDialogs().size()); };
         ImportProgressOptions options;
         options.showAfter = std::chrono::hours(1);
         QCOMPARE(ImportWithProgress(doc, {bad, good, good}, &window, options), 2);
