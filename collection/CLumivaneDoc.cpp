@@ -46,7 +46,7 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
     photo.reset();
     const std::string_view reason =
         result == kNoExif ? kestory::texts::kRefusedNoExif : kestory::texts::kRefusedLoadFailed;
-    notifier.Notify(path + std::string(reason), Notifier::Icon::None);
+    notifier.NotifyRefusal(path, path + std::string(reason));
     return 0;
 }
 

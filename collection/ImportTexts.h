@@ -20,6 +20,11 @@ inline constexpr std::string_view kFolderBrowserTitle = "画像フォルダの�
 // Per-file refusals of the import, each following the file's path.
 inline constexpr std::string_view kRefusedNoExif = "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。";
 inline constexpr std::string_view kRefusedLoadFailed = "の読み込みに失敗しました。";
+// The window's refusal boxes: a check box that gathers the rest of the import's refusals, told
+// at its end as the count ("%1 件…") followed by the first paths and "…ほか %1 件" for the rest.
+inline constexpr std::string_view kRefusalsGatherRest = "この読み込みでは以後表示しない";
+inline constexpr std::string_view kRefusalsGathered = "%1 件のファイルを読み込めませんでした。";
+inline constexpr std::string_view kRefusalsMore = "…ほか %1 件";
 
 // Shooting-data export ("撮影データの保存（&S）...").
 inline constexpr std::string_view kCsvNoPhotos = "画像ファイルを読み込んでから実行してください";

@@ -10,4 +10,14 @@ public:
     virtual ~Notifier() = default;
     // Returns once the user has acknowledged the message.
     virtual void Notify(const std::string& utf8Text, Icon icon) = 0;
+
+    // A file an import refused: utf8Text names the file and the reason. Told like any message,
+    // unless the user asked the window to gather the rest of this import's refusals.
+    virtual void NotifyRefusal(const std::string& path, const std::string& utf8Text) {
+        static_cast<void>(path);
+        Notify(utf8Text, Icon::None);
+    }
+    // One import's refusals come between these two; the window tells what it gathered at the end.
+    virtual void BeginImport() {}
+    virtual void EndImport() {}
 };

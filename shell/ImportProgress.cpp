@@ -1,6 +1,7 @@
 #include "shell/ImportProgress.h"
 
 #include "collection/CLumivaneDoc.h"
+#include "collection/Notifier.h"
 #include "collection/ParallelImport.h"
 #include "shell/AppTitle.h"
 #include "shell/OverrideCursor.h"
@@ -97,6 +98,19 @@ private:
     std::vector<QPointer<QWidget>> blocked;
 };
 
+// Brackets one import's refusals for the notifier, which tells those it gathered as the scope
+// ends, however the import ends.
+class RefusalScope {
+public:
+    explicit RefusalScope(Notifier& notifier) : notifier(notifier) { notifier.BeginImport(); }
+    ~RefusalScope() { notifier.EndImport(); }
+    RefusalScope(const RefusalScope&) = delete;
+    RefusalScope& operator=(const RefusalScope&) = delete;
+
+private:
+    Notifier& notifier;
+};
+
 } // namespace
 
 QString ImportProgressText(size_t done, size_t total) {
@@ -111,6 +125,8 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
     }
     const OverrideCursor busy(Qt::BusyCursor);
     const InputBlocker blocker;
+    // Declared before the dialog, so the gathered refusals are told once it is gone.
+    const RefusalScope refusals(doc.GetNotifier());
 
     // Made only when it is to be shown: a QProgressDialog that exists shows itself after four
     // seconds by its own timer, which would put it over a refusal still waiting for its answer.

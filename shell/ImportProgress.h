@@ -22,7 +22,8 @@ struct ImportProgressOptions {
 // dialog whose button "中止" stops it after the files in flight, keeping what was loaded. Until
 // the import ends, input to the windows that were open when it began is held off, as a modal
 // dialog would hold it; message boxes and the progress dialog take input as usual. The busy
-// cursor shows throughout. Returns the number of photos added; the caller lays out and repaints
+// cursor shows throughout. Refusals the user chose not to see one by one are told in one message
+// once the progress dialog is gone (Notifier::BeginImport, EndImport). Returns the number of photos added; the caller lays out and repaints
 // as after any import.
 int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths, QWidget* parent,
                        const ImportProgressOptions& options = {});

@@ -1,12 +1,22 @@
 #include "shell/QtNotifier.h"
 
+#include "collection/ImportTexts.h"
 #include "shell/AppTitle.h"
 #include "shell/OverrideCursor.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QMessageBox>
 
 #include <optional>
+
+namespace {
+
+QString FromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
 
 std::unique_ptr<QMessageBox> QtNotifier::MakeBox(const std::string& utf8Text, Icon icon, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
@@ -17,12 +27,69 @@ std::unique_ptr<QMessageBox> QtNotifier::MakeBox(const std::string& utf8Text, Ic
     return box;
 }
 
-void QtNotifier::Notify(const std::string& utf8Text, Icon icon) {
-    const std::unique_ptr<QMessageBox> box = MakeBox(utf8Text, icon, parent.data());
+void QtNotifier::Run(QMessageBox& box) {
     // A message during an import must not show the busy cursor while it waits for the user.
     std::optional<OverrideCursor> arrow;
     if (QApplication::overrideCursor() != nullptr) {
         arrow.emplace(Qt::ArrowCursor);
     }
-    box->exec();
+    box.exec();
+}
+
+void QtNotifier::Notify(const std::string& utf8Text, Icon icon) {
+    const std::unique_ptr<QMessageBox> box = MakeBox(utf8Text, icon, parent.data());
+    Run(*box);
+}
+
+void QtNotifier::NotifyRefusal(const std::string& path, const std::string& utf8Text) {
+    if (importDepth == 0) {
+        Notify(utf8Text, Icon::None);
+        return;
+    }
+    if (gathering) {
+        ++gathered;
+        if (gatheredPaths.size() < kSummaryPaths) {
+            gatheredPaths.push_back(path);
+        }
+        return;
+    }
+    const std::unique_ptr<QMessageBox> box = MakeBox(utf8Text, Icon::None, parent.data());
+    auto* gatherRest = new QCheckBox(FromView(kestory::texts::kRefusalsGatherRest));
+    box->setCheckBox(gatherRest); // the box owns it
+    Run(*box);
+    gathering = gatherRest->isChecked();
+}
+
+void QtNotifier::BeginImport() {
+    if (importDepth++ == 0) {
+        gathering = false;
+        gathered = 0;
+        gatheredPaths.clear();
+    }
+}
+
+void QtNotifier::EndImport() {
+    if (importDepth == 0 || --importDepth > 0) {
+        return;
+    }
+    const size_t count = gathered;
+    const std::vector<std::string> paths = std::move(gatheredPaths);
+    gathering = false;
+    gathered = 0;
+    gatheredPaths.clear();
+    if (count > 0) {
+        Notify(RefusalSummaryText(count, paths).toStdString(), Icon::None);
+    }
+}
+
+QString QtNotifier::RefusalSummaryText(size_t count, const std::vector<std::string>& firstPaths) {
+    QString text = FromView(kestory::texts::kRefusalsGathered).arg(count);
+    text += QLatin1Char('\n');
+    for (const std::string& path : firstPaths) {
+        text += QLatin1Char('\n') + QString::fromStdString(path);
+    }
+    if (count > firstPaths.size()) {
+        text += QLatin1Char('\n') + FromView(kestory::texts::kRefusalsMore).arg(count - firstPaths.size());
+    }
+    return text;
 }

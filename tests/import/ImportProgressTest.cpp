@@ -1,9 +1,12 @@
 #include "shell/ImportProgress.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/Notifier.h"
+#include "shell/QtNotifier.h"
 #include "tests/support/JpegBuilder.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -11,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -67,6 +71,41 @@ std::vector<std::string> Paths(const CLumivaneDoc& doc) {
     }
     return paths;
 }
+
+// Answers the message boxes an import shows as a user would: reads each, ticks its check box
+// where told to, and presses OK.
+class BoxAnswerer {
+public:
+    struct Box {
+        QString text;
+        QString checkBox; // empty: the box has none
+        bool progressDialogShown = false;
+    };
+    std::vector<Box> boxes;
+    std::vector<size_t> tickOn; // indexes into boxes
+
+    BoxAnswerer() {
+        QObject::connect(&timer, &QTimer::timeout, [this] { Answer(); });
+        timer.start(1);
+    }
+
+private:
+    void Answer() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        boxes.push_back({box->text(), box->checkBox() ? box->checkBox()->text() : QString(),
+                         VisibleProgressDialog() != nullptr});
+        if (std::find(tickOn.begin(), tickOn.end(), boxes.size() - 1) != tickOn.end()) {
+            QVERIFY(box->checkBox() != nullptr);
+            box->checkBox()->setChecked(true);
+        }
+        box->button(QMessageBox::Ok)->click();
+    }
+
+    QTimer timer;
+};
 
 } // namespace
 
@@ -175,6 +214,58 @@ private slots:
         QVERIFY(VisibleProgressDialog() == nullptr);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QCOMPARE(ImportProgressText(12, 200), QStringLiteral("画像を読み込んでいます… 12 / 200"));
+    }
+
+    void refusalsGatheredAfterTheTickAreToldOnceAtTheEnd() {
+        QWidget window;
+        window.show();
+        QtNotifier notifier(&window);
+        CLumivaneDoc doc(notifier);
+        std::vector<std::string> missing;
+        for (int i = 0; i < 14; ++i) {
+            missing.push_back(folder.filePath(QStringLiteral("missing%1.JPG").arg(i, 2, 10, QLatin1Char('0'))).toStdString());
+        }
+        // The first refusal is shown and ticked; the 15 after it are gathered.
+        std::vector<std::string> paths = {good, bad, good, bad};
+        paths.insert(paths.end(), missing.begin(), missing.end() - 1);
+        paths.push_back(good);
+        paths.push_back(missing.back());
+        BoxAnswerer user;
+        user.tickOn = {0};
+        ImportProgressOptions options;
+        options.showAfter = std::chrono::milliseconds(0);
+        QCOMPARE(ImportWithProgress(doc, paths, &window, options), 3);
+
+        QCOMPARE(user.boxes.size(), size_t{2});
+        QCOMPARE(user.boxes[0].text, QString::fromStdString(bad + "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。"));
+        QCOMPARE(user.boxes[0].checkBox, QStringLiteral("この読み込みでは以後表示しない"));
+        QStringList summary = {QStringLiteral("15 件のファイルを読み込めませんでした。"), QString(),
+                               QString::fromStdString(bad)};
+        for (size_t i = 0; i < 9; ++i) {
+            summary << QString::fromStdString(missing[i]);
+        }
+        summary << QStringLiteral("…ほか 5 件");
+        QCOMPARE(user.boxes[1].text, summary.join(QLatin1Char('\n')));
+        QCOMPARE(user.boxes[1].checkBox, QString());
+        QVERIFY2(!user.boxes[1].progressDialogShown, "the summary comes after the progress dialog is gone");
+
+        // The next import shows each refusal again; unticked, nothing is gathered.
+        user.boxes.clear();
+        user.tickOn.clear();
+        QCOMPARE(ImportWithProgress(doc, {bad, good, missing[0]}, &window), 1);
+        QCOMPARE(user.boxes.size(), size_t{2});
+        QCOMPARE(user.boxes[1].text, QString::fromStdString(missing[0] + "の読み込みに失敗しました。"));
+        QCOMPARE(user.boxes[1].checkBox, QStringLiteral("この読み込みでは以後表示しない"));
+
+        // Ticked on the last refusal: nothing left to gather, no summary.
+        user.boxes.clear();
+        user.tickOn = {1};
+        QCOMPARE(ImportWithProgress(doc, {bad, good, bad}, &window), 1);
+        QCOMPARE(user.boxes.size(), size_t{2});
+        // Outside an import a message has no check box.
+        notifier.Notify("CSV", Notifier::Icon::None);
+        QCOMPARE(user.boxes.back().checkBox, QString());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
 private:
