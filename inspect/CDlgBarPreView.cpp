@@ -13,6 +13,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -21,7 +22,6 @@ using kestory::DluRect;
 
 namespace {
 
-constexpr int kDialogFontPoints = 8;  // the font the template is measured in
 constexpr int kPropertyColumnWidth = 107;  // pixels
 constexpr int kValueColumnWidth = 120;     // pixels
 
@@ -42,6 +42,17 @@ std::string Signed(double value, const char* unit) {
     return text;
 }
 
+// Cameras pad their texts to a fixed length with spaces; the panel shows the text without the
+// padding (the record and the CSV keep the bytes as read).
+QString WithoutTrailingSpaces(QString text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' ')) {
+        --end;
+    }
+    text.truncate(end);
+    return text;
+}
+
 // The part after the last "/", or the whole path without one.
 QString FileName(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -55,9 +66,7 @@ CDlgBarPreView::CDlgBarPreView(CLumivaneView& chartView, ViewerList& viewerList,
     setObjectName(QStringLiteral("infoPanel"));
     setFixedSize(kestory::InfoPanelSize());
     // The template's dialog units are those of an 8-point font.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(kDialogFontPoints);
-    setFont(dialogFont);
+    setFont(kestory::DialogFont(font()));
 
     StaticText(QStringLiteral("撮影記録"), DluRect(3, 152, 33, 13), this);
     StaticText(QStringLiteral("ＥＶ値"), DluRect(3, 161, 33, 13), this);
@@ -87,6 +96,7 @@ CDlgBarPreView::CDlgBarPreView(CLumivaneView& chartView, ViewerList& viewerList,
     propertyList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     propertyList->setColumnWidth(0, kPropertyColumnWidth);
     propertyList->setColumnWidth(1, kValueColumnWidth);
+    connect(propertyList->header(), &QHeaderView::sectionResized, this, &CDlgBarPreView::UpdateCutToolTips);
 }
 
 CDlgBarPreView::~CDlgBarPreView() = default;
@@ -107,18 +117,21 @@ int CDlgBarPreView::PreviewSide() const {
     return std::min(width(), height());
 }
 
+int CDlgBarPreView::NameLineHeight() const {
+    return fontMetrics().height();
+}
+
 Rect CDlgBarPreView::PreviewPictureRect() const {
+    const int side = PreviewSide();
     const int w = previewPhoto.drawRect.width();
     const int h = previewPhoto.drawRect.height();
-    Rect r{0, 0, w, h};
-    if (h < w) {
-        r.top += (w - h) / 2;
-        r.bottom += (w - h) / 2;
-    } else {
-        r.left += (h - w) / 2;
-        r.right += (h - w) / 2;
+    const int nameTop = side - NameLineHeight();
+    int top = (side - h) / 2;
+    if (top + h > nameTop) {
+        top = std::max(0, (nameTop - h) / 2);
     }
-    return r;
+    const int left = (side - w) / 2;
+    return Rect{left, top, left + w, top + h};
 }
 
 void CDlgBarPreView::ShowPhoto(PhotoItem* photo) {
@@ -129,8 +142,13 @@ void CDlgBarPreView::ShowPhoto(PhotoItem* photo) {
     previewPhoto = *photo;
     propertyList->clear();
     const int side = PreviewSide();
-    // Scaled once per selection, not per paint.
+    // Scaled once per selection, not per paint. A picture that would reach into the file name's
+    // line (a portrait or square one) is fitted into the square above that line instead.
     previewPhoto.FitDisplayImage(Rect{0, 0, side, side});
+    if (PreviewPictureRect().bottom > side - NameLineHeight()) {
+        const int above = std::max(1, side - NameLineHeight());
+        previewPhoto.FitDisplayImage(Rect{0, 0, above, above});
+    }
     FillPropertyList();
     exposureText->setText(QString::fromStdString(FormatExposureText(*photo)));
     update(0, 0, side, side);
@@ -141,10 +159,25 @@ void CDlgBarPreView::FillPropertyList() {
     for (const uint16_t tag : kPanelPropertyTags) {
         PropertyText text;
         previewPhoto.GetPropertyText(tag, text);
-        rows.append(new QTreeWidgetItem(
-            {QString::fromStdString(text.label), QString::fromStdString(DecodeExifText(text.displayValue))}));
+        rows.append(new QTreeWidgetItem({QString::fromStdString(text.label),
+                                         WithoutTrailingSpaces(QString::fromStdString(DecodeExifText(text.displayValue)))}));
     }
     propertyList->addTopLevelItems(rows);
+    UpdateCutToolTips();
+}
+
+void CDlgBarPreView::UpdateCutToolTips() {
+    // A cell's text sits between margins of the focus frame's width plus one pixel on each side.
+    const int margins = 2 * (propertyList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, propertyList) + 1);
+    const QFontMetrics metrics(propertyList->font());
+    for (int row = 0; row < propertyList->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = propertyList->topLevelItem(row);
+        for (int column = 0; column < propertyList->columnCount(); ++column) {
+            const QString text = item->text(column);
+            const bool cut = metrics.horizontalAdvance(text) + margins > propertyList->columnWidth(column);
+            item->setToolTip(column, cut ? text : QString());
+        }
+    }
 }
 
 void CDlgBarPreView::ClearPhoto() {

@@ -47,8 +47,10 @@ public:
 
     // Where the preview is painted: the top-left square of the panel.
     int PreviewSide() const;
-    // The preview picture's place in that square: centred left to right for a portrait picture,
-    // top to bottom for a landscape one.
+    // The file name's line at the bottom of that square, in pixels.
+    int NameLineHeight() const;
+    // The preview picture's place in that square: centred left to right, and top to bottom in the
+    // square, or in the part above the file name's line where it would reach into that line.
     Rect PreviewPictureRect() const;
 
 public slots:
@@ -60,6 +62,8 @@ protected:
 
 private:
     void FillPropertyList();
+    // A cell whose text the column cuts shows the whole text as its tool tip.
+    void UpdateCutToolTips();
 
     CLumivaneView& view;
     ViewerList& viewers;

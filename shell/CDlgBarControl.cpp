@@ -23,7 +23,6 @@ using kestory::DluRect;
 
 namespace {
 
-constexpr int kDialogFontPoints = 8;  // the font the template is measured in
 constexpr int kSizeLineStep = 1;
 constexpr int kSizePageStep = 4;
 constexpr int kMagnifyLineStep = 5;
@@ -60,9 +59,7 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     setFixedSize(kestory::SettingsPanelSize());
     // The template's dialog units are those of an 8-point font; with a larger desktop font the
     // texts would not fit their boxes.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(kDialogFontPoints);
-    setFont(dialogFont);
+    setFont(kestory::DialogFont(font()));
 
     SunkenText(QStringLiteral("画像表示"), DluRect(2, 4, 55, 13), this);
     thumbnailButton = new QRadioButton(QStringLiteral("画像"), this);

@@ -1,5 +1,6 @@
 #include "inspect/CDlgBarPreView.h"
 #include "shell/DialogUnits.h"
+#include "photo/PropertyText.h"
 #include "tests/inspect/PanelBench.h"
 
 #include <QHeaderView>
@@ -32,6 +33,8 @@ private slots:
     void sameRecordOrNullChangesNothing();
     void previewIsACopyWithPicturesOfItsOwn();
     void previewCentresLandscapeDownAndPortraitAcross();
+    void cameraTextsShowUnpaddedWithCutOnesInToolTips_data();
+    void cameraTextsShowUnpaddedWithCutOnesInToolTips();
     void deleteEmptiesThePanelAndASecondDeleteDoesNothing();
     void magnifyWithNothingShownOpensNothing();
 };
@@ -40,6 +43,12 @@ void InfoPanelTest::startsEmptyWithTheTemplatesControls() {
     PanelBench bench;
     CDlgBarPreView& panel = *bench.info;
     QCOMPARE(panel.size(), QSize(237, 570));
+    // Both panels' 8-point texts unhinted, so "-0.7 ステップ" keeps its full stop.
+    for (const QWidget* widget : {static_cast<QWidget*>(&panel), static_cast<QWidget*>(panel.PropertyList()),
+                                  static_cast<QWidget*>(bench.control)}) {
+        QCOMPARE(widget->font().pointSize(), 8);
+        QCOMPARE(widget->font().hintingPreference(), QFont::PreferNoHinting);
+    }
     QCOMPARE(panel.PreviewSide(), 237);
     QTreeWidget* list = panel.PropertyList();
     QCOMPARE(list->columnCount(), 2);
@@ -171,15 +180,56 @@ void InfoPanelTest::previewCentresLandscapeDownAndPortraitAcross() {
     QVERIFY(nameInk > 20);
     QCOMPARE(shot.pixel(2, 233), face);
 
-    // 48 x 64 fits as 177 x 237, 30 pixels across.
+    // 48 x 64 fits above the file name's line, centred across; the line stays clear of it.
     JpegBuilder portrait = PanelBench::Standard();
     portrait.patternPicture(48, 64);
     bench.info->ShowPhoto(&bench.Import(QStringLiteral("portrait.jpg"), portrait));
-    QCOMPARE(bench.info->PreviewPictureRect(), (Rect{30, 0, 207, 237}));
+    const int nameTop = 237 - bench.info->NameLineHeight();
+    const Rect upright = bench.info->PreviewPictureRect();
+    QCOMPARE(upright.top, 0);
+    QCOMPARE(upright.bottom, nameTop);
+    QCOMPARE(upright.left, (237 - upright.width()) / 2);
+    QVERIFY(upright.width() < nameTop);
     shot = bench.info->grab().toImage();
-    QCOMPARE(shot.pixel(20, 118), face);
-    QCOMPARE(shot.pixel(220, 118), face);
-    QVERIFY(shot.pixel(40, 118) != face);
+    QCOMPARE(shot.pixel(upright.left - 4, 118), face);
+    QCOMPARE(shot.pixel(upright.right + 4, 118), face);
+    QVERIFY(shot.pixel(upright.left + 4, 118) != face);
+    // Beside the centred name, inside the picture's columns.
+    QCOMPARE(shot.pixel(upright.left + 4, 234), face);
+}
+
+void InfoPanelTest::cameraTextsShowUnpaddedWithCutOnesInToolTips_data() {
+    QTest::addColumn<QString>("make");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("toolTip");
+    QTest::newRow("short") << "Canon" << "Canon" << false;
+    QTest::newRow("padded") << "PENTAX                  " << "PENTAX" << false;
+    QTest::newRow("long, padded") << "OLYMPUS IMAGING CORP.  " << "OLYMPUS IMAGING CORP." << true;
+    QTest::newRow("spaces only") << "    " << "" << false;
+}
+
+void InfoPanelTest::cameraTextsShowUnpaddedWithCutOnesInToolTips() {
+    QFETCH(QString, make);
+    QFETCH(QString, shown);
+    QFETCH(bool, toolTip);
+    PanelBench bench;
+    PhotoItem& photo = bench.Import(QStringLiteral("make.jpg"), PanelBench::Exposure(125, 8, 1, 400, make.toStdString()));
+    bench.info->ShowPhoto(&photo);
+    QTreeWidget* list = bench.info->PropertyList();
+    QCOMPARE(Cell(list, 0, 1), shown);
+    QCOMPARE(list->topLevelItem(0)->toolTip(1), toolTip ? shown : QString());
+    // The record keeps the bytes as read, padding and all.
+    PropertyText stored;
+    photo.GetPropertyText(0x010F, stored);
+    QCOMPARE(QString::fromStdString(stored.displayValue), make);
+    // The date and time fill more than the value column.
+    QCOMPARE(list->topLevelItem(16)->toolTip(1), Cell(list, 16, 1));
+    QCOMPARE(list->topLevelItem(16)->toolTip(0), QString());
+
+    // A column widened by the user cuts nothing.
+    list->setColumnWidth(1, 400);
+    QCOMPARE(list->topLevelItem(0)->toolTip(1), QString());
+    QCOMPARE(list->topLevelItem(16)->toolTip(1), QString());
 }
 
 void InfoPanelTest::deleteEmptiesThePanelAndASecondDeleteDoesNothing() {

@@ -94,6 +94,8 @@ void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
     QCOMPARE(canvas.LabelFont(40).pixelSize(), 5); // 5.33 at magnify 50
     QCOMPARE(canvas.LabelFont(320).pixelSize(), 43);
     QCOMPARE(QFontInfo(canvas.LabelFont(80)).family(), QStringLiteral("IPAGothic"));
+    // Hinted, the full stop of "F1.4" reads as a comma at these sizes.
+    QCOMPARE(canvas.LabelFont(80).hintingPreference(), QFont::PreferNoHinting);
 }
 
 void ChartViewTest::renderedChartShowsGridMarksAndTexts() {
