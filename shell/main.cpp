@@ -5,6 +5,7 @@
 #include "shell/CLumivaneApp.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(kestory::GetProductVersion());
     QApplication::setWindowIcon(kestory::AppIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("kestory"));
+    // A Japanese desktop's default face is IPAGothic, whose full stop hinting snaps into a comma
+    // at 9 to 12 pixels ("TEXT_02,JPG" in a message box); unhinted it stays a dot, same advances.
+    QFont unhinted = QApplication::font();
+    unhinted.setHintingPreference(QFont::PreferNoHinting);
+    QApplication::setFont(unhinted);
     // The program speaks Japanese whatever the desktop's language: Qt's own dialogs (file chooser,
     // print dialog, message-box buttons) too, where Qt's Japanese catalogue is installed.
     QTranslator qtJapanese;
