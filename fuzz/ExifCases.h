@@ -80,7 +80,6 @@ inline std::vector<NamedFile> MalformedFiles(ByteOrder order) {
     const auto add = [&](const std::string& name, Bytes bytes) { files.push_back({name, std::move(bytes)}); };
 
     {
-        // Gamma (0xA500) comes after every camera tag, so the order rule lets it through.
         EntryFields e = Rationals(kExifDirectory, 0xA500, kRational, {{28, 10}, {1, 2}, {3, 4}});
         e.countOverride = 0xFFFFFFFFu;
         add("rational-count-ffffffff", CameraBlock(order).entry(e).build());

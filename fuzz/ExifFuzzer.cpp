@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int result = exif.ReadMemory(data, size);
     Check(result == 0 || result == -1);
     Check(result == 0 || exif.Entries().empty());
+    Check(exif.Entries().size() <= CExifAnalize::kMaxEntries);
     for (const auto& entry : exif.Entries()) {
         Check(entry->directory >= 0 && entry->directory <= 2);
         Check(entry->text.size() <= kMaxText && entry->text.size() <= entry->count);

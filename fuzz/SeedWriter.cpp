@@ -1,6 +1,6 @@
 // kestory-fuzz-seeds FOLDER: writes the EXIF fuzzer's starting corpus into FOLDER (created when
 // missing). Ordinary camera blocks in both byte orders, the variants the reader treats specially,
-// truncations, and every named malformed file.
+// truncations, every named malformed file, and the picture bombs (their EXIF blocks are camera-like).
 
 #include "fuzz/ExifCases.h"
 #include "tests/support/JpegBuilder.h"
@@ -49,6 +49,8 @@ std::vector<NamedFile> Seeds() {
         for (NamedFile& file : MalformedFiles(order))
             add(file.name, std::move(file.bytes));
     }
+    for (NamedBytes& bomb : PictureBombs())
+        seeds.push_back({"picture-bomb-" + bomb.name, std::move(bomb.bytes)});
     return seeds;
 }
 

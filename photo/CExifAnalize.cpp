@@ -9,7 +9,6 @@ namespace {
 
 constexpr uint16_t kTagExifPointer = 0x8769;
 constexpr uint16_t kTagGpsPointer = 0x8825;
-constexpr uint16_t kTagResolutionUnit = 0x0128;
 constexpr uint16_t kTagIsoSpeed = 0x8827;
 constexpr uint16_t kTagExposureTime = 0x829A;
 constexpr uint16_t kTagFNumber = 0x829D;
@@ -27,10 +26,9 @@ constexpr uint16_t kBigEndian = 0x100;
 constexpr size_t kWorkBuffer = 8192;
 constexpr size_t kEntrySize = 12;
 constexpr size_t kRationalSize = 8;
-// Every value of a sound block lies inside its APP1 segment (at most 65533 bytes), and a block is
-// read three times at most (pointers back at IFD0), so this much text never cuts a camera's
-// values. Without a limit 32767 entries naming one 8192-byte text, thrice, would keep 800 MB from
-// a 400 KB file.
+// Every value of a sound block lies inside its APP1 segment (at most 65533 bytes), so this much
+// text never cuts a camera's values. Without a limit 4096 entries naming one 8192-byte text would
+// keep 32 MB from a 60 KB file.
 constexpr size_t kTextBudget = 4 * 0x10000;
 
 }  // namespace
@@ -68,13 +66,15 @@ int CExifAnalize::ReadMemory(const uint8_t* data, size_t size) {
 
 int CExifAnalize::ReadFrom(const ExifByteSource& source) {
     textBudget = kTextBudget;
+    entryBudget = kMaxEntries;
+    directoriesRead.clear();
     uint64_t ifd0 = 0;
     if (!WalkMarkers(source, ifd0))
         return -1;
     ReadDirectory(source, ifd0, 0);
     // Only the Exif and GPS directories are followed: not IFD1 (the embedded thumbnail), not the
-    // interoperability directory, not maker notes. Each is followed once, so a pointer back at
-    // IFD0 reads it a second time at most.
+    // interoperability directory, not maker notes. A pointer at a directory already read (back at
+    // IFD0, or Exif and GPS at one place) reads nothing more.
     CExifEntryInfo pointer;
     if (FindEntry(kTagExifPointer, pointer) == 0)
         ReadDirectory(source, BlockPosition(pointer.value), 1);
@@ -121,14 +121,18 @@ bool CExifAnalize::WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Posit
 // One directory: entry count (2, compared as signed), then 12-byte entries:
 //   tag (2) | type (2) | count (4) | value field (4): the value itself when it fits in 4 bytes,
 //   otherwise the offset of the value from the TIFF header.
-// A directory that runs past the end of the file ends at the last whole entry.
+// Every entry the count names is read in the order stored, sorted or not: phones write IFD0 out of
+// tag order, with the Exif pointer after a smaller tag. A directory that runs past the end of the
+// file ends at the last whole entry; the entries of one file end at kMaxEntries.
 void CExifAnalize::ReadDirectory(const ExifByteSource& source, uint64_t position, int16_t kind) {
+    if (std::find(directoriesRead.begin(), directoriesRead.end(), position) != directoriesRead.end())
+        return;
+    directoriesRead.push_back(position);
     std::array<uint8_t, 2> countBytes{};
     if (!source.ReadAt(position, 2, countBytes.data()))
         return;
     const auto count = static_cast<int16_t>(Number16(countBytes.data()));
-    uint16_t previousTag = 0;
-    for (int16_t i = 0; i < count; ++i) {
+    for (int16_t i = 0; i < count && entryBudget > 0; ++i, --entryBudget) {
         std::array<uint8_t, kEntrySize> raw{};
         if (!source.ReadAt(position + 2 + kEntrySize * static_cast<uint64_t>(i), kEntrySize, raw.data()))
             return;
@@ -145,13 +149,6 @@ void CExifAnalize::ReadDirectory(const ExifByteSource& source, uint64_t position
         } else {
             entry->value = static_cast<int32_t>(Number32(raw.data() + 8));
         }
-
-        // Directories are sorted by tag; a smaller tag means the rest is not a directory any more.
-        // The Exif pointer and whatever follows ResolutionUnit are let through: cameras write
-        // those out of order.
-        if (entry->tag != kTagExifPointer && previousTag != kTagResolutionUnit && entry->tag < previousTag)
-            return;
-        previousTag = entry->tag;
 
         if (entry->type == kTypeAscii) {
             if (entry->count > 4) {

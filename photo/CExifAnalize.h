@@ -14,6 +14,10 @@ class ExifByteSource;
 
 class CExifAnalize {
 public:
+    // The most entries one file keeps. Camera and phone files hold a few hundred; a 32767-entry
+    // directory that also serves as Exif and GPS directory would otherwise keep 14 MB a photo.
+    static constexpr size_t kMaxEntries = 4096;
+
     CExifAnalize() = default;
     virtual ~CExifAnalize() = default;
     CExifAnalize(const CExifAnalize& other);
@@ -57,4 +61,6 @@ private:
     uint16_t byteOrder = 0;        // 0x200 little-endian (II), 0x100 big-endian (MM), 0 before a block
     uint16_t offsetsRelative = 0;  // 1 once APP1 was found: block offsets get tiffBase added
     size_t textBudget = 0;         // bytes of ASCII text the current read may still keep
+    size_t entryBudget = 0;        // entries the current read may still keep
+    std::vector<uint64_t> directoriesRead;  // file positions of the current read's directories
 };

@@ -1,10 +1,14 @@
 #include "photo/JpegDecode.h"
 
+#include "photo/JpegFrame.h"
+
 #include <opencv2/core.hpp>
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -73,10 +77,26 @@ bool Decode(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int
     default:
         return false;
     }
+    // The cost is counted from our own reading of the headers, which libjpeg's agrees with for every
+    // file it decodes cleanly; where it does not (stray bytes between segments libjpeg skips), as
+    // if progressive, every component at full resolution: the most a picture of that size costs.
+    JpegFrame frame;
+    if (!ReadJpegFrame(data, size, frame) || frame.width != width || frame.height != height) {
+        frame = JpegFrame{};
+        frame.marker = 0xC2;
+        frame.width = static_cast<uint16_t>(width);
+        frame.height = static_cast<uint16_t>(height);
+        frame.components = static_cast<uint8_t>(CV_MAT_CN(matType));
+        std::fill(std::begin(frame.sampling), std::end(frame.sampling), uint8_t{0x11});
+    }
+    if (!JpegDecodeFits(frame, size, denominator)) {
+        return false;
+    }
     cv::Mat decoded(ScaledJpegDimension(height, denominator), ScaledJpegDimension(width, denominator), matType);
-    // Asked for exactly the 1/denominator size, the decompressor picks that scale.
+    // Asked for exactly the 1/denominator size, the decompressor picks that scale. A progressive
+    // file of more than 500 scans is refused: each scan walks every block of its components.
     if (tjDecompress2(decompressor.get(), data, length, decoded.data, decoded.cols,
-                      static_cast<int>(decoded.step[0]), decoded.rows, pixelFormat, 0) != 0 &&
+                      static_cast<int>(decoded.step[0]), decoded.rows, pixelFormat, TJFLAG_LIMITSCANS) != 0 &&
         tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
         return false;
     }

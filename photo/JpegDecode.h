@@ -18,8 +18,9 @@ constexpr int64_t kMaxJpegPixels = int64_t{1} << 30;
 // When expectedWidth and expectedHeight are not 0, libjpeg's header must give that size, or the
 // picture is refused. A warning (a stream cut short or slightly corrupt) still leaves a whole
 // picture, grey where data was missing; an error, another sample precision than 8 bits, an unknown
-// colour space or more than kMaxJpegPixels refuse it. False, with out empty, on any refusal.
-// Never throws.
+// colour space, more than kMaxJpegPixels, a decode beyond the memory budget or a claimed size its
+// bytes cannot hold (JpegDecodeFits, counted before anything is allocated), or a progressive file
+// of more than 500 scans refuse it. False, with out empty, on any refusal. Never throws.
 bool DecodeJpeg(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int expectedWidth = 0,
                 int expectedHeight = 0);
 

@@ -23,8 +23,7 @@ struct RecordingNotifier : Notifier {
     }
 };
 
-// F 8/1, 1/125 s, ISO 400 and no other tags. Entries go in tag order, as cameras write them (the
-// reader stops at a directory that goes backwards).
+// F 8/1, 1/125 s, ISO 400 and no other tags, in tag order as cameras write them.
 inline JpegBuilder MinimalPhoto() {
     JpegBuilder b;
     b.exposureTime(1, 125).fNumber(8, 1).isoSpeed(400).patternPicture(16, 12);

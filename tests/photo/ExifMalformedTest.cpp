@@ -147,7 +147,7 @@ TEST_P(ExifMalformedOrder, EntryCountPastTheEndStopsAtTheEndOfTheFile) {
     const Bytes& bytes = files.at("entry-count-past-end");
     CExifAnalize exif;
     ASSERT_EQ(ReadExact(exif, bytes), 0);
-    // Whole entries only: no more than the bytes after the count can hold, per pass over IFD0.
+    // Whole entries only: no more than the bytes after the count can hold, per directory read.
     EXPECT_LE(exif.Entries().size(), 3 * (bytes.size() - kIfd0CountAt - 2) / 12);
     ASSERT_GE(exif.Entries().size(), 4u);
     EXPECT_EQ(exif.Entries()[0]->tag, 0x010F);
@@ -196,11 +196,11 @@ TEST_P(ExifMalformedOrder, App1LengthIsNotTrusted) {
     }
 }
 
-TEST_P(ExifMalformedOrder, PointersBackAtIfd0ReadItOncePerPointer) {
+TEST_P(ExifMalformedOrder, PointersBackAtIfd0ReadNothingMore) {
     const CExifAnalize exif = ReadNamed("pointers-at-ifd0");
-    ASSERT_EQ(exif.Entries().size(), 12u); // 4 entries as IFD0, again as Exif, again as GPS
-    for (size_t i = 0; i < exif.Entries().size(); ++i)
-        EXPECT_EQ(exif.Entries()[i]->directory, static_cast<int16_t>(i / 4));
+    ASSERT_EQ(exif.Entries().size(), 4u);
+    for (const auto& entry : exif.Entries())
+        EXPECT_EQ(entry->directory, 0);
     int32_t orientation = 0;
     EXPECT_EQ(exif.GetOrientation(orientation), 1);
     EXPECT_EQ(orientation, 3);
@@ -229,14 +229,12 @@ TEST_P(ExifMalformedOrder, HundredStandardApp0SegmentsThenApp1IsRead) {
     EXPECT_EQ(iso, 400);
 }
 
-TEST(ExifMalformed, ManyEntriesNamingOneLongTextKeepABoundedAmountOfText) {
-    // IFD0 of 32767 entries: the Exif and GPS pointers back at IFD0, then DateTimeOriginal
-    // entries that all name the same 8192-byte text after the directory. Read three times over,
-    // that would be 800 MB of text from a 400 KB file.
+// IFD0 of 32767 entries (its Exif and GPS pointers back at itself, as the first two entries), the
+// rest all `tag` of `type` with `count` values at `valueAt`; `tail` follows the directory.
+Bytes LargeSelfPointingIfd0(uint16_t tag, uint16_t type, uint32_t count, uint32_t valueAt, const Bytes& tail) {
     constexpr uint16_t kEntries = 0x7FFF;
-    constexpr uint32_t kTextAt = 8 + 2 + 12 * kEntries + 4;
     Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    tiff.resize(kTextAt, 0);
+    tiff.resize(8 + 2 + 12 * kEntries + 4, 0);
     const auto put32 = [&](size_t at, uint32_t v) {
         Put16(tiff, at, static_cast<uint16_t>(v), ByteOrder::Little);
         Put16(tiff, at + 2, static_cast<uint16_t>(v >> 16), ByteOrder::Little);
@@ -244,29 +242,46 @@ TEST(ExifMalformed, ManyEntriesNamingOneLongTextKeepABoundedAmountOfText) {
     Put16(tiff, 8, kEntries, ByteOrder::Little);
     for (uint32_t i = 0; i < kEntries; ++i) {
         const size_t at = 10 + 12 * i;
-        const uint16_t tag = i == 0 ? 0x8769 : i == 1 ? 0x8825 : 0x9003;
-        Put16(tiff, at, tag, ByteOrder::Little);
-        Put16(tiff, at + 2, i < 2 ? kLong : kAscii, ByteOrder::Little);
-        put32(at + 4, i < 2 ? 1 : 8192);
-        put32(at + 8, i < 2 ? 8 : kTextAt);
+        Put16(tiff, at, i == 0 ? 0x8769 : i == 1 ? 0x8825 : tag, ByteOrder::Little);
+        Put16(tiff, at + 2, i < 2 ? uint16_t{kLong} : type, ByteOrder::Little);
+        put32(at + 4, i < 2 ? 1 : count);
+        put32(at + 8, i < 2 ? 8 : valueAt);
     }
-    tiff.insert(tiff.end(), 8192, 'x');
-    tiff.push_back(0);
+    tiff.insert(tiff.end(), tail.begin(), tail.end());
     // Built by prepending to the block: GCC 12 at -O2 takes an insert after a 12-byte literal
     // vector for an overrun (-Warray-bounds).
     const Bytes head = {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0};
-    Bytes file = tiff;
-    file.insert(file.begin(), head.begin(), head.end());
+    tiff.insert(tiff.begin(), head.begin(), head.end());
+    return tiff;
+}
 
-    CExifAnalize exif;
-    ASSERT_EQ(ReadExact(exif, file), 0);
-    EXPECT_EQ(exif.Entries().size(), 3u * kEntries);
-    size_t kept = 0;
-    for (const auto& entry : exif.Entries())
-        kept += entry->text.size();
-    EXPECT_LE(kept, 4u * 0x10000);
-    ASSERT_EQ(exif.Entries()[2]->tag, 0x9003);
-    EXPECT_EQ(exif.Entries()[2]->text, std::string(8192, 'x'));
+TEST(ExifMalformed, HugeDirectoriesKeepABoundedNumberOfEntriesAndText) {
+    // Read as IFD0, Exif and GPS directory, and every entry kept, the directory would be 98301
+    // entries (14 MB); every text entry naming the same 8192 bytes, 800 MB of text.
+    constexpr uint32_t kTextAt = 8 + 2 + 12 * 0x7FFF + 4;
+    Bytes text(8192, 'x');
+    text.push_back(0);
+    struct Case {
+        const char* name;
+        Bytes file;
+        bool texts;
+    };
+    const Case cases[] = {
+        {"one long text", LargeSelfPointingIfd0(0x9003, kAscii, 8192, kTextAt, text), true},
+        {"short values", LargeSelfPointingIfd0(0x0112, kShort, 1, 6, {}), false},
+    };
+    for (const Case& c : cases) {
+        CExifAnalize exif;
+        ASSERT_EQ(ReadExact(exif, c.file), 0) << c.name;
+        EXPECT_EQ(exif.Entries().size(), CExifAnalize::kMaxEntries) << c.name;
+        size_t kept = 0;
+        for (const auto& entry : exif.Entries()) {
+            kept += entry->text.size();
+            EXPECT_EQ(entry->directory, 0) << c.name;
+        }
+        EXPECT_LE(kept, 4u * 0x10000) << c.name;
+        ASSERT_EQ(exif.Entries()[2]->text, c.texts ? std::string(8192, 'x') : "") << c.name;
+    }
 }
 
 TEST(ExifMalformed, PhotoLoadRefusesDegenerateExposureWithoutTrapping) {

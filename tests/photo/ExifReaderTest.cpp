@@ -295,20 +295,20 @@ TEST(ExifReader, MoreThanTenRationalsKeepTheFirstTen) {
     EXPECT_EQ(entry.text, "after");
 }
 
-TEST(ExifReader, SmallerTagEndsTheDirectoryUnlessAfterResolutionUnitOrTheExifPointer) {
+TEST(ExifReader, EveryEntryIsReadInStoredOrderWhateverItsTag) {
     struct Case {
         const char* name;
         std::vector<uint16_t> written;
-        std::vector<uint16_t> read;
     };
     const Case cases[] = {
-        {"descending tag stops", {0x010F, 0x0110, 0x0112, 0x0100, 0x0131}, {0x010F, 0x0110, 0x0112}},
-        {"after ResolutionUnit goes on", {0x011A, 0x0128, 0x0110, 0x0112}, {0x011A, 0x0128, 0x0110, 0x0112}},
-        {"only the entry right after ResolutionUnit", {0x0128, 0x0110, 0x0100}, {0x0128, 0x0110}},
-        {"Exif pointer out of order", {0x0112, 0x8825, 0x8769, 0x8822}, {0x0112, 0x8825, 0x8769, 0x8822}},
-        {"after the Exif pointer it is the previous tag", {0x9000, 0x8769, 0x0100}, {0x9000, 0x8769}},
-        {"equal tags go on", {0x0110, 0x0110, 0x0112}, {0x0110, 0x0110, 0x0112}},
-        {"first entry stops at nothing", {0x0000, 0x0001}, {0x0000, 0x0001}},
+        {"descending tag", {0x010F, 0x0110, 0x0112, 0x0100, 0x0131}},
+        {"after ResolutionUnit", {0x011A, 0x0128, 0x0110, 0x0112}},
+        {"two descending after ResolutionUnit", {0x0128, 0x0110, 0x0100}},
+        {"Exif pointer out of order", {0x0112, 0x8825, 0x8769, 0x8822}},
+        {"after the Exif pointer", {0x9000, 0x8769, 0x0100}},
+        {"equal tags", {0x0110, 0x0110, 0x0112}},
+        {"tag 0 first", {0x0000, 0x0001}},
+        {"all descending", {0x9000, 0x8769, 0x0131, 0x0110, 0x010F, 0x0001}},
     };
     for (const Case& c : cases) {
         JpegBuilder b;
@@ -317,11 +317,11 @@ TEST(ExifReader, SmallerTagEndsTheDirectoryUnlessAfterResolutionUnitOrTheExifPoi
             b.longValue(kIfd0, tag, 0xFFFFFF00u); // pointers lead past the end: no other directory
         CExifAnalize exif;
         ASSERT_EQ(ReadBytes(exif, b.build()), 0) << c.name;
-        EXPECT_EQ(Tags(exif), c.read) << c.name;
+        EXPECT_EQ(Tags(exif), c.written) << c.name;
     }
 }
 
-TEST(ExifReader, EachDirectoryStartsTheOrderRuleAfresh) {
+TEST(ExifReader, DirectoriesAreReadIfd0ThenExifThenGps) {
     // IFD0 ends with high pointer tags; the Exif and GPS directories start low, GPS at tag 0.
     const Bytes bytes =
         JpegBuilder()
@@ -338,22 +338,32 @@ TEST(ExifReader, EachDirectoryStartsTheOrderRuleAfresh) {
     EXPECT_EQ(Tags(exif, 2), (std::vector<uint16_t>{0x0000, 0x0001}));
 }
 
-TEST(ExifReader, StoppedIfd0StillLeadsToTheExifDirectory) {
-    // IFD0: 0x0112, 0x8769 -> Exif at TIFF offset 8 + 2 + 3 * 12 + 4 = 50, then 0x0100 which stops.
-    const Bytes bytes = JpegBuilder()
-                            .noPicture()
-                            .automaticPointers(false)
-                            .orientation(3)
-                            .longValue(kIfd0, 0x8769, 50)
-                            .longValue(kIfd0, 0x0100, 640)
-                            .isoSpeed(800)
-                            .build();
-    CExifAnalize exif;
-    ASSERT_EQ(ReadBytes(exif, bytes), 0);
-    EXPECT_EQ(Tags(exif), (std::vector<uint16_t>{0x0112, 0x8769, 0x8827}));
-    int32_t iso = 0;
-    EXPECT_EQ(exif.GetIsoSpeed(iso), 1);
-    EXPECT_EQ(iso, 800);
+TEST(ExifReader, Ifd0OutOfTagOrderStillLeadsToTheExifDirectory) {
+    // As phones write it: Model before Make, the Exif pointer after a smaller tag.
+    // IFD0 at TIFF offset 8 holds 4 entries, so the Exif directory is at 8 + 2 + 4 * 12 + 4 = 62.
+    for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        const Bytes bytes = JpegBuilder()
+                                .order(order)
+                                .noPicture()
+                                .automaticPointers(false)
+                                .model("Nokia 8.3 5G")
+                                .make("HMD Global")
+                                .longValue(kIfd0, 0x8769, 62)
+                                .orientation(3)
+                                .exposureTime(1, 50)
+                                .isoSpeed(800)
+                                .build();
+        CExifAnalize exif;
+        ASSERT_EQ(ReadBytes(exif, bytes), 0);
+        EXPECT_EQ(Tags(exif), (std::vector<uint16_t>{0x0110, 0x010F, 0x8769, 0x0112, 0x829A, 0x8827}));
+        int32_t num = 0, den = 0, iso = 0, orientation = 0;
+        EXPECT_EQ(exif.GetExposureTime(num, den), 1);
+        EXPECT_EQ(den, 50);
+        EXPECT_EQ(exif.GetIsoSpeed(iso), 1);
+        EXPECT_EQ(iso, 800);
+        EXPECT_EQ(exif.GetOrientation(orientation), 1);
+        EXPECT_EQ(orientation, 3);
+    }
 }
 
 TEST(ExifReader, SameTagInIfd0AndExifDirectoryFindsIfd0s) {

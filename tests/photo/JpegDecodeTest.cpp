@@ -1,6 +1,8 @@
 #include "photo/FileBytes.h"
 #include "photo/JpegDecode.h"
+#include "photo/JpegFrame.h"
 #include "photo/PhotoImage.h"
+#include "photo/PhotoItem.h"
 #include "tests/support/JpegBuilder.h"
 #include "tests/support/TempDir.h"
 
@@ -39,30 +41,6 @@ cv::Mat Grainy(int width, int height, int type) {
 std::vector<uint8_t> Encode(const cv::Mat& picture, std::vector<int> parameters = {}) {
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(cv::imencode(".jpg", picture, bytes, parameters));
-    return bytes;
-}
-
-// Where the frame header's marker stands: the first SOF0 or SOF2 in the marker walk.
-size_t FrameHeaderAt(const std::vector<uint8_t>& bytes) {
-    size_t at = 2;
-    while (at + 4 <= bytes.size() && bytes[at] == 0xFF) {
-        if (bytes[at + 1] == 0xC0 || bytes[at + 1] == 0xC2) {
-            return at;
-        }
-        at += 2 + ((size_t{bytes[at + 2]} << 8) | bytes[at + 3]);
-    }
-    ADD_FAILURE() << "no frame header";
-    return 0;
-}
-
-// The frame header's fields: FF Cn, length (2), precision (1), lines (2), samples per line (2).
-std::vector<uint8_t> WithFrame(std::vector<uint8_t> bytes, int precision, int height, int width) {
-    const size_t sof = FrameHeaderAt(bytes);
-    bytes[sof + 4] = static_cast<uint8_t>(precision);
-    bytes[sof + 5] = static_cast<uint8_t>(height >> 8);
-    bytes[sof + 6] = static_cast<uint8_t>(height);
-    bytes[sof + 7] = static_cast<uint8_t>(width >> 8);
-    bytes[sof + 8] = static_cast<uint8_t>(width);
     return bytes;
 }
 
@@ -148,9 +126,9 @@ TEST(DecodeJpeg, RefusesWhatItCannotShowAndLeavesNothing) {
         {"nothing", {}},
         {"a PNG", png},
         {"EXIF and no picture", CameraLikeJpeg().noPicture().build()},
-        {"12-bit samples", WithFrame(good, 12, 48, 64)},
-        {"height given later by DNL", WithFrame(good, 8, 0, 64)},
-        {"65535 x 65535 claimed", WithFrame(good, 8, 65535, 65535)},
+        {"12-bit samples", WithFrameHeader(good, 12, 48, 64)},
+        {"height given later by DNL", WithFrameHeader(good, 8, 0, 64)},
+        {"65535 x 65535 claimed", WithFrameHeader(good, 8, 65535, 65535)},
         {"scale 1/3", good, 3},
         {"scale 1/16", good, 16},
         {"scale 0", good, 0},
@@ -167,6 +145,94 @@ TEST(DecodeJpeg, RefusesWhatItCannotShowAndLeavesNothing) {
     cv::Mat decoded;
     EXPECT_FALSE(DecodeJpeg(nullptr, 100, 1, decoded));
     EXPECT_TRUE(DecodeJpeg(good.data(), good.size(), 1, decoded, 64, 48));
+}
+
+TEST(JpegDecodeFits, CountsRowsAndCoefficientsAgainstTheBudgetAndBlocksAgainstTheBytes) {
+    struct Case {
+        const char* name;
+        uint8_t marker;
+        uint16_t width, height;
+        std::vector<uint8_t> sampling; // one a component
+        uint8_t scanComponents;
+        size_t fileSize;
+        int denominator;
+        uint64_t memory;
+        bool fits;
+    };
+    const std::vector<uint8_t> k420 = {0x22, 0x11, 0x11};
+    const std::vector<uint8_t> k444 = {0x11, 0x11, 0x11};
+    constexpr size_t kMB = 1000000;
+    // 200 MP, 16384 x 12288 4:2:0: 1024 x 768 MCUs of 6 blocks, 4718592 blocks, 603979776 bytes of
+    // coefficients; its BGR rows are 603979776 bytes too.
+    const Case cases[] = {
+        {"200 MP baseline, full", 0xC0, 16384, 12288, k420, 3, 40 * kMB, 1, 603979776, true},
+        {"200 MP baseline, 1/8", 0xC0, 16384, 12288, k420, 3, 40 * kMB, 8, 9437184, true},
+        {"200 MP progressive, 1/8", 0xC2, 16384, 12288, k420, 3, 40 * kMB, 8, 9437184 + 603979776, true},
+        {"200 MP progressive, full", 0xC2, 16384, 12288, k420, 3, 40 * kMB, 1, 2 * 603979776ull, true},
+        {"200 MP grey progressive", 0xC2, 16384, 12288, {0x11}, 1, 20 * kMB, 1, 201326592 * 3ull, true},
+        {"200 MP 4:4:4 progressive, 1/8", 0xC2, 16384, 12288, k444, 3, 60 * kMB, 8, 9437184 + 1207959552ull, true},
+        {"200 MP 4:4:4 progressive, full", 0xC2, 16384, 12288, k444, 3, 60 * kMB, 1, 603979776 + 1207959552ull, false},
+        {"baseline, first scan one component", 0xC0, 16384, 12288, k420, 1, 40 * kMB, 8, 9437184 + 603979776, true},
+        {"32767 x 32767 progressive, 3 KB", 0xC2, 32767, 32767, k420, 3, 3000, 8, 50331648 + 3221225472ull, false},
+        {"32767 x 32767 baseline, 1/8, 3 KB", 0xC0, 32767, 32767, k420, 3, 3000, 8, 50331648, false},
+        {"32767 x 32767 baseline, 1/8, 1 MB", 0xC0, 32767, 32767, k420, 3, 1 * kMB, 8, 50331648, true},
+        {"32767 x 32767 baseline, full", 0xC0, 32767, 32767, k420, 3, 1 * kMB, 1, 3221028867ull, false},
+        {"32767 x 32767 CMYK, 1/8", 0xC2, 32767, 32767, {0x11, 0x11, 0x11, 0x11}, 4, 100 * kMB, 8,
+         117440512 + 8589934592ull, false},
+        // 8192 x 8192 4:2:0 is 1572864 blocks: 24576 bytes of entropy-coded data at least.
+        {"8192 x 8192, 24575 bytes", 0xC2, 8192, 8192, k420, 3, 24575 + 1000, 8, 3145728 + 201326592, false},
+        {"8192 x 8192, 24576 bytes", 0xC2, 8192, 8192, k420, 3, 24576 + 1000, 8, 3145728 + 201326592, true},
+        {"no height (DNL)", 0xC0, 640, 0, k420, 3, kMB, 1, 0, false},
+        {"two components", 0xC0, 640, 480, {0x11, 0x11}, 2, kMB, 1, 0, false},
+        {"sampling factor 0", 0xC0, 640, 480, {0x21, 0x10, 0x11}, 3, kMB, 1, 0, false},
+        {"sampling factor 5", 0xC0, 640, 480, {0x51, 0x11, 0x11}, 3, kMB, 1, 0, false},
+    };
+    for (const Case& c : cases) {
+        JpegFrame frame;
+        frame.marker = c.marker;
+        frame.precision = 8;
+        frame.width = c.width;
+        frame.height = c.height;
+        frame.components = static_cast<uint8_t>(c.sampling.size());
+        std::copy_n(c.sampling.begin(), std::min<size_t>(c.sampling.size(), 4), frame.sampling);
+        frame.scanComponents = c.scanComponents;
+        frame.scanDataAt = 1000;
+        EXPECT_EQ(JpegDecodeMemory(frame, c.denominator), c.memory) << c.name;
+        EXPECT_EQ(JpegDecodeFits(frame, c.fileSize, c.denominator), c.fits) << c.name;
+    }
+}
+
+TEST(DecodeJpeg, PicturesClaimingMoreThanTheirBytesHoldAreRefused) {
+    const std::vector<uint8_t> progressive = Encode(Grainy(64, 48, CV_8UC3), {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+    std::vector<NamedBytes> refused = PictureBombs();
+    const auto camera = [](const std::vector<uint8_t>& picture) {
+        return CameraLikeJpeg().encodedPicture(picture).build();
+    };
+    refused.push_back({"8192 x 8192 over 64 x 48 of scans", camera(WithFrameHeader(progressive, 8, 8192, 8192))});
+    refused.push_back({"64 x 48 in 2000 scans", camera(WithLastScanRepeated(progressive, 2000))});
+    TempDir dir;
+    for (const NamedBytes& c : refused) {
+        for (const int denominator : {1, 8}) {
+            cv::Mat decoded;
+            EXPECT_FALSE(DecodeJpeg(c.bytes.data(), c.bytes.size(), denominator, decoded)) << c.name;
+            EXPECT_TRUE(decoded.empty()) << c.name;
+        }
+        // The photo is refused as a file that cannot be decoded is.
+        const std::string path = dir / "bomb.JPG";
+        ASSERT_TRUE(WriteBytes(path, c.bytes)) << c.name;
+        for (const int mode : {PhotoItem::kModeThumbnail, 1}) {
+            PhotoItem photo;
+            EXPECT_EQ(photo.Load(path, mode), -2) << c.name;
+        }
+    }
+    // Scans repeated a hundred times are far from the limit: the picture is as it was.
+    const std::vector<uint8_t> repeated = WithLastScanRepeated(progressive, 100);
+    cv::Mat once;
+    cv::Mat decoded;
+    ASSERT_TRUE(DecodeJpeg(progressive.data(), progressive.size(), 1, once));
+    ASSERT_TRUE(DecodeJpeg(repeated.data(), repeated.size(), 1, decoded));
+    EXPECT_GT(repeated.size(), progressive.size() + 1000);
+    EXPECT_EQ(decoded.size(), once.size());
 }
 
 TEST(LoadPicture, CmykIsShownInColourAndGreyStaysGrey) {

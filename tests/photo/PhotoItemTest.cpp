@@ -20,8 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace kestory::test;
 
-// A file with just the exposure entries (Exif directory tags in ascending order, as the reader
-// requires) and a small pattern picture.
+// A file with just the exposure entries and a small pattern picture.
 JpegBuilder Exposure(uint32_t fNum, uint32_t fDen, uint32_t tNum, uint32_t tDen, uint16_t iso) {
     JpegBuilder b;
     b.exposureTime(tNum, tDen).fNumber(fNum, fDen).isoSpeed(iso).patternPicture(48, 32);

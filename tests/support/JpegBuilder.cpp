@@ -101,6 +101,11 @@ JpegBuilder& JpegBuilder::patternPicture(int width, int height, bool grey) {
     return picture(PatternPicture(width, height, grey));
 }
 JpegBuilder& JpegBuilder::noPicture() { noPicture_ = true; return *this; }
+JpegBuilder& JpegBuilder::encodedPicture(std::vector<uint8_t> jpeg) {
+    encoded_ = std::move(jpeg);
+    noPicture_ = false;
+    return *this;
+}
 JpegBuilder& JpegBuilder::automaticPointers(bool on) { pointers_ = on; return *this; }
 
 JpegBuilder& JpegBuilder::entry(EntryFields fields) {
@@ -222,9 +227,11 @@ std::vector<uint8_t> JpegBuilder::build() const {
         out.insert(out.end(), {0xFF, 0xD9});
         return out;
     }
-    cv::Mat pixels = pictureSet_ ? picture_ : PatternPicture(64, 48);
-    std::vector<uint8_t> encoded;
-    cv::imencode(".jpg", pixels, encoded, {cv::IMWRITE_JPEG_QUALITY, 95});
+    std::vector<uint8_t> encoded = encoded_;
+    if (encoded.empty()) {
+        const cv::Mat pixels = pictureSet_ ? picture_ : PatternPicture(64, 48);
+        cv::imencode(".jpg", pixels, encoded, {cv::IMWRITE_JPEG_QUALITY, 95});
+    }
     // Drop the encoder's SOI and its own JFIF APP0, so our segments stay first.
     size_t skip = 2;
     if (encoded.size() > 6 && encoded[2] == 0xFF && encoded[3] == 0xE0)
@@ -276,7 +283,7 @@ JpegBuilder CameraLikeJpeg(ByteOrder order) {
     return b;
 }
 
-std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk) {
+std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk, bool progressive) {
     std::vector<uint8_t> bytes;
     if (cmyk.type() != CV_8UC4 || cmyk.empty()) {
         return bytes;
@@ -285,7 +292,8 @@ std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     if (compressor != nullptr && tjCompress2(compressor, cmyk.data, cmyk.cols, static_cast<int>(cmyk.step[0]),
-                                             cmyk.rows, TJPF_CMYK, &buffer, &size, TJSAMP_444, 90, 0) == 0) {
+                                             cmyk.rows, TJPF_CMYK, &buffer, &size, TJSAMP_444, 90,
+                                             progressive ? TJFLAG_PROGRESSIVE : 0) == 0) {
         bytes.assign(buffer, buffer + size);
     }
     tjFree(buffer);
@@ -293,6 +301,63 @@ std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk) {
         tjDestroy(compressor);
     }
     return bytes;
+}
+
+std::vector<uint8_t> WithFrameHeader(std::vector<uint8_t> jpeg, int precision, int height, int width) {
+    size_t at = 2;
+    while (at + 9 <= jpeg.size() && jpeg[at] == 0xFF) {
+        const uint8_t marker = jpeg[at + 1];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            jpeg[at + 4] = static_cast<uint8_t>(precision);
+            jpeg[at + 5] = static_cast<uint8_t>(height >> 8);
+            jpeg[at + 6] = static_cast<uint8_t>(height);
+            jpeg[at + 7] = static_cast<uint8_t>(width >> 8);
+            jpeg[at + 8] = static_cast<uint8_t>(width);
+            break;
+        }
+        at += 2 + ((size_t{jpeg[at + 2]} << 8) | jpeg[at + 3]);
+    }
+    return jpeg;
+}
+
+std::vector<uint8_t> WithLastScanRepeated(std::vector<uint8_t> jpeg, int copies) {
+    // Inside entropy-coded data every FF is followed by 00 or a restart marker, so FF DA is a scan.
+    if (jpeg.size() < 4) {
+        return jpeg;
+    }
+    const size_t end = jpeg.size() - 2; // EOI
+    size_t sos = end;
+    while (sos > 2 && !(jpeg[sos - 1] == 0xFF && jpeg[sos] == 0xDA)) {
+        --sos;
+    }
+    if (sos <= 2) {
+        return jpeg;
+    }
+    const std::vector<uint8_t> scan(jpeg.begin() + static_cast<std::ptrdiff_t>(sos - 1),
+                                    jpeg.begin() + static_cast<std::ptrdiff_t>(end));
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(end));
+    out.reserve(jpeg.size() + scan.size() * static_cast<size_t>(copies));
+    for (int i = 0; i < copies; ++i) {
+        out.insert(out.end(), scan.begin(), scan.end());
+    }
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+std::vector<NamedBytes> PictureBombs() {
+    std::vector<uint8_t> progressive;
+    cv::imencode(".jpg", PatternPicture(64, 48), progressive, {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+    std::vector<uint8_t> tiny;
+    cv::imencode(".jpg", PatternPicture(8, 8), tiny, {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+    const std::vector<uint8_t> cmyk = EncodeCmykJpeg(cv::Mat(48, 64, CV_8UC4, cv::Scalar(10, 60, 90, 30)), true);
+    const auto bomb = [](const std::vector<uint8_t>& picture) {
+        return CameraLikeJpeg().encodedPicture(WithFrameHeader(picture, 8, 32767, 32767)).build();
+    };
+    return {
+        {"progressive-32767", bomb(progressive)},
+        {"cmyk-progressive-32767", bomb(cmyk)},
+        {"scans-2000-32767", bomb(WithLastScanRepeated(tiny, 2000))},
+    };
 }
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

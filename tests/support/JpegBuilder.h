@@ -44,6 +44,7 @@ public:
     JpegBuilder& picture(const cv::Mat& bgrOrGrey);
     JpegBuilder& patternPicture(int width, int height, bool grey = false);
     JpegBuilder& noPicture();                                          // only the EXIF part, then EOI
+    JpegBuilder& encodedPicture(std::vector<uint8_t> jpeg);  // these JPEG bytes after our segments
     JpegBuilder& automaticPointers(bool on);  // add 0x8769 / 0x8825 when those directories have entries
 
     JpegBuilder& entry(EntryFields fields);
@@ -75,6 +76,7 @@ private:
     std::vector<std::pair<uint8_t, std::vector<uint8_t>>> before_;
     std::vector<EntryFields> entries_;
     cv::Mat picture_;
+    std::vector<uint8_t> encoded_;
     bool pictureSet_ = false;
     bool noPicture_ = false;
 };
@@ -87,8 +89,23 @@ cv::Mat PatternPicture(int width, int height, bool grey = false);
 JpegBuilder CameraLikeJpeg(ByteOrder order = ByteOrder::Little);
 
 // A CMYK picture (4 channels, C M Y K) as libjpeg-turbo writes it: YCCK with Adobe's inverted
-// values, 4:4:4, quality 90. Empty on failure.
-std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk);
+// values, 4:4:4, quality 90, baseline or progressive. Empty on failure.
+std::vector<uint8_t> EncodeCmykJpeg(const cv::Mat& cmyk, bool progressive = false);
+
+// The JPEG with its first frame header (SOF0 to SOF15) rewritten: FF Cn, length (2), precision (1),
+// lines (2), samples per line (2). Unchanged when there is none.
+std::vector<uint8_t> WithFrameHeader(std::vector<uint8_t> jpeg, int precision, int height, int width);
+
+// The JPEG with its last scan (from its SOS marker up to EOI) written `copies` more times.
+std::vector<uint8_t> WithLastScanRepeated(std::vector<uint8_t> jpeg, int copies);
+
+// Camera-like files whose pictures claim far more than their bytes hold: a frame header of
+// 32767 x 32767 over a few kilobytes of progressive scans (colour, CMYK), and 2000 tiny scans.
+struct NamedBytes {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+std::vector<NamedBytes> PictureBombs();
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::string& path);
