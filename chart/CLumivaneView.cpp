@@ -53,6 +53,12 @@ void CLumivaneView::InvalidateChart() {
     viewport()->update();
 }
 
+QSize CLumivaneView::sizeHint() const {
+    const ChartScrollSizes atHundred = ScrollSizesFor(100);
+    const int frame = 2 * frameWidth();
+    return {atHundred.total.width + frame, atHundred.total.height + frame};
+}
+
 QPoint CLumivaneView::ScrollPosition() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }

@@ -49,6 +49,9 @@ public:
     // limits which photos are drawn. A printer canvas draws in chart units, unclipped.
     void Draw(Canvas& canvas, const Rect* exposed = nullptr) const;
 
+    // The whole chart at 100 %, without scroll bars: what a new window makes room for.
+    QSize sizeHint() const override;
+
     // The photo under a viewport point, or null.
     PhotoItem* PhotoAtViewport(const QPoint& viewportPoint) const;
 
