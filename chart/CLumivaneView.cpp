@@ -27,6 +27,9 @@ CLumivaneView::CLumivaneView(CLumivaneDoc& document, QWidget* parent)
     viewport()->setMouseTracking(true);
     // A right-click reorders the photos; it never opens a menu, here or in the window around.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    // The scroll bars belong to the chart: the wheel zooms over them too, instead of scrolling.
+    horizontalScrollBar()->installEventFilter(this);
+    verticalScrollBar()->installEventFilter(this);
     UpdateScrollSizes();
 }
 
@@ -51,6 +54,12 @@ void CLumivaneView::UpdateScrollSizes() {
 
 void CLumivaneView::InvalidateChart() {
     viewport()->update();
+}
+
+QSize CLumivaneView::sizeHint() const {
+    const ChartScrollSizes atHundred = ScrollSizesFor(100);
+    const int frame = 2 * frameWidth();
+    return {atHundred.total.width + frame, atHundred.total.height + frame};
 }
 
 QPoint CLumivaneView::ScrollPosition() const {
@@ -130,6 +139,18 @@ void CLumivaneView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CLumivaneView::wheelEvent(QWheelEvent* event) {
+    zoomBy(event);
+}
+
+bool CLumivaneView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
+        zoomBy(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void CLumivaneView::zoomBy(QWheelEvent* event) {
     // Zooms, never scrolls: 5 percent a notch of 120, truncated toward zero.
     event->accept();
     const int step = event->angleDelta().y() * 5 / 120;

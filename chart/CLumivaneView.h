@@ -23,7 +23,7 @@ class QWheelEvent;
 // The mouse works on the photo under the pointer (the topmost whose drawRect holds the point):
 // pointing shows its exposure values in a tool tip, a click selects it (photoClicked), a
 // double-click asks for its viewer (viewerRequested), a right-click sends it beneath all others.
-// The wheel zooms the chart instead of scrolling it.
+// The wheel zooms the chart instead of scrolling it, over the chart's scroll bars too.
 class CLumivaneView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -48,6 +48,9 @@ public:
     // translates by the scroll position); the exposed rectangle, when given, is cleared to white and
     // limits which photos are drawn. A printer canvas draws in chart units, unclipped.
     void Draw(Canvas& canvas, const Rect* exposed = nullptr) const;
+
+    // The whole chart at 100 %, without scroll bars: what a new window makes room for.
+    QSize sizeHint() const override;
 
     // The photo under a viewport point, or null.
     PhotoItem* PhotoAtViewport(const QPoint& viewportPoint) const;
@@ -76,6 +79,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CLumivaneDoc& doc;
+
+private:
+    void zoomBy(QWheelEvent* event);
 };

@@ -11,16 +11,19 @@
 
 namespace {
 
-// The global position of the owner's client area: below the menu bar, where the central widget
-// begins in a main window.
+// The global position of the owner's client area: its top-left corner below the menu bar,
+// wherever the panels are docked (not the chart's corner, which a panel docked left pushes right).
 QPoint ClientOrigin(QWidget* owner) {
     if (owner == nullptr) {
         return {0, 0};
     }
-    if (auto* mainWindow = qobject_cast<QMainWindow*>(owner); mainWindow && mainWindow->centralWidget()) {
-        return mainWindow->centralWidget()->mapToGlobal(QPoint(0, 0));
+    int top = 0;
+    if (auto* mainWindow = qobject_cast<QMainWindow*>(owner)) {
+        if (const QWidget* menu = mainWindow->menuWidget(); menu != nullptr && !menu->isHidden()) {
+            top = menu->geometry().bottom() + 1;
+        }
     }
-    return owner->mapToGlobal(QPoint(0, 0));
+    return owner->mapToGlobal(QPoint(0, top));
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ public:
     explicit ViewerList(Notifier& notifier, QObject* parent = nullptr);
     ~ViewerList() override;
 
-    // The window new viewers belong to; they open at the top-left corner of its client area (the
-    // central widget of a main window). Without one, viewers are windows of their own at (0, 0).
+    // The window new viewers belong to; they open at the top-left corner of its client area (below
+    // a main window's menu bar). Without one, viewers are windows of their own at (0, 0).
     void SetOwner(QWidget* window);
 
     // The first open viewer whose photo path equals the path byte for byte (case matters); or null.

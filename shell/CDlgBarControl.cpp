@@ -86,6 +86,16 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     // the range lays nothing out; with tracking on it comes for every step of a drag.
     connect(sizeBar, &QScrollBar::valueChanged, this, &CDlgBarControl::OnSizeChanged);
     connect(magnifyBar, &QScrollBar::valueChanged, this, &CDlgBarControl::OnMagnifyChanged);
+    for (QScrollBar* bar : {sizeBar, magnifyBar}) {
+        // The far ends are no step of these bars: Qt's menu offers them (左端/右端にスクロール), so
+        // there is no menu, and a jump there from anywhere else is taken back before it is a value.
+        bar->setContextMenuPolicy(Qt::PreventContextMenu);
+        connect(bar, &QAbstractSlider::actionTriggered, bar, [bar](int action) {
+            if (action == QAbstractSlider::SliderToMinimum || action == QAbstractSlider::SliderToMaximum) {
+                bar->setSliderPosition(bar->value());
+            }
+        });
+    }
 
     SunkenText(QStringLiteral("感度補正ＥＶ値"), DluRect(2, 53, 55, 13), this);
     isoList = new QComboBox(this);

@@ -23,8 +23,10 @@ CLumivaneApp::~CLumivaneApp() {
 
 bool CLumivaneApp::InitInstance(const QStringList& arguments) {
     // The settings file beside the program (or, for an installed program, in the user's folder).
-    settingsPath = kestory::settings::ChooseSettingsPath(options.programDir, options.fallbackDir, options.canCreateIn);
-    settings = std::make_unique<kestory::settings::SettingsFile>(settingsPath);
+    namespace st = kestory::settings;
+    const QString path = st::ChooseSettingsPath(options.programDir, options.fallbackDir, options.canCreateIn);
+    settings = std::make_unique<st::SettingsFile>(
+        path, options.fallbackDir.isEmpty() ? QString() : st::BuildSettingsPath(options.fallbackDir), options.canCreateIn);
 
     // The command line is recorded and acted on by nobody.
     {

@@ -36,13 +36,14 @@ public:
     // False when the window could not be created.
     bool InitInstance(const QStringList& arguments);
 
-    const QString& SettingsPath() const { return settingsPath; }
+    // Where the settings are read from and written to; a write that could go nowhere else moves
+    // it to the per-user file.
+    QString SettingsPath() const { return settings ? settings->Path() : QString(); }
     CLumivaneDoc& Document() const { return *doc; }
     CMainFrame* MainFrame() const { return frame.get(); }
 
 private:
     Options options;
-    QString settingsPath;
     std::unique_ptr<kestory::settings::SettingsFile> settings;
     std::unique_ptr<ShellDialogs> ownDialogs;
     std::unique_ptr<QtNotifier> ownNotifier;

@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     : QMainWindow(parent), doc(document), settings(file) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(kestory::AppIcon());
-    restorePlacement();
+    const bool placed = restorePlacement();
 
     view = new CLumivaneView(doc, this);
     view->setObjectName(QStringLiteral("chartView"));
@@ -75,6 +76,9 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     createActions();
     createDockWindows();
     createMenus();
+    if (!placed) {
+        resizeToShowTheWholeChart();
+    }
 
     // Served by the event loop only after start-up has returned, when every window exists.
     QMetaObject::invokeMethod(this, &CMainFrame::ApplySavedSettings, Qt::QueuedConnection);
@@ -195,19 +199,23 @@ QAction* CMainFrame::Action(Command id) const {
     return it == actions.cend() ? nullptr : *it;
 }
 
-void CMainFrame::restorePlacement() {
-    const st::WindowPlacement placement = settings.ReadPlacement();
+bool CMainFrame::restorePlacement() {
     QList<QRect> screens;
     const QList<QScreen*> all = QGuiApplication::screens();
     for (const QScreen* screen : all) {
         screens.append(screen->availableGeometry());
     }
-    if (placement.HasRectangle() && st::LiesOnAScreen(placement.Rectangle(), screens)) {
-        setGeometry(placement.Rectangle());
-        return;
+    if (const std::optional<QRect> saved = st::RestoredRectangle(settings.ReadPlacement(), screens)) {
+        setGeometry(*saved);
+        return true;
     }
-    // The system places the window; its size leaves room for the chart at 100 % beside the panels.
-    QSize size(1180, 800);
+    return false;
+}
+
+void CMainFrame::resizeToShowTheWholeChart() {
+    // The system places the window; its size shows the chart at 100 % beside both panels, as
+    // their columns and the menu bar ask, within nine tenths of the screen.
+    QSize size = sizeHint();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     }

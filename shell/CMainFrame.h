@@ -78,7 +78,9 @@ private:
     void createActions();
     void createMenus();
     void createDockWindows();
-    void restorePlacement();
+    // False when there is no saved rectangle to use.
+    bool restorePlacement();
+    void resizeToShowTheWholeChart();
     void readSettings();
     void writeSettings();
     void recalcLayout();

@@ -22,6 +22,8 @@
 
 namespace {
 
+constexpr const char* kPrintNotStarted = "印刷を開始できませんでした。";
+
 // The path's bytes as the file system spells them.
 std::string ToLocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -107,7 +109,11 @@ void ChartCommands::OnFilePrint() {
     if (!dialogs.ChoosePrinter(target, dialogParent())) {
         return;  // cancelled before the job began: nothing in the view changes
     }
-    kestory::chartout::PrintChart(view, target);
+    if (!kestory::chartout::PrintChart(view, target)) {
+        // The printer refused the job before its page (a PDF file that cannot be written, a
+        // printer that went away): without a word the user would wait for paper.
+        notifier.Notify(kPrintNotStarted, Notifier::Icon::Warning);
+    }
 }
 
 void ChartCommands::OnFilePrintPreview() {

@@ -1,8 +1,11 @@
 #include "shell/SettingsFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryFile>
+#include <QVariant>
 
 #include <algorithm>
 #include <utility>
@@ -18,20 +21,74 @@ QString BuildSettingsPath(const QString& programDir, const QString& name) {
     return QDir(programDir).filePath(name);
 }
 
+namespace {
+
+// Nobody may write by the permission bits: read-only by the owner's choice, also for root.
+bool MarkedReadOnly(const QFileInfo& info) {
+    return (info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)) == 0;
+}
+
+QString FullKey(const char* section, const char* key) {
+    return QStringLiteral("%1/%2").arg(QLatin1String(section), QLatin1String(key));
+}
+
+// A key in any spelling of section and key: the program's own first, then the first other one
+// in QSettings' (sorted) order.
+QVariant ValueOf(const QSettings& file, const QString& fullKey) {
+    const QVariant exact = file.value(fullKey);
+    if (exact.isValid()) {
+        return exact;
+    }
+    const QStringList keys = file.allKeys();
+    for (const QString& key : keys) {
+        if (key.compare(fullKey, Qt::CaseInsensitive) == 0) {
+            return file.value(key);
+        }
+    }
+    return {};
+}
+
+// The key under the program's spelling and under no other.
+void Put(QSettings& file, const QString& fullKey, const QVariant& value) {
+    const QStringList keys = file.allKeys();
+    for (const QString& key : keys) {
+        if (key != fullKey && key.compare(fullKey, Qt::CaseInsensitive) == 0) {
+            file.remove(key);
+        }
+    }
+    file.setValue(fullKey, value);
+}
+
+}  // namespace
+
 bool CanCreateFileIn(const QString& folder) {
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir() || MarkedReadOnly(info)) {
         return false;
     }
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".kestory-probe-XXXXXX")));
     return probe.open();  // removed again when probe goes out of scope
 }
 
+bool CanWriteInPlace(const QString& file) {
+    const QFileInfo info(file);
+    if (!info.isFile() || MarkedReadOnly(info)) {
+        return false;
+    }
+    QFile probe(file);
+    return probe.open(QIODevice::WriteOnly | QIODevice::Append);  // neither truncates nor touches it
+}
+
 QString ChooseSettingsPath(const QString& programDir, const QString& fallbackDir, const FolderCheck& canCreateIn) {
     const QString beside = BuildSettingsPath(programDir);
-    if (QFileInfo::exists(beside) || fallbackDir.isEmpty() || (canCreateIn && canCreateIn(programDir))) {
+    if (fallbackDir.isEmpty() || (canCreateIn && canCreateIn(programDir))) {
         return beside;
     }
-    return BuildSettingsPath(fallbackDir);
+    const QString own = BuildSettingsPath(fallbackDir);
+    if (QFileInfo::exists(own) || !QFileInfo::exists(beside)) {
+        return own;
+    }
+    return beside;
 }
 
 DisplaySettings ClampDisplaySettings(DisplaySettings settings) {
@@ -58,10 +115,45 @@ bool LiesOnAScreen(const QRect& rect, const QList<QRect>& screens, int minVisibl
     return false;
 }
 
-SettingsFile::SettingsFile(QString path) : path(std::move(path)) {}
+std::optional<QRect> RestoredRectangle(const WindowPlacement& placement, const QList<QRect>& screens) {
+    // QRect's right and bottom edges must stay within int.
+    if (!placement.HasRectangle() || int64_t(placement.left) + placement.width > INT32_MAX ||
+        int64_t(placement.top) + placement.height > INT32_MAX) {
+        return std::nullopt;
+    }
+    const QRect saved = placement.Rectangle();
+    if (!LiesOnAScreen(saved, screens)) {
+        return std::nullopt;
+    }
+    QRect screen;
+    int64_t mostArea = -1;
+    for (const QRect& candidate : screens) {
+        const QRect visible = saved.intersected(candidate);
+        const int64_t area = visible.isEmpty() ? 0 : int64_t(visible.width()) * visible.height();
+        if (area > mostArea) {
+            mostArea = area;
+            screen = candidate;
+        }
+    }
+    QRect rect(saved.topLeft(), saved.size().boundedTo(screen.size()));
+    if (!LiesOnAScreen(rect, {screen})) {
+        rect.moveTopLeft(screen.topLeft());
+    }
+    return rect;
+}
 
-int32_t SettingsFile::readInt(const QSettings& file, const Key& key) const {
-    const QVariant value = file.value(QStringLiteral("%1/%2").arg(QLatin1String(kMainWndSection), QLatin1String(key.name)));
+SettingsFile::SettingsFile(QString path, QString fallbackPath, FolderCheck canCreateIn)
+    : path(std::move(path)), fallbackPath(std::move(fallbackPath)), canCreateIn(std::move(canCreateIn)) {}
+
+std::unique_ptr<QSettings> SettingsFile::openForReading() const {
+    if (!QFileInfo(path).isFile()) {
+        return nullptr;
+    }
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+int32_t SettingsFile::readInt(const QSettings* file, const Key& key) {
+    const QVariant value = file != nullptr ? ValueOf(*file, FullKey(kMainWndSection, key.name)) : QVariant();
     if (!value.isValid()) {
         return key.defaultValue;
     }
@@ -71,72 +163,98 @@ int32_t SettingsFile::readInt(const QSettings& file, const Key& key) const {
 }
 
 int32_t SettingsFile::ReadMainWndInt(const Key& key) const {
-    const QSettings file(path, QSettings::IniFormat);
-    return readInt(file, key);
+    return readInt(openForReading().get(), key);
 }
 
-bool SettingsFile::sync(QSettings& file) {
-    // QSettings writes the whole file through a save file renamed into place; with atomic sync
-    // required (its default) it never falls back to writing the file in place.
-    file.setAtomicSyncRequired(true);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    file.sync();
-    return file.status() == QSettings::NoError;
+bool SettingsFile::update(const std::function<void(QSettings&)>& change) {
+    // At most twice: the file itself, then the fallback copy of it.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QFileInfo info(path);
+        if (info.exists() && !info.isFile()) {
+            return false;
+        }
+        const QString folder = info.absolutePath();
+        QDir().mkpath(folder);
+        bool replace = true;
+        // The user's own folder is taken as it is: it is the last place left.
+        if (path != fallbackPath && canCreateIn && !canCreateIn(folder)) {
+            if (!info.exists() || !CanWriteInPlace(path)) {
+                if (fallbackPath.isEmpty()) {
+                    return false;
+                }
+                // The user's copy starts from what this file holds, so no key of others is lost.
+                const QFileInfo fallback(fallbackPath);
+                if (!fallback.exists() && info.exists()) {
+                    QFile from(path);
+                    QDir().mkpath(fallback.absolutePath());
+                    QFile to(fallbackPath);
+                    if (from.open(QIODevice::ReadOnly) && to.open(QIODevice::WriteOnly)) {
+                        to.write(from.readAll());
+                    }
+                }
+                path = fallbackPath;
+                continue;
+            }
+            replace = false;
+        }
+        QSettings file(path, QSettings::IniFormat);
+        change(file);
+        // With atomic sync required QSettings writes a save file renamed into place and never
+        // writes in place; without, it writes in place where no save file can be made beside.
+        file.setAtomicSyncRequired(replace);
+        file.sync();
+        return file.status() == QSettings::NoError;
+    }
+    return false;
 }
 
 bool SettingsFile::WriteMainWndInt(const Key& key, int32_t value) {
-    QSettings file(path, QSettings::IniFormat);
-    file.setValue(QStringLiteral("%1/%2").arg(QLatin1String(kMainWndSection), QLatin1String(key.name)),
-                  QString::number(value));
-    return sync(file);
+    return update([&key, value](QSettings& file) { Put(file, FullKey(kMainWndSection, key.name), QString::number(value)); });
 }
 
 WindowPlacement SettingsFile::ReadPlacement() const {
-    const QSettings file(path, QSettings::IniFormat);
+    const std::unique_ptr<QSettings> file = openForReading();
     WindowPlacement placement;
-    placement.left = readInt(file, kLeft);
-    placement.top = readInt(file, kTop);
-    placement.width = readInt(file, kWidth);
-    placement.height = readInt(file, kHeight);
-    placement.state = readInt(file, kState);
+    placement.left = readInt(file.get(), kLeft);
+    placement.top = readInt(file.get(), kTop);
+    placement.width = readInt(file.get(), kWidth);
+    placement.height = readInt(file.get(), kHeight);
+    placement.state = readInt(file.get(), kState);
     return placement;
 }
 
 void SettingsFile::ReadDisplaySettings(DisplaySettings& settings) const {
-    const QSettings file(path, QSettings::IniFormat);
+    const std::unique_ptr<QSettings> file = openForReading();
     DisplaySettings read = settings;
-    read.magnify = readInt(file, kMagnify);
-    read.sizePict = readInt(file, kSizePict);
-    read.viewType = readInt(file, kViewType);
-    read.isoIndex = readInt(file, kIsoIndex);
+    read.magnify = readInt(file.get(), kMagnify);
+    read.sizePict = readInt(file.get(), kSizePict);
+    read.viewType = readInt(file.get(), kViewType);
+    read.isoIndex = readInt(file.get(), kIsoIndex);
     settings = ClampDisplaySettings(std::move(read));
 }
 
 QByteArray SettingsFile::ReadDockState() const {
-    const QSettings file(path, QSettings::IniFormat);
-    return file.value(QStringLiteral("%1/%2").arg(QLatin1String(kDockSection), QLatin1String(kDockStateKey)))
-        .toByteArray();
+    const std::unique_ptr<QSettings> file = openForReading();
+    return file != nullptr ? ValueOf(*file, FullKey(kDockSection, kDockStateKey)).toByteArray() : QByteArray();
 }
 
 bool SettingsFile::WriteAll(const WindowPlacement& placement, const DisplaySettings& settings,
                             const QByteArray& dockState) {
-    QSettings file(path, QSettings::IniFormat);
-    file.beginGroup(QLatin1String(kMainWndSection));
-    const auto put = [&file](const Key& key, int32_t value) {
-        file.setValue(QLatin1String(key.name), QString::number(value));
-    };
-    put(kLeft, placement.left);
-    put(kTop, placement.top);
-    put(kWidth, placement.width);
-    put(kHeight, placement.height);
-    put(kState, placement.state);
-    put(kMagnify, settings.magnify);
-    put(kSizePict, settings.sizePict);
-    put(kViewType, settings.viewType);
-    put(kIsoIndex, settings.isoIndex);
-    file.endGroup();
-    file.setValue(QStringLiteral("%1/%2").arg(QLatin1String(kDockSection), QLatin1String(kDockStateKey)), dockState);
-    return sync(file);
+    return update([&](QSettings& file) {
+        const auto put = [&file](const Key& key, int32_t value) {
+            Put(file, FullKey(kMainWndSection, key.name), QString::number(value));
+        };
+        put(kLeft, placement.left);
+        put(kTop, placement.top);
+        put(kWidth, placement.width);
+        put(kHeight, placement.height);
+        put(kState, placement.state);
+        put(kMagnify, settings.magnify);
+        put(kSizePict, settings.sizePict);
+        put(kViewType, settings.viewType);
+        put(kIsoIndex, settings.isoIndex);
+        Put(file, FullKey(kDockSection, kDockStateKey), dockState);
+    });
 }
 
 }  // namespace kestory::settings

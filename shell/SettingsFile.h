@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 // The settings file "Kestory.dat": an INI file with the window placement and the display settings
 // in section [MainWnd], and the panels' docking state in section [ControlBar].
@@ -17,6 +19,10 @@
 // Every value the program writes itself is a signed decimal integer. Reads never fail: a missing
 // file, section or key gives the key's default, and display values are brought into the ranges the
 // display-settings panel offers, so a hand-edited file cannot reach the chart out of range.
+// Section and key names match without regard to case, as in the private-profile files the layout
+// comes from; a write leaves each key once, under the program's own spelling. A "Kestory.dat" that
+// is not a regular file (a folder, a named pipe, a device) is neither read nor written: opening a
+// pipe would block the start until someone writes into it.
 namespace kestory::settings {
 
 inline constexpr const char* kFileName = "Kestory.dat";
@@ -74,14 +80,21 @@ struct WindowPlacement {
 // The program's folder joined with the file name: "/opt/kestory/bin" + "Kestory.dat".
 QString BuildSettingsPath(const QString& programDir, const QString& name = QString::fromLatin1(kFileName));
 
-// Whether a new file could be created in a folder. The real check creates and removes a probe file,
-// because permission bits say nothing for root and nothing about read-only mounts.
+// Whether a new file could be created in a folder. A folder whose permission bits let nobody write
+// counts as read-only, for root too: root ignores the bits, but a folder marked so is not ours to
+// fill. Otherwise the check creates and removes a probe file, because the bits say nothing about
+// read-only mounts.
 using FolderCheck = std::function<bool(const QString& folder)>;
 bool CanCreateFileIn(const QString& folder);
 
-// The settings file beside the program wins whenever it exists or can be created there; an
-// installed program in a folder the user cannot write to keeps its file in fallbackDir (the
-// per-user configuration folder) instead.
+// Whether an existing regular file may be rewritten where it is: some write bit set (the same rule
+// as for folders) and it opens for writing.
+bool CanWriteInPlace(const QString& file);
+
+// The settings file beside the program wins whenever a new file can be created there. In a folder
+// where none can (an installed program, a shared folder), a file already in fallbackDir (the
+// per-user configuration folder) wins: it was written there because the one beside could not be.
+// Then comes the file beside the program, read-only or not, and last a new one in fallbackDir.
 QString ChooseSettingsPath(const QString& programDir, const QString& fallbackDir,
                            const FolderCheck& canCreateIn = CanCreateFileIn);
 
@@ -95,9 +108,17 @@ int NormaliseShowState(int state);
 // not be reached.
 bool LiesOnAScreen(const QRect& rect, const QList<QRect>& screens, int minVisible = 40);
 
+// The saved rectangle to open the window at, or nothing when it lies on no screen. A size larger
+// than the available area of the screen it lies on most is cut to that area (a damaged or
+// hand-edited file could ask for a window of gigabytes); the position stays where that still
+// leaves the window on the screen, otherwise it moves to the area's top-left corner.
+std::optional<QRect> RestoredRectangle(const WindowPlacement& placement, const QList<QRect>& screens);
+
 class SettingsFile {
 public:
-    explicit SettingsFile(QString path);
+    // fallbackPath: where the file goes when neither a new file beside path can be made nor path
+    // rewritten in place; empty for none.
+    explicit SettingsFile(QString path, QString fallbackPath = QString(), FolderCheck canCreateIn = CanCreateFileIn);
 
     const QString& Path() const { return path; }
 
@@ -110,17 +131,23 @@ public:
     void ReadDisplaySettings(DisplaySettings& settings) const;
     QByteArray ReadDockState() const;
 
-    // The nine [MainWnd] keys, then the docking state, in one write of the file. The file is
-    // replaced as a whole (written beside it and renamed into place), so an interrupted write
-    // leaves the old file. False when it could not be written; nobody is told, the next start
-    // reads whatever the file holds.
+    // The nine [MainWnd] keys, then the docking state, in one write of the file. Where a new file
+    // can be made beside it, the file is replaced as a whole (written beside it and renamed into
+    // place), so an interrupted write leaves the old file. Where none can, a writable file is
+    // rewritten in place; a read-only one is copied to the fallback path, which takes the write
+    // and from then on is Path(). False when nothing could be written; nobody is told, the next
+    // start reads whatever the file holds.
     bool WriteAll(const WindowPlacement& placement, const DisplaySettings& settings, const QByteArray& dockState);
 
 private:
-    int32_t readInt(const QSettings& file, const Key& key) const;
-    bool sync(QSettings& file);
+    // Null when the path names something other than a regular file (or nothing at all readable).
+    std::unique_ptr<QSettings> openForReading() const;
+    static int32_t readInt(const QSettings* file, const Key& key);
+    bool update(const std::function<void(QSettings&)>& change);
 
     QString path;
+    QString fallbackPath;
+    FolderCheck canCreateIn;
 };
 
 }  // namespace kestory::settings

@@ -11,11 +11,14 @@
 
 namespace {
 
-void Wheel(CLumivaneView& view, int delta, const QPoint& at = QPoint(50, 50)) {
-    QWidget* viewport = view.viewport();
-    QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+void WheelOver(QWidget* target, int delta, const QPoint& at) {
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
-    QApplication::sendEvent(viewport, &event);
+    QApplication::sendEvent(target, &event);
+}
+
+void Wheel(CLumivaneView& view, int delta, const QPoint& at = QPoint(50, 50)) {
+    WheelOver(view.viewport(), delta, at);
 }
 
 void Move(CLumivaneView& view, const QPoint& at) {
@@ -149,6 +152,15 @@ void ChartMouseTest::wheelZoomsWithinItsRangeWithoutScrolling() {
     QCOMPARE(view.horizontalScrollBar()->maximum(), 1162 - view.viewport()->width());
     QCOMPARE(view.verticalScrollBar()->maximum(), 806 - view.viewport()->height());
     QCOMPARE(view.ScrollPosition(), QPoint(40, 30));
+
+    // Over the chart's own scroll bars the wheel zooms as well, and scrolls nothing.
+    for (QScrollBar* over : {view.horizontalScrollBar(), view.verticalScrollBar()}) {
+        const int before = s.magnify;
+        WheelOver(over, 120, over->rect().center());
+        QCOMPARE(s.magnify, before + 5);
+        QCOMPARE(bar->value(), before + 5);
+        QCOMPARE(view.ScrollPosition(), QPoint(40, 30));
+    }
 
     s.magnify = 100;
     Wheel(view, 120);

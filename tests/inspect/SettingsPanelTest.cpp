@@ -2,7 +2,9 @@
 #include "shell/CDlgBarControl.h"
 #include "tests/inspect/PanelBench.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -45,6 +48,7 @@ class SettingsPanelTest : public QObject {
 private slots:
     void initControlsShowsTheDocumentsSettings();
     void arrowsAtTheRangeEndsLayNothingOut();
+    void farEndsAreNoStepOfTheBars();
     void pageAndDragUpdateTheChartLive();
     void viewTypeAndIsoChangeNoPlaces();
     void deleteAllAsksAndNoKeepsThePhotos();
@@ -119,6 +123,39 @@ void SettingsPanelTest::arrowsAtTheRangeEndsLayNothingOut() {
         ClickArrow(e.bar, e.arrow);
         QCOMPARE(e.bar->value(), e.end);
         QCOMPARE(bench.doc.settings.*e.value, e.end);
+        QVERIFY(!LaidOutSinceMark(bench.doc));
+    }
+}
+
+// Qt's scroll-bar menu (左端/右端にスクロール) and the actions behind it would jump to a range end.
+void SettingsPanelTest::farEndsAreNoStepOfTheBars() {
+    PanelBench bench;
+    bench.Import(QStringLiteral("a.jpg"));
+    CDlgBarControl& panel = *bench.control;
+    for (QScrollBar* bar : {panel.SizeBar(), panel.MagnifyBar()}) {
+        bar->setValue((bar->minimum() + bar->maximum()) / 2);
+        const int middle = bar->value();
+        const DisplaySettings before = bench.doc.settings;
+        MarkLayout(bench.doc);
+
+        QWidget* menu = nullptr;
+        QTimer::singleShot(0, bar, [&menu] {
+            menu = QApplication::activePopupWidget();
+            if (menu != nullptr) {
+                menu->close();
+            }
+        });
+        QContextMenuEvent request(QContextMenuEvent::Mouse, bar->rect().center(), bar->mapToGlobal(bar->rect().center()));
+        QApplication::sendEvent(bar, &request);
+        QCoreApplication::processEvents();
+        QVERIFY2(menu == nullptr, "no menu on the bar");
+
+        for (const auto action : {QAbstractSlider::SliderToMinimum, QAbstractSlider::SliderToMaximum}) {
+            bar->triggerAction(action);
+            QCOMPARE(bar->value(), middle);
+        }
+        QCOMPARE(bench.doc.settings.sizePict, before.sizePict);
+        QCOMPARE(bench.doc.settings.magnify, before.magnify);
         QVERIFY(!LaidOutSinceMark(bench.doc));
     }
 }

@@ -3,8 +3,10 @@
 #include "shell/DialogUnits.h"
 #include "tests/inspect/PanelBench.h"
 
+#include <QDockWidget>
 #include <QFile>
 #include <QImage>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QtTest>
@@ -30,6 +32,7 @@ class ViewerTest : public QObject {
 
 private slots:
     void opensAtTheClientCornerAtTemplateSizeWithoutMinimiseOrMaximise();
+    void opensBelowTheMenuBarWithThePanelsDockedLeft();
     void onePathOneViewerAndCaseMakesTwo();
     void panelAndDoubleClickReachTheSameViewer();
     void escapeAndEnterHideAndReopenKeepsSizeAndPlace();
@@ -58,6 +61,20 @@ void ViewerTest::opensAtTheClientCornerAtTemplateSizeWithoutMinimiseOrMaximise()
     // The full picture, not a thumbnail of it.
     QCOMPARE(viewer->Photo().thumbnail.image.cols, 64);
     QCOMPARE(bench.viewers.Count(), size_t{1});
+}
+
+// The client area's corner, not the chart's, which the panels push to the right.
+void ViewerTest::opensBelowTheMenuBarWithThePanelsDockedLeft() {
+    PanelBench bench;
+    bench.window.menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    for (QDockWidget* dock : bench.window.findChildren<QDockWidget*>()) {
+        bench.window.addDockWidget(Qt::LeftDockWidgetArea, dock);
+    }
+    QTRY_VERIFY(bench.view->x() > 200 && bench.view->y() > 0);
+    CDlgPopViewImage* viewer = bench.viewers.OpenViewer(bench.Write(QStringLiteral("a.jpg")));
+    QVERIFY(viewer != nullptr);
+    // Left: the window's client edge; top: where the chart begins, below the menu bar.
+    QCOMPARE(viewer->pos(), QPoint(bench.window.mapToGlobal(QPoint(0, 0)).x(), bench.view->mapToGlobal(QPoint(0, 0)).y()));
 }
 
 void ViewerTest::onePathOneViewerAndCaseMakesTwo() {

@@ -88,6 +88,7 @@ private slots:
     void printAt250IsThePageAt100();
     void portraitChoiceStillPrintsLandscape();
     void cancelledPrintChangesNothing();
+    void printThatCannotStartIsReported();
     void previewLaysOutAt100UntilClosed();
     void exporterWritesThePrintedPage();
 
@@ -248,6 +249,21 @@ void ChartOutputTest::cancelledPrintChangesNothing() {
     run->dialogs.printAccepted = false;
     frame()->Action(CMainFrame::kFilePrint)->trigger();
     QCOMPARE(run->dialogs.asked, 1);
+    QCOMPARE(doc().settings.magnify, 250);
+    QVERIFY(DrawRects(doc()) == before);
+}
+
+void ChartOutputTest::printThatCannotStartIsReported() {
+    QTemporaryDir pdfs;
+    setMagnify(250);
+    const std::vector<QRect> before = DrawRects(doc());
+    run->dialogs.onPrintDialog = [&pdfs](QPrinter& printer) {
+        PdfPrinter(printer, pdfs.filePath(QStringLiteral("missing/chart.pdf")));
+    };
+    frame()->Action(CMainFrame::kFilePrint)->trigger();
+    QCOMPARE(run->notifier.messages.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(run->notifier.messages[0].text), QStringLiteral("印刷を開始できませんでした。"));
+    QCOMPARE(int(run->notifier.messages[0].icon), int(Notifier::Icon::Warning));
     QCOMPARE(doc().settings.magnify, 250);
     QVERIFY(DrawRects(doc()) == before);
 }

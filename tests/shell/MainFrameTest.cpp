@@ -14,9 +14,11 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -63,6 +65,7 @@ private slots:
     void hiddenAndFloatingPanelsComeBack();
     void outOfRangeValuesAreClamped();
     void rectangleOnNoScreenIsReplaced();
+    void hugeSavedWindowIsCutToTheScreen();
     void unwritableProgramFolderUsesTheUsersFolder();
     void menuTextsAndStates_data();
     void menuTextsAndStates();
@@ -96,6 +99,13 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
     QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
     QCOMPARE(frame->InfoDock()->widget()->size(), QSize(237, 570));
     QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 139));
+    // The whole chart at 100 % beside both panels, without scrolling (CTest gives this program a
+    // screen of 1600 x 1000).
+    QVERIFY(frame->screen()->availableSize().width() >= 1600);
+    const CLumivaneView& view = frame->View();
+    QTRY_VERIFY(view.viewport()->width() >= 750 && view.viewport()->height() >= 520);
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(view.verticalScrollBar()->maximum(), 0);
 
     const DisplaySettings& settings = run.app->Document().settings;
     QCOMPARE(settings.magnify, 100);
@@ -221,6 +231,21 @@ void MainFrameTest::rectangleOnNoScreenIsReplaced() {
     QVERIFY(frame->geometry().topLeft() != QPoint(9000, 7000));
 }
 
+void MainFrameTest::hugeSavedWindowIsCutToTheScreen() {
+    QTemporaryDir program;
+    const QString path = st::BuildSettingsPath(program.path());
+    WriteSettings(path, "[MainWnd]\nleft=10\ntop=20\nwidth=100000\nheight=100000\n");
+    {
+        ProgramRun run(program.path());
+        QVERIFY(Start(run));
+        CMainFrame* frame = run.app->MainFrame();
+        const QRect screen = frame->screen()->availableGeometry();
+        QCOMPARE(frame->geometry(), QRect(QPoint(10, 20), screen.size()));
+        QVERIFY(frame->close());
+    }
+    QCOMPARE(Stored(path, QStringLiteral("MainWnd/width")).toInt(), QGuiApplication::primaryScreen()->availableSize().width());
+}
+
 void MainFrameTest::unwritableProgramFolderUsesTheUsersFolder() {
     QTemporaryDir program;
     QTemporaryDir user;
@@ -229,17 +254,26 @@ void MainFrameTest::unwritableProgramFolderUsesTheUsersFolder() {
         ProgramRun run(program.path(), userFolder, [](const QString&) { return false; });
         QVERIFY(Start(run));
         QCOMPARE(run.app->SettingsPath(), userFolder + QStringLiteral("/Kestory.dat"));
+        QTRY_VERIFY(!run.app->Document().settings.evCaption.empty());
+        run.app->Document().settings.magnify = 250;
         run.app->MainFrame()->close();
     }
     QVERIFY(QFile::exists(userFolder + QStringLiteral("/Kestory.dat")));
     QVERIFY(!QFile::exists(st::BuildSettingsPath(program.path())));
 
-    // Once a file beside the program exists, it wins.
+    // A file put beside the program later cannot take the user's settings: that folder still
+    // takes no new file, so what was written for the user is read first.
     WriteSettings(st::BuildSettingsPath(program.path()), "[MainWnd]\nMagnify=300\n");
     ProgramRun again(program.path(), userFolder, [](const QString&) { return false; });
     QVERIFY(Start(again));
-    QCOMPARE(again.app->SettingsPath(), st::BuildSettingsPath(program.path()));
-    QTRY_COMPARE(again.app->Document().settings.magnify, 300);
+    QCOMPARE(again.app->SettingsPath(), userFolder + QStringLiteral("/Kestory.dat"));
+    QTRY_COMPARE(again.app->Document().settings.magnify, 250);
+
+    // Once the folder takes new files again, the file beside the program wins.
+    ProgramRun writable(program.path(), userFolder);
+    QVERIFY(Start(writable));
+    QCOMPARE(writable.app->SettingsPath(), st::BuildSettingsPath(program.path()));
+    QTRY_COMPARE(writable.app->Document().settings.magnify, 300);
 }
 
 void MainFrameTest::menuTextsAndStates_data() {

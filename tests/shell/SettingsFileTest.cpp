@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace st = kestory::settings;
 
@@ -37,6 +40,10 @@ private slots:
     void realFolderCheck();
     void rectangleMustLieOnAScreen_data();
     void rectangleMustLieOnAScreen();
+    void savedRectangleIsCutToItsScreen_data();
+    void savedRectangleIsCutToItsScreen();
+    void readOnlyFileBesideTheProgram();
+    void namedPipeIsNeitherReadNorWritten();
 };
 
 void SettingsFileTest::missingFileGivesDefaults() {
@@ -75,6 +82,9 @@ void SettingsFileTest::displayValuesAreBroughtIntoRange_data() {
     QTest::newRow("huge") << QByteArray("Magnify=2147483647\nSizePict=-2147483648\nIsoIndex=99999\n") << 400 << 10 << 0 << 10;
     QTest::newRow("not numbers") << QByteArray("Magnify=abc\nSizePict=\nViewType=x1\nIsoIndex=3.5\n") << 100 << 40 << 0 << 1;
     QTest::newRow("beyond 32 bits") << QByteArray("Magnify=99999999999\n") << 100 << 40 << 0 << 1;
+    QTest::newRow("keys in any case") << QByteArray("magnify=150\nSIZEPICT=60\nviewtype=1\nIsoindex=4\n") << 150 << 60 << 1
+                                      << 4;
+    QTest::newRow("own spelling first") << QByteArray("magnify=150\nMagnify=120\n") << 120 << 40 << 0 << 1;
 }
 
 void SettingsFileTest::displayValuesAreBroughtIntoRange() {
@@ -145,12 +155,16 @@ void SettingsFileTest::writesNineKeysAsDecimalAndReadsThemBack() {
 void SettingsFileTest::writeReplacesTheFileWhole() {
     QTemporaryDir dir;
     const QString path = st::BuildSettingsPath(dir.path());
-    WriteText(path, "[MainWnd]\nleft=1\nunknown=7\n[Other]\nkept=1\n");
+    WriteText(path, "[MainWnd]\nleft=1\nunknown=7\nMAGNIFY=150\nsizepict=60\n[Other]\nkept=1\n");
     st::SettingsFile file(path);
     QVERIFY(file.WriteAll(st::WindowPlacement{10, 20, 300, 200, 1}, DisplaySettings{}, QByteArray()));
     const QByteArray text = ReadText(path);
     QVERIFY(text.contains("left=10\n"));
     QVERIFY2(text.contains("kept=1"), "keys of others survive the rewrite");
+    // Each key once, under the program's spelling.
+    QCOMPARE(text.toLower().count("magnify="), 1);
+    QCOMPARE(text.toLower().count("sizepict="), 1);
+    QVERIFY(text.contains("Magnify=100\n") && text.contains("SizePict=40\n"));
     // Nothing left behind beside the file: the write went through a save file renamed into place.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Kestory.dat")});
 }
@@ -158,20 +172,28 @@ void SettingsFileTest::writeReplacesTheFileWhole() {
 void SettingsFileTest::settingsPathBesideTheProgramOrInTheUsersFolder_data() {
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<bool>("userFileExists");
     QTest::addColumn<bool>("beside");
-    QTest::newRow("writable program folder") << false << true << true;
-    QTest::newRow("existing file in a read-only folder") << true << false << true;
-    QTest::newRow("installed program") << false << false << false;
+    QTest::newRow("writable program folder") << false << true << false << true;
+    QTest::newRow("existing file in a read-only folder") << true << false << false << true;
+    QTest::newRow("installed program") << false << false << false << false;
+    QTest::newRow("user's file written for a read-only folder") << true << false << true << false;
+    QTest::newRow("writable program folder before the user's file") << true << true << true << true;
 }
 
 void SettingsFileTest::settingsPathBesideTheProgramOrInTheUsersFolder() {
     QFETCH(bool, fileExists);
     QFETCH(bool, folderWritable);
+    QFETCH(bool, userFileExists);
     QFETCH(bool, beside);
     QTemporaryDir program;
     QTemporaryDir user;
     if (fileExists) {
         WriteText(st::BuildSettingsPath(program.path()), "[MainWnd]\n");
+    }
+    if (userFileExists) {
+        QVERIFY(QDir(user.path()).mkdir(QStringLiteral("Kestory")));
+        WriteText(user.path() + QStringLiteral("/Kestory/Kestory.dat"), "[MainWnd]\n");
     }
     QString asked;
     const QString path = st::ChooseSettingsPath(program.path(), user.path() + QStringLiteral("/Kestory"),
@@ -213,6 +235,91 @@ void SettingsFileTest::rectangleMustLieOnAScreen() {
     QFETCH(QRect, rect);
     const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
     QTEST(st::LiesOnAScreen(rect, screens), "onScreen");
+}
+
+void SettingsFileTest::savedRectangleIsCutToItsScreen_data() {
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<QRect>("restored");  // null: the system places the window
+    QTest::newRow("fits") << QRect(100, 100, 800, 600) << QRect(100, 100, 800, 600);
+    QTest::newRow("100000 square") << QRect(10, 20, 100000, 100000) << QRect(10, 20, 1920, 1080);
+    QTest::newRow("too wide only") << QRect(50, 60, 5000, 600) << QRect(50, 60, 1920, 600);
+    QTest::newRow("mostly on the second screen") << QRect(2000, 100, 5000, 5000) << QRect(2000, 100, 1280, 1024);
+    QTest::newRow("corner far off, covering the screen")
+        << QRect(-50000, -50000, 100000, 100000) << QRect(0, 0, 1920, 1080);
+    QTest::newRow("on no screen") << QRect(9000, 7000, 640, 480) << QRect();
+    QTest::newRow("edge beyond 32 bits") << QRect(2147480000, 10, 100000, 600) << QRect();
+}
+
+void SettingsFileTest::savedRectangleIsCutToItsScreen() {
+    QFETCH(QRect, saved);
+    QFETCH(QRect, restored);
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const st::WindowPlacement placement{saved.left(), saved.top(), saved.width(), saved.height(), 1};
+    const std::optional<QRect> rect = st::RestoredRectangle(placement, screens);
+    QCOMPARE(rect.value_or(QRect()), restored);
+}
+
+// Folder and file marked read-only by their permission bits, which the program honours also for
+// root (who could write anyway): the check is meaningful whoever runs the tests.
+void SettingsFileTest::readOnlyFileBesideTheProgram() {
+    QTemporaryDir program;
+    QTemporaryDir user;
+    const QString beside = st::BuildSettingsPath(program.path());
+    const QString own = user.path() + QStringLiteral("/Kestory/Kestory.dat");
+    WriteText(beside, "[MainWnd]\nMagnify=150\n[Other]\nkept=1\n");
+    QVERIFY(chmod(QFile::encodeName(program.path()).constData(), 0555) == 0);
+    struct Restore {
+        QString folder;
+        ~Restore() { chmod(QFile::encodeName(folder).constData(), 0700); }
+    } restore{program.path()};
+    QVERIFY(!st::CanCreateFileIn(program.path()));
+    QCOMPARE(st::ChooseSettingsPath(program.path(), user.path() + QStringLiteral("/Kestory")), beside);
+
+    // A writable file in a folder that takes no new file: rewritten where it is.
+    const st::WindowPlacement placement{10, 20, 300, 200, 1};
+    DisplaySettings settings;
+    settings.magnify = 250;
+    {
+        st::SettingsFile file(beside, own);
+        QVERIFY(file.WriteAll(placement, settings, QByteArray()));
+        QCOMPARE(file.Path(), beside);
+        QVERIFY(ReadText(beside).contains("Magnify=250\n"));
+        QVERIFY(!QFile::exists(own));
+    }
+
+    // Read-only as well: the user's own file takes the write, with the keys of others, and is
+    // read from then on.
+    QVERIFY(chmod(QFile::encodeName(beside).constData(), 0444) == 0);
+    const QByteArray before = ReadText(beside);
+    settings.magnify = 300;
+    st::SettingsFile file(beside, own);
+    QVERIFY(file.WriteAll(placement, settings, QByteArray()));
+    QCOMPARE(file.Path(), own);
+    QCOMPARE(ReadText(beside), before);
+    QVERIFY(ReadText(own).contains("Magnify=300\n"));
+    QVERIFY(ReadText(own).contains("kept=1"));
+    QCOMPARE(st::ChooseSettingsPath(program.path(), user.path() + QStringLiteral("/Kestory")), own);
+    DisplaySettings read;
+    file.ReadDisplaySettings(read);
+    QCOMPARE(read.magnify, 300);
+}
+
+// Opening a pipe for reading waits for a writer: without the check this test hangs until CTest's
+// timeout.
+void SettingsFileTest::namedPipeIsNeitherReadNorWritten() {
+    QTemporaryDir dir;
+    const QString path = st::BuildSettingsPath(dir.path());
+    QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    st::SettingsFile file(path);
+    QCOMPARE(file.ReadPlacement().state, st::kShowAsCreated);
+    DisplaySettings settings;
+    settings.magnify = 77;
+    file.ReadDisplaySettings(settings);
+    QCOMPARE(settings.magnify, 100);
+    QVERIFY(file.ReadDockState().isEmpty());
+    QVERIFY(!file.WriteAll(st::WindowPlacement{10, 20, 300, 200, 1}, settings, QByteArray()));
+    QVERIFY(!file.WriteMainWndInt(st::kMagnify, 120));
+    QVERIFY2(!QFileInfo(path).isFile() && QFileInfo::exists(path), "still the pipe");
 }
 
 QTEST_GUILESS_MAIN(SettingsFileTest)
