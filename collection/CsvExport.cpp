@@ -1,5 +1,7 @@
 #include "collection/CsvExport.h"
 
+#include "photo/NumberText.h"
+
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -76,9 +78,7 @@ void AppendValue(std::string& line, double value) {
     if (!std::isfinite(value)) {
         return; // a photo without ISO speed: no EV and no correction to give
     }
-    std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%.1f", value);
-    line += text.data();
+    line += FormatFixed(value, 1);
 }
 
 // Length of the well-formed UTF-8 sequence at p, or 0 when there is none.

@@ -1,12 +1,17 @@
 #include "collection/CsvExport.h"
+#include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/FolderScan.h"
+#include "photo/NumberText.h"
 #include "tests/collection/CollectionTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -44,6 +49,44 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     parts.push_back(text.substr(start));
     return parts;
 }
+
+// The C library set to a locale whose decimal separator is a comma, as Qt sets it from LANG=de_DE;
+// made with localedef into a folder of its own where the system has none. Back to "C" at the end.
+class CommaLocale {
+public:
+    CommaLocale() {
+        if (Use("de_DE.UTF-8") || Use("fr_FR.UTF-8")) {
+            return;
+        }
+        // Its exit status is not telling: warnings give 1 with a usable locale.
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8") + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != -1) {
+            setenv("LOCPATH", dir.Path().c_str(), 1);
+            Use("de_DE.UTF-8");
+        }
+    }
+    ~CommaLocale() {
+        std::setlocale(LC_ALL, "C");
+        unsetenv("LOCPATH");
+    }
+    CommaLocale(const CommaLocale&) = delete;
+    CommaLocale& operator=(const CommaLocale&) = delete;
+
+    bool ok = false;
+
+private:
+    bool Use(const char* name) {
+        if (std::setlocale(LC_ALL, name) != nullptr) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%.1f", 11.0);
+            ok = std::string(text) == "11,0";
+        }
+        return ok;
+    }
+
+    TempDir dir;
+};
 
 class CsvExport : public ::testing::Test {
 protected:
@@ -94,6 +137,29 @@ TEST_F(CsvExport, EveryColumnInItsPlace) {
     noIso.exposureTime(1, 125).fNumber(8, 1);
     ASSERT_NO_FATAL_FAILURE(Add(noIso, "NOISO.JPG"));
     EXPECT_EQ(FormatCsvRow(doc.GetAt(2)), "NOISO.JPG,,6.0,7.0,,8.0,1/125 秒," + std::string(14, ','));
+}
+
+TEST_F(CsvExport, NumbersKeepTheirFullStopUnderACommaLocale) {
+    ASSERT_NO_FATAL_FAILURE(Add(CameraLikeJpeg(), "IMG_0001.JPG")); // F5.6, 1/125 s, ISO 400, -1/3
+    JpegBuilder slow;
+    slow.exposureTime(3, 10).fNumber(28, 10).isoSpeed(100).srational(kExifDirectory, 0x9204, -2, 3);
+    ASSERT_NO_FATAL_FAILURE(Add(slow, "SLOW.JPG"));
+    const CommaLocale comma;
+    if (!comma.ok) {
+        GTEST_SKIP() << "no locale with a decimal comma could be set or made with localedef";
+    }
+    for (const auto& [index, start] : {std::pair{0, "IMG_0001.JPG,9.9,5.0,7.0,-2.0,5.6,1/125 秒,400,-0.3,"},
+                                       std::pair{1, "SLOW.JPG,4.7,3.0,1.7,-0.0,2.8,0.30 秒,100,-0.7,"}}) {
+        const std::string row = FormatCsvRow(doc.GetAt(static_cast<size_t>(index)));
+        EXPECT_EQ(row.substr(0, std::string(start).size()), start);
+    }
+    EXPECT_EQ(doc.GetAt(0).GetSummaryText(), "Ev値：9.9\nAv値：5.0\nTv値：7.0\n(感度補正 -2.0)");
+    PropertyText text;
+    doc.GetAt(1).GetPropertyText(0x829D, text);
+    EXPECT_EQ(text.displayValue, "F/2.8");
+    EXPECT_EQ(FormatFixed(1234567.25, 2), "1234567.25");
+    EXPECT_EQ(FormatInteger(51200), "51200");
+    EXPECT_EQ(FormatIsoItem(10), "ISO 51200");
 }
 
 TEST_F(CsvExport, FieldsWithSeparatorsAreQuoted) {
