@@ -25,7 +25,7 @@ std::string FNumberText(int32_t n, int32_t d) {
     return FormatFixed(static_cast<double>(static_cast<float>(number)), 1);
 }
 
-// Seconds: "2", "1/250", "2.5", "0.30". The divisibility tests run in 64 bits so that
+// Seconds: "2", "1/250", "1/219", "2.5", "0.30". The divisibility tests run in 64 bits so that
 // INT32_MIN and -1 never meet in a 32-bit division.
 std::string ExposureTimeText(int32_t n, int32_t d) {
     if (d == 0) {
@@ -41,6 +41,11 @@ std::string ExposureTimeText(int32_t n, int32_t d) {
     const int64_t den = d;
     if (den % num == 0) {
         return "1/" + FormatInteger(den / num);
+    }
+    // Under a tenth of a second two decimals say little (10/2187 s would read "0.00"): the nearest
+    // 1/N instead, halves up.
+    if (num > 0 && 10 * num < den) {
+        return "1/" + FormatInteger((2 * den + num) / (2 * num));
     }
     const float seconds = static_cast<float>(static_cast<double>(n) / static_cast<double>(d));
     return FormatFixed(static_cast<double>(seconds), d < n ? 1 : 2);
