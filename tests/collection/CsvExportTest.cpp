@@ -184,6 +184,38 @@ TEST_F(CsvExport, FieldsWithSeparatorsAreQuoted) {
     EXPECT_EQ(FormatCsvRow(doc.GetAt(0)).substr(0, 10), "\"a,b.JPG\",");
 }
 
+TEST_F(CsvExport, TextsThatASpreadsheetWouldRunGetAQuote) {
+    const struct {
+        const char* make;
+        const char* written;
+    } cases[] = {
+        {"=HYPERLINK(\"http://x\",\"見る\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"見る\"\")\""},
+        {"@SUM(1+1)*cmd", "'@SUM(1+1)*cmd"},
+        {"+1", "'+1"},
+        {"-1", "'-1"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"a=b", "a=b"},
+        {" =b", " =b"},
+    };
+    const std::string before = ",11.0,6.0,7.0,-2.0,8.0,1/125 秒,400,,,,,,";
+    for (const auto& c : cases) {
+        doc.RemoveAllPhotos();
+        JpegBuilder b = MinimalPhoto();
+        b.make(c.make);
+        ASSERT_NO_FATAL_FAILURE(Add(b, "M.JPG"));
+        EXPECT_EQ(FormatCsvRow(doc.GetAt(0)), "M.JPG" + before + c.written + std::string(8, ',')) << c.make;
+    }
+    // The other camera texts and the file name alike; the numbers' signs stand as they are.
+    doc.RemoveAllPhotos();
+    JpegBuilder b = MinimalPhoto();
+    b.model("-m").ascii(kIfd0, 0x0131, "+s");
+    b.ascii(kExifDirectory, 0x9003, "=d").srational(kExifDirectory, 0x9204, 2, 1);
+    ASSERT_NO_FATAL_FAILURE(Add(b, "@A.JPG"));
+    EXPECT_EQ(FormatCsvRow(doc.GetAt(0)),
+              "'@A.JPG,11.0,6.0,7.0,-2.0,8.0,1/125 秒,400,+2,,,,'=d,,'-m,'+s,,,,,,");
+}
+
 TEST_F(CsvExport, CameraTextsInCodePage932) {
     JpegBuilder b = MinimalPhoto();
     b.make(kCanonCp932 + " \x83\x5C")                 // キヤノン ソ, as a camera writes it
