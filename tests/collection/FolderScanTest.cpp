@@ -28,10 +28,8 @@ TEST(ComparePaths, CodePage932CharactersShorterFirst) {
         {"/p/2.JPG", "/p/A.JPG", -1},
         {"/p/A", "/p/A.JPG", -1},
         {"", "", 0},
-        {"/p/Z.JPG", "/p/a.JPG", -1},
         {"/p/Z.JPG", "/p/ｱ.JPG", -1},   // 5A before B1
         {"/p/ｱ.JPG", "/p/Ａ.JPG", -1},  // B1 before 8260, though its byte is the larger
-        {"/p/ｱ.JPG", "/p/亜.JPG", -1},  // B1 before 889F
         {"/p/ｱ.JPG", "/p/ア.JPG", -1},  // half-width before full-width katakana (8341)
         {"/p/Ａ.JPG", "/p/あ.JPG", -1}, // 8260 before 82A0
         {"/p/あ.JPG", "/p/亜.JPG", -1}, // 82A0 before 889F
@@ -39,7 +37,6 @@ TEST(ComparePaths, CodePage932CharactersShorterFirst) {
         // No code page 932 code: read as "?" (3F), the real bytes break the tie.
         {"/p/Z.JPG", "/p/\xC3\x80.JPG", 1},
         {"/p/?.JPG", "/p/\xC3\x80.JPG", -1},
-        {"/p/\xC3\x80.JPG", "/p/\xC3\x81.JPG", -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ComparePaths(c.a, c.b), c.expected) << c.a << " vs " << c.b;
