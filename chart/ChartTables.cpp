@@ -1,6 +1,7 @@
 #include "chart/ChartTables.h"
 
 #include "chart/IsoSpeed.h"
+#include "photo/NumberText.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ EvLineLabelSet EvLineLabels(int32_t isoIndex) {
         // Upper and middle diagonals end on y = 50, the lower ones on x = 680.
         label.box = j < 20 ? Rect{110 + 30 * j, 35, 160 + 30 * j, 50}
                            : Rect{680, 80 + 30 * (j - 20), 730, 95 + 30 * (j - 20)};
-        label.text = std::to_string(base + j);
+        label.text = FormatInteger(base + j);
         label.value = 0;
         label.align = TextAlign::TopLeft;
     }

@@ -1,5 +1,7 @@
 #include "chart/IsoSpeed.h"
 
+#include "photo/NumberText.h"
+
 #include <algorithm>
 
 int32_t ClampIsoIndex(int32_t index) {
@@ -7,7 +9,7 @@ int32_t ClampIsoIndex(int32_t index) {
 }
 
 std::string FormatIsoItem(int32_t index) {
-    return "ISO " + std::to_string(IsoSpeedTable[static_cast<size_t>(ClampIsoIndex(index))]);
+    return "ISO " + FormatInteger(IsoSpeedTable[static_cast<size_t>(ClampIsoIndex(index))]);
 }
 
 std::string EvCaptionFor(int32_t index) {

@@ -1,5 +1,7 @@
 #include "collection/CsvExport.h"
 
+#include "photo/NumberText.h"
+
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -33,27 +35,29 @@ struct Column {
     uint16_t tag;
     Value value;
     bool exifText; // an ASCII tag: the camera's bytes, UTF-8 or code page 932
+    bool text;     // words, not a number: guarded against being run as a formula
 };
 
-// Fields 6 to 22 of a line.
+// Fields 6 to 22 of a line. Fields 6 to 12 are numbers this program formats ("-0.3", "+2" and
+// "1/125 秒" as they stand); 13 to 22 are texts, the camera's own among them.
 constexpr std::array<Column, 17> kPropertyColumns = {{
-    {0x829D, Value::Plain, false},   // 絞り値・Ｆ
-    {0x829A, Value::Display, false}, // シャッター速度・秒, with its unit
-    {0x8827, Value::Plain, false},   // 感度・ISO
-    {0x9204, Value::Plain, false},   // 露出補正・ステップ
-    {0x920A, Value::Plain, false},   // 焦点距離・mm
-    {0xA002, Value::Plain, false},   // 幅・ピクセル
-    {0xA003, Value::Plain, false},   // 高さ・ピクセル
-    {0x9003, Value::Display, true},  // 撮影日時, with "/" in the date
-    {0x010F, Value::Display, true},  // カメラメーカー
-    {0x0110, Value::Display, true},  // モデル
-    {0x0131, Value::Plain, true},    // ソフトウェア
-    {0x8822, Value::Plain, false},   // 露出プログラム
-    {0x9207, Value::Plain, false},   // 測光モード
-    {0x9208, Value::Plain, false},   // 光源
-    {0xA403, Value::Plain, false},   // ホワイトバランス
-    {0xA001, Value::Plain, false},   // 色空間
-    {0x9209, Value::Plain, false},   // フラッシュ
+    {0x829D, Value::Plain, false, false},   // 絞り値・Ｆ
+    {0x829A, Value::Display, false, false}, // シャッター速度・秒, with its unit
+    {0x8827, Value::Plain, false, false},   // 感度・ISO
+    {0x9204, Value::Plain, false, false},   // 露出補正・ステップ
+    {0x920A, Value::Plain, false, false},   // 焦点距離・mm
+    {0xA002, Value::Plain, false, false},   // 幅・ピクセル
+    {0xA003, Value::Plain, false, false},   // 高さ・ピクセル
+    {0x9003, Value::Display, true, true},   // 撮影日時, with "/" in the date
+    {0x010F, Value::Display, true, true},   // カメラメーカー
+    {0x0110, Value::Display, true, true},   // モデル
+    {0x0131, Value::Plain, true, true},     // ソフトウェア
+    {0x8822, Value::Plain, false, true},    // 露出プログラム
+    {0x9207, Value::Plain, false, true},    // 測光モード
+    {0x9208, Value::Plain, false, true},    // 光源
+    {0xA403, Value::Plain, false, true},    // ホワイトバランス
+    {0xA001, Value::Plain, false, true},    // 色空間
+    {0x9209, Value::Plain, false, true},    // フラッシュ
 }};
 
 void AppendField(std::string& line, std::string_view field) {
@@ -71,14 +75,22 @@ void AppendField(std::string& line, std::string_view field) {
     line += '"';
 }
 
+// A spreadsheet takes a cell that begins with one of these for a formula and runs it (a camera's
+// Make of =HYPERLINK(...), say); a leading single quote makes it plain text there.
+void AppendTextField(std::string& line, std::string_view field) {
+    if (!field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos) {
+        AppendField(line, "'" + std::string(field));
+        return;
+    }
+    AppendField(line, field);
+}
+
 void AppendValue(std::string& line, double value) {
     line += ',';
     if (!std::isfinite(value)) {
         return; // a photo without ISO speed: no EV and no correction to give
     }
-    std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%.1f", value);
-    line += text.data();
+    line += FormatFixed(value, 1);
 }
 
 // Length of the well-formed UTF-8 sequence at p, or 0 when there is none.
@@ -265,8 +277,8 @@ bool EncodeCp932(const std::string& utf8, std::string& out) {
 std::string FormatCsvRow(const PhotoItem& photo) {
     std::string line;
     const size_t slash = photo.path.rfind('/');
-    AppendField(line, slash == std::string::npos ? std::string_view(photo.path)
-                                                 : std::string_view(photo.path).substr(slash + 1));
+    AppendTextField(line, slash == std::string::npos ? std::string_view(photo.path)
+                                                     : std::string_view(photo.path).substr(slash + 1));
     AppendValue(line, photo.ev);
     AppendValue(line, photo.av);
     AppendValue(line, photo.tv);
@@ -276,7 +288,12 @@ std::string FormatCsvRow(const PhotoItem& photo) {
         photo.GetPropertyText(column.tag, text);
         std::string& value = column.value == Value::Display ? text.displayValue : text.plainValue;
         line += ',';
-        AppendField(line, column.exifText ? DecodeExifText(value) : value);
+        const std::string field = column.exifText ? DecodeExifText(value) : value;
+        if (column.text) {
+            AppendTextField(line, field);
+        } else {
+            AppendField(line, field);
+        }
     }
     return line;
 }

@@ -15,8 +15,10 @@ extern const char* const kCsvHeader;
 int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path);
 
 // One photo's line without its line end, UTF-8: the file name, EV, AV, TV, 感度補正 ("%.1f", empty
-// when not finite) and 17 property texts. A field holding a comma, a double quote, CR or LF is
-// quoted with its quotes doubled; every other field is written as it stands.
+// when not finite) and 17 property texts. A text field (the file name and fields 13 to 22, from
+// 撮影日時 to フラッシュ) that begins with "=", "+", "-", "@", a tab or CR gets a single quote in
+// front, so that a spreadsheet does not run it; the numbers of fields 2 to 12 stand as they are.
+// Then a field holding a comma, a double quote, CR or LF is quoted with its quotes doubled.
 std::string FormatCsvRow(const PhotoItem& photo);
 
 // UTF-8 to code page 932; a character that code page 932 lacks, or a byte that is not UTF-8,

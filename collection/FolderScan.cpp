@@ -1,8 +1,11 @@
 #include "collection/FolderScan.h"
 
+#include "collection/CsvExport.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -22,6 +25,37 @@ bool MatchesJpegPattern(const std::string& name) {
     return tail == kSuffix;
 }
 
+bool IsCp932LeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// One code per code page 932 character (lead byte * 256 + trail byte for a double-byte one), so
+// that comparing keys compares characters, not bytes: byte by byte, half-width katakana (B1) would
+// come after every double-byte character whose lead byte is 81 to 9F.
+std::u16string SortKey(const std::string& utf8) {
+    std::string bytes;
+    // Without a converter on the system: the UTF-8 bytes one by one, the code points' order.
+    const bool cp932 = EncodeCp932(utf8, bytes);
+    if (!cp932) {
+        bytes = utf8;
+    }
+    std::u16string key;
+    key.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (cp932 && IsCp932LeadByte(byte) && i + 1 < bytes.size()) {
+            key.push_back(static_cast<char16_t>((byte << 8) | static_cast<unsigned char>(bytes[++i])));
+        } else {
+            key.push_back(static_cast<char16_t>(byte));
+        }
+    }
+    return key;
+}
+
+int Sign(int order) {
+    return (order > 0) - (order < 0);
+}
+
 } // namespace
 
 std::string UpperCaseAscii(std::string path) {
@@ -34,27 +68,17 @@ std::string UpperCaseAscii(std::string path) {
 }
 
 int ComparePaths(const std::string& a, const std::string& b) {
-    // Paths are UTF-8, whose byte order is the order of the code points, so comparing bytes as
-    // unsigned puts ASCII first and then every other character in code point order.
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca != cb) {
-            return ca < cb ? -1 : 1;
-        }
-    }
-    if (a.size() == b.size()) {
-        return 0;
-    }
-    return a.size() < b.size() ? -1 : 1;
+    const int byKey = SortKey(a).compare(SortKey(b));
+    // std::string compares its bytes as unsigned char.
+    return Sign(byKey != 0 ? byKey : a.compare(b));
 }
 
 int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
     list.clear();
     try {
         // Sort key first: the upper-cased path orders the import; the real path is what opens.
-        std::vector<std::pair<std::string, std::string>> found;
+        // Each path is encoded once, not at every comparison.
+        std::vector<std::pair<std::u16string, std::string>> found;
         std::error_code ec;
         fs::directory_iterator it(fs::path(folder), ec);
         if (ec) {
@@ -75,14 +99,12 @@ int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
                 continue;
             }
             std::string path = entry.path().string();
-            std::string key = UpperCaseAscii(path);
+            std::u16string key = SortKey(UpperCaseAscii(path));
             found.emplace_back(std::move(key), std::move(path));
         }
-        // Two names that differ only in case (possible here) keep a fixed order: by their bytes.
-        std::sort(found.begin(), found.end(), [](const auto& x, const auto& y) {
-            const int byKey = ComparePaths(x.first, y.first);
-            return byKey != 0 ? byKey < 0 : ComparePaths(x.second, y.second) < 0;
-        });
+        // Names that differ only in case (possible here), or only in characters code page 932
+        // lacks, keep a fixed order: by their bytes. Real paths are unique, so the order is total.
+        std::sort(found.begin(), found.end());
         list.reserve(found.size());
         for (auto& item : found) {
             list.push_back(std::move(item.second));

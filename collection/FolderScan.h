@@ -6,11 +6,15 @@
 // The JPEG files directly inside a folder, in the order the open-folder command imports them.
 // list is replaced by the real paths of the regular files (symbolic links to regular files
 // included, hidden files included, subfolders not searched) whose names end in ".JPG" in any case,
-// sorted by ComparePaths of their upper-cased paths. Returns their number; 0 for a folder that
-// cannot be read. Never throws.
+// sorted by ComparePaths of their upper-cased paths, paths that compare equal by their real bytes.
+// Returns their number; 0 for a folder that cannot be read. Never throws.
 int ScanFolder(const std::string& folder, std::vector<std::string>& list);
 
-// -1, 0 or 1: byte by byte, each byte as unsigned; a string that ends first is the smaller.
+// -1, 0 or 1: the order of the Japanese system this program comes from, by the paths' code page
+// 932 characters: a single-byte character by its byte, a double-byte one by its two-byte code, so
+// ASCII (00-7F) comes before half-width katakana (A1-DF) and both before every double-byte
+// character (8140 and up); a string that ends first is the smaller. A character code page 932
+// lacks counts as "?"; paths whose characters compare equal so are ordered by their UTF-8 bytes.
 int ComparePaths(const std::string& a, const std::string& b);
 
 // The path with the ASCII letters a to z upper-cased; every other byte kept, so UTF-8 stays valid.

@@ -1,9 +1,9 @@
 #include "photo/PhotoItem.h"
 
+#include "photo/NumberText.h"
 #include "photo/ThumbnailDecode.h"
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -159,7 +159,5 @@ std::string FormatExposureValue(double value) {
     if (!std::isfinite(value)) {
         return "---";
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
+    return FormatFixed(value, 1);
 }

@@ -1,31 +1,15 @@
 #include "photo/PropertyText.h"
 
+#include "photo/NumberText.h"
+
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
 // What a zero denominator reads as, in every fraction text.
 constexpr const char* kZeroDenominator = "分母０";
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...) {
-    char buffer[64];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (length < 0) {
-        return {};
-    }
-    return std::string(buffer, static_cast<size_t>(length) < sizeof buffer ? static_cast<size_t>(length)
-                                                                           : sizeof buffer - 1);
-}
 
 // EXIF RATIONALs are unsigned; the reader keeps them as signed 32-bit numbers, so the unsigned
 // readings take the bits back.
@@ -38,17 +22,17 @@ std::string FNumberText(int32_t n, int32_t d) {
         return kZeroDenominator;
     }
     const double number = static_cast<double>(Unsigned(n)) / static_cast<double>(Unsigned(d));
-    return Format("%.1f", static_cast<double>(static_cast<float>(number)));
+    return FormatFixed(static_cast<double>(static_cast<float>(number)), 1);
 }
 
-// Seconds: "2", "1/250", "2.5", "0.30". The divisibility tests run in 64 bits so that
+// Seconds: "2", "1/250", "1/219", "2.5", "0.30". The divisibility tests run in 64 bits so that
 // INT32_MIN and -1 never meet in a 32-bit division.
 std::string ExposureTimeText(int32_t n, int32_t d) {
     if (d == 0) {
         return kZeroDenominator;
     }
     if (d == 1) {
-        return Format("%d", n);
+        return FormatInteger(n);
     }
     if (n == 0) {
         return "0";
@@ -56,10 +40,15 @@ std::string ExposureTimeText(int32_t n, int32_t d) {
     const int64_t num = n;
     const int64_t den = d;
     if (den % num == 0) {
-        return Format("%d/%lld", 1, static_cast<long long>(den / num));
+        return "1/" + FormatInteger(den / num);
+    }
+    // Under a tenth of a second two decimals say little (10/2187 s would read "0.00"): the nearest
+    // 1/N instead, halves up.
+    if (num > 0 && 10 * num < den) {
+        return "1/" + FormatInteger((2 * den + num) / (2 * num));
     }
     const float seconds = static_cast<float>(static_cast<double>(n) / static_cast<double>(d));
-    return Format(d < n ? "%.1f" : "%.2f", static_cast<double>(seconds));
+    return FormatFixed(static_cast<double>(seconds), d < n ? 1 : 2);
 }
 
 // Steps: "0", "+2", "-0.7", "+0.3".
@@ -71,9 +60,9 @@ std::string ExposureBiasText(int32_t n, int32_t d) {
     const int64_t den = d;
     std::string text;
     if (num % den == 0) {
-        text = Format("%lld", static_cast<long long>(num / den));
+        text = FormatInteger(num / den);
     } else {
-        text = Format("%.1f", static_cast<double>(n) / static_cast<double>(d));
+        text = FormatFixed(static_cast<double>(n) / static_cast<double>(d), 1);
     }
     if (static_cast<double>(n) / static_cast<double>(d) > 0) {
         text.insert(0, "+");
@@ -88,7 +77,7 @@ std::string FocalLengthText(int32_t n, int32_t d) {
     if (den == 0) {
         return kZeroDenominator;
     }
-    return Format("%llu", static_cast<unsigned long long>((num + den / 2) / den));
+    return FormatInteger(static_cast<int64_t>((num + den / 2) / den));
 }
 
 const char* ExposureProgramText(int32_t value) {
@@ -374,7 +363,7 @@ int FormatProperty(const CExifEntryInfo* entry, uint16_t tag, PropertyText& out)
         display = plain + " 秒";
         break;
     case 0x8827:
-        plain = Format("%d", value);
+        plain = FormatInteger(value);
         display = "ISO" + plain;
         break;
     case 0x9204:
@@ -411,7 +400,7 @@ int FormatProperty(const CExifEntryInfo* entry, uint16_t tag, PropertyText& out)
         break;
     case 0xA002:
     case 0xA003:
-        plain = Format("%d", value);
+        plain = FormatInteger(value);
         display = plain + " ピクセル";
         break;
     case 0x9003:

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -43,6 +46,27 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
         parts.push_back(text.substr(start, end - start));
     parts.push_back(text.substr(start));
     return parts;
+}
+
+// Sets the C library to a locale with a decimal comma, as Qt does from LANG=de_DE.UTF-8; made with
+// localedef into the folder where the system has none. False when neither works.
+bool UseCommaLocale(const TempDir& folder) {
+    const auto takesComma = [](const char* name) {
+        char text[16];
+        return std::setlocale(LC_ALL, name) != nullptr &&
+               std::snprintf(text, sizeof text, "%.1f", 11.0) > 0 && std::string(text) == "11,0";
+    };
+    if (takesComma("de_DE.UTF-8")) {
+        return true;
+    }
+    // localedef's exit status is not telling: warnings give 1 with a usable locale.
+    if (std::system(
+            ("localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8") + "' >/dev/null 2>&1").c_str()) ==
+        -1) {
+        return false;
+    }
+    setenv("LOCPATH", folder.Path().c_str(), 1);
+    return takesComma("de_DE.UTF-8");
 }
 
 class CsvExport : public ::testing::Test {
@@ -96,6 +120,25 @@ TEST_F(CsvExport, EveryColumnInItsPlace) {
     EXPECT_EQ(FormatCsvRow(doc.GetAt(2)), "NOISO.JPG,,6.0,7.0,,8.0,1/125 秒," + std::string(14, ','));
 }
 
+TEST_F(CsvExport, NumbersKeepTheirFullStopUnderACommaLocale) {
+    ASSERT_NO_FATAL_FAILURE(Add(CameraLikeJpeg(), "IMG_0001.JPG")); // F5.6, 1/125 s, ISO 400, -1/3
+    JpegBuilder slow;
+    slow.exposureTime(3, 10).fNumber(28, 10).isoSpeed(100).srational(kExifDirectory, 0x9204, -2, 3);
+    ASSERT_NO_FATAL_FAILURE(Add(slow, "SLOW.JPG"));
+    const auto texts = [&] {
+        return FormatCsvRow(doc.GetAt(0)) + FormatCsvRow(doc.GetAt(1)) + doc.GetAt(0).GetSummaryText();
+    };
+    const std::string inC = texts(); // "9.9", "5.6", "-0.3", "0.30 秒", "-0.7", as other tests check
+    const bool comma = UseCommaLocale(dir);
+    const std::string inComma = texts();
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+    if (!comma) {
+        GTEST_SKIP() << "no locale with a decimal comma could be set or made with localedef";
+    }
+    EXPECT_EQ(inComma, inC);
+}
+
 TEST_F(CsvExport, FieldsWithSeparatorsAreQuoted) {
     const struct {
         const char* make;
@@ -116,6 +159,36 @@ TEST_F(CsvExport, FieldsWithSeparatorsAreQuoted) {
     doc.RemoveAllPhotos();
     ASSERT_NO_FATAL_FAILURE(Add(MinimalPhoto(), "a,b.JPG"));
     EXPECT_EQ(FormatCsvRow(doc.GetAt(0)).substr(0, 10), "\"a,b.JPG\",");
+}
+
+TEST_F(CsvExport, TextsThatASpreadsheetWouldRunGetAQuote) {
+    const std::pair<const char*, const char*> makes[] = {
+        {"=HYPERLINK(\"http://x\",\"見る\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"見る\"\")\""},
+        {"@SUM(1+1)*cmd", "'@SUM(1+1)*cmd"},
+        {"+1", "'+1"},
+        {"-1", "'-1"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"a=b", "a=b"},
+    };
+    for (const auto& [make, written] : makes) {
+        doc.RemoveAllPhotos();
+        JpegBuilder b = MinimalPhoto();
+        b.make(make);
+        ASSERT_NO_FATAL_FAILURE(Add(b, "M.JPG"));
+        EXPECT_EQ(FormatCsvRow(doc.GetAt(0)), "M.JPG,11.0,6.0,7.0,-2.0,8.0,1/125 秒,400,,,,,," +
+                                                  std::string(written) + std::string(8, ','));
+    }
+    // The other camera texts and the file name alike; the numbers' signs stand as they are.
+    doc.RemoveAllPhotos();
+    JpegBuilder b = MinimalPhoto();
+    b.model("-m")
+        .ascii(kIfd0, 0x0131, "+s")
+        .ascii(kExifDirectory, 0x9003, "=d")
+        .srational(kExifDirectory, 0x9204, 2, 1);
+    ASSERT_NO_FATAL_FAILURE(Add(b, "@A.JPG"));
+    EXPECT_EQ(FormatCsvRow(doc.GetAt(0)),
+              "'@A.JPG,11.0,6.0,7.0,-2.0,8.0,1/125 秒,400,+2,,,,'=d,,'-m,'+s,,,,,,");
 }
 
 TEST_F(CsvExport, CameraTextsInCodePage932) {

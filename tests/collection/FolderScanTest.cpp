@@ -17,7 +17,7 @@ void Touch(const std::string& path) {
     ASSERT_TRUE(WriteBytes(path, {0xFF, 0xD8, 0xFF, 0xD9}));
 }
 
-TEST(ComparePaths, BytesAsUnsignedShorterFirst) {
+TEST(ComparePaths, CodePage932CharactersShorterFirst) {
     const struct {
         const char* a;
         const char* b;
@@ -28,8 +28,15 @@ TEST(ComparePaths, BytesAsUnsignedShorterFirst) {
         {"/p/2.JPG", "/p/A.JPG", -1},
         {"/p/A", "/p/A.JPG", -1},
         {"", "", 0},
-        {"/p/Z.JPG", "/p/\xC3\x80.JPG", -1},                // ASCII before any other byte (U+00C0)
-        {"/p/\xE3\x82\xA2.JPG", "/p/\xEF\xBD\xB1.JPG", -1}, // code points: U+30A2 before U+FF71
+        {"/p/Z.JPG", "/p/ｱ.JPG", -1},   // 5A before B1
+        {"/p/ｱ.JPG", "/p/Ａ.JPG", -1},  // B1 before 8260, though its byte is the larger
+        {"/p/ｱ.JPG", "/p/ア.JPG", -1},  // half-width before full-width katakana (8341)
+        {"/p/Ａ.JPG", "/p/あ.JPG", -1}, // 8260 before 82A0
+        {"/p/あ.JPG", "/p/亜.JPG", -1}, // 82A0 before 889F
+        {"/p/ソ.JPG", "/p/ゾ.JPG", -1}, // 835C before 835D: the trail byte is no separator
+        // No code page 932 code: read as "?" (3F), the real bytes break the tie.
+        {"/p/Z.JPG", "/p/\xC3\x80.JPG", 1},
+        {"/p/?.JPG", "/p/\xC3\x80.JPG", -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ComparePaths(c.a, c.b), c.expected) << c.a << " vs " << c.b;
@@ -50,6 +57,14 @@ TEST(ScanFolder, SortsByUpperCasedNamesAndKeepsRealPaths) {
     EXPECT_EQ(ScanFolder(dir.Path(), list), 6);
     EXPECT_EQ(list[3], dir / "B.JPG");
     EXPECT_EQ(list[4], dir / "b.jpg");
+
+    TempDir japanese;
+    for (const char* name : {"あ.JPG", "ｱ.JPG", "Ａ.JPG", "亜.JPG", "z.JPG", "\xC3\x80.JPG", "?.JPG"})
+        Touch(japanese / name);
+    EXPECT_EQ(ScanFolder(japanese.Path(), list), 7);
+    EXPECT_EQ(list, (std::vector<std::string>{japanese / "?.JPG", japanese / "\xC3\x80.JPG",
+                                              japanese / "z.JPG", japanese / "ｱ.JPG", japanese / "Ａ.JPG",
+                                              japanese / "あ.JPG", japanese / "亜.JPG"}));
 }
 
 TEST(ScanFolder, WhichEntriesAreTaken) {

@@ -62,20 +62,27 @@ TEST_P(FormatPropertyTable, GivesLabelDisplayAndPlainValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     ExposureTime, FormatPropertyTable,
-    testing::Values(Case{"quarter_thousandth", Rational(0x829A, 1, 4000), "シャッター速度", "1/4000 秒",
-                         "1/4000"},
-                    Case{"whole_seconds", Rational(0x829A, 30, 1), "シャッター速度", "30 秒", "30"},
-                    Case{"reducible", Rational(0x829A, 10, 2500), "シャッター速度", "1/250 秒", "1/250"},
-                    Case{"ten_thirtieths", Rational(0x829A, 10, 30), "シャッター速度", "1/3 秒", "1/3"},
-                    Case{"equal_parts", Rational(0x829A, 10, 10), "シャッター速度", "1/1 秒", "1/1"},
-                    Case{"above_one_second", Rational(0x829A, 25, 10), "シャッター速度", "2.5 秒", "2.5"},
-                    Case{"below_one_second", Rational(0x829A, 4, 10), "シャッター速度", "0.40 秒", "0.40"},
-                    Case{"three_tenths", Rational(0x829A, 3, 10), "シャッター速度", "0.30 秒", "0.30"},
-                    Case{"zero_denominator", Rational(0x829A, 1, 0), "シャッター速度", "分母０ 秒", "分母０"},
-                    Case{"zero_numerator", Rational(0x829A, 0, 125), "シャッター速度", "0 秒", "0"},
-                    Case{"zero_over_one", Rational(0x829A, 0, 1), "シャッター速度", "0 秒", "0"},
-                    Case{"int_min_over_minus_one", Rational(0x829A, -1, INT32_MIN), "シャッター速度",
-                         "1/2147483648 秒", "1/2147483648"}),
+    testing::Values(
+        Case{"quarter_thousandth", Rational(0x829A, 1, 4000), "シャッター速度", "1/4000 秒", "1/4000"},
+        Case{"whole_seconds", Rational(0x829A, 30, 1), "シャッター速度", "30 秒", "30"},
+        Case{"reducible", Rational(0x829A, 10, 2500), "シャッター速度", "1/250 秒", "1/250"},
+        Case{"ten_thirtieths", Rational(0x829A, 10, 30), "シャッター速度", "1/3 秒", "1/3"},
+        Case{"equal_parts", Rational(0x829A, 10, 10), "シャッター速度", "1/1 秒", "1/1"},
+        Case{"above_one_second", Rational(0x829A, 25, 10), "シャッター速度", "2.5 秒", "2.5"},
+        Case{"below_one_second", Rational(0x829A, 4, 10), "シャッター速度", "0.40 秒", "0.40"},
+        Case{"three_tenths", Rational(0x829A, 3, 10), "シャッター速度", "0.30 秒", "0.30"},
+        // Under a tenth of a second: the nearest 1/N, not "0.00".
+        Case{"fast_not_whole", Rational(0x829A, 10, 2187), "シャッター速度", "1/219 秒", "1/219"},
+        Case{"fast_half_up", Rational(0x829A, 2, 21), "シャッター速度", "1/11 秒", "1/11"},
+        Case{"fast_just_under_a_tenth", Rational(0x829A, 10, 101), "シャッター速度", "1/10 秒", "1/10"},
+        Case{"fast_largest", Rational(0x829A, 2, INT32_MAX), "シャッター速度", "1/1073741824 秒",
+             "1/1073741824"},
+        Case{"a_tenth_and_more", Rational(0x829A, 11, 109), "シャッター速度", "0.10 秒", "0.10"},
+        Case{"zero_denominator", Rational(0x829A, 1, 0), "シャッター速度", "分母０ 秒", "分母０"},
+        Case{"zero_numerator", Rational(0x829A, 0, 125), "シャッター速度", "0 秒", "0"},
+        Case{"zero_over_one", Rational(0x829A, 0, 1), "シャッター速度", "0 秒", "0"},
+        Case{"int_min_over_minus_one", Rational(0x829A, -1, INT32_MIN), "シャッター速度", "1/2147483648 秒",
+             "1/2147483648"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
