@@ -7,13 +7,18 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kestory::test;
 namespace fs = std::filesystem;
@@ -216,6 +221,118 @@ TEST_F(CsvExport, FailuresGiveZeroAndLeaveTheEarlierFile) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadText(dir / "out.csv"), "old");
     EXPECT_FALSE(Leftovers());
+}
+
+// Runs fn as the user nobody when the tests run as root, whom permission bits do not stop, in a
+// child process whose exit status carries fn's failures. The folder becomes nobody's first, and
+// its parent one nobody may pass through.
+void AsUnprivileged(const std::string& folder, const std::function<void()>& fn) {
+    if (geteuid() != 0) {
+        fn();
+        return;
+    }
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(chown(folder.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chmod(fs::path(folder).parent_path().c_str(), 0711), 0);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(2);
+        }
+        fn();
+        std::fflush(stdout);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "as nobody: status " << status;
+}
+
+int Kind(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & S_IFMT) : -1;
+}
+
+TEST_F(CsvExport, TargetsAreCheckedAndLinksFollowed) {
+    ASSERT_NO_FATAL_FAILURE(Add(MinimalPhoto(), "A.JPG"));
+    ASSERT_EQ(WriteCsv(doc.Photos(), dir / "expected.csv"), 1);
+    const std::string expected = ReadText(dir / "expected.csv");
+    const auto old = [](const std::string& path, mode_t mode) {
+        ASSERT_TRUE(WriteBytes(path, {'o', 'l', 'd'}));
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    };
+    const struct {
+        const char* name;
+        const char* target;
+        std::function<void(const std::string& at)> setUp;
+        const char* holder; // the file that ends up with the CSV, or keeps "old"; "" none
+        const char* reason; // "" when written
+        bool unprivileged = false;
+    } cases[] = {
+        {"read-only file", "out.csv", [&](auto at) { old(at + "/out.csv", 0444); }, "out.csv",
+         "Permission denied"},
+        {"writable file in a folder the user cannot write", "ro/out.csv",
+         [&](auto at) {
+             fs::create_directory(at + "/ro");
+             old(at + "/ro/out.csv", 0666);
+             chmod((at + "/ro").c_str(), 0555);
+         },
+         "ro/out.csv", "", true},
+        {"new file in a folder the user cannot write", "ro/new.csv",
+         [](auto at) {
+             fs::create_directory(at + "/ro");
+             chmod((at + "/ro").c_str(), 0555);
+         },
+         "",
+         "Permission denied", true},
+        {"link to a file elsewhere", "out.csv",
+         [&](auto at) {
+             fs::create_directory(at + "/real");
+             old(at + "/real/data.csv", 0644);
+             fs::create_symlink("real/data.csv", at + "/out.csv");
+         },
+         "real/data.csv", ""},
+        {"link to a read-only file", "out.csv",
+         [&](auto at) {
+             old(at + "/data.csv", 0444);
+             fs::create_symlink(at + "/data.csv", at + "/out.csv");
+         },
+         "data.csv", "Permission denied"},
+        {"link to a file not there yet", "out.csv", [](auto at) { fs::create_symlink("new.csv", at + "/out.csv"); },
+         "new.csv", ""},
+        {"FIFO", "out.csv", [](auto at) { mkfifo((at + "/out.csv").c_str(), 0666); }, "", "not a regular file"},
+        {"folder", "out.csv", [](auto at) { fs::create_directory(at + "/out.csv"); }, "", "Is a directory"},
+        {"missing folder", "missing/out.csv", [](auto) {}, "", "No such file or directory"},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string at = dir / ("case" + std::to_string(++number));
+        fs::create_directory(at);
+        const auto run = [&] {
+            c.setUp(at);
+            const std::string target = at + "/" + c.target;
+            const int kind = Kind(target);
+            std::string reason = "(unchanged)";
+            EXPECT_EQ(WriteCsv(doc.Photos(), target, &reason), *c.reason == 0 ? 1 : 0);
+            EXPECT_EQ(reason, *c.reason == 0 ? "(unchanged)" : c.reason);
+            EXPECT_EQ(Kind(target), kind) << "a link stays a link, a FIFO a FIFO";
+            if (*c.holder != 0) {
+                EXPECT_EQ(ReadText(at + "/" + c.holder), *c.reason == 0 ? expected : "old");
+            }
+            for (const auto& entry : fs::recursive_directory_iterator(at)) {
+                EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+            }
+            chmod((at + "/ro").c_str(), 0755); // lets the folder be removed when not root
+        };
+        if (c.unprivileged) {
+            AsUnprivileged(at, run);
+        } else {
+            run();
+        }
+    }
 }
 
 } // namespace
