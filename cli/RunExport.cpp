@@ -8,6 +8,7 @@
 #include "collection/ImportTexts.h"
 #include "collection/Notifier.h"
 #include "collection/OutputFile.h"
+#include "collection/ParallelImport.h"
 
 #include <filesystem>
 #include <string>
@@ -59,7 +60,12 @@ bool SaveChart(CLumivaneDoc& doc, const ChartFileWriter& draw, const std::string
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
               const ChartFileWriter& writePng) {
     CLumivaneDoc doc(notifier);
-    doc.AddPhotos(ImportPaths(options.inputs), static_cast<unsigned>(options.threads));
+    {
+        ParallelImport import(doc, static_cast<unsigned>(options.threads));
+        import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());
+        import.Start(ImportPaths(options.inputs));
+        import.Run();
+    }
     if (doc.GetCount() < 1) {
         notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);
         return kExitNoPhotos;

@@ -21,7 +21,8 @@ inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 
 // Loads every input into a document, as the window's import does, and writes the outputs.
 // Refusals are told through the notifier with the window's texts; a file that could not be saved
-// with the window's text followed by " path: the system's reason". The PNG picture is drawn at
-// the options' display settings; the PDF page at 100 %, as printing does.
+// with the window's text followed by " path: the system's reason". Without a PNG or PDF to draw,
+// no thumbnail is kept. The PNG picture is drawn at the options' display settings; the PDF page
+// at 100 %, as printing does.
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf = {},
               const ChartFileWriter& writePng = {});

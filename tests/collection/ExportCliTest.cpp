@@ -1,4 +1,8 @@
 #include "cli/ExportOptions.h"
+#include "cli/RunExport.h"
+#include "collection/CLumivaneDoc.h"
+#include "collection/CsvExport.h"
+#include "collection/ParallelImport.h"
 #include "tests/collection/CollectionTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -223,6 +227,59 @@ TEST(ExportCli, EveryOutputTreatsItsTargetAlike) {
             }
         }
     }
+}
+
+// Without a picture to draw, the exporter's import keeps no thumbnail; the decode still decides,
+// so the same photos are accepted and refused and the CSV file is the same.
+TEST(ExportCli, CsvAloneKeepsNoPictures) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (uint32_t i = 0; i < 6; ++i) {
+        JpegBuilder photo = MinimalPhoto().exposureTime(1, 30 + i);
+        if (i == 2) {
+            photo.noExif();
+        } else if (i == 4) {
+            photo.noPicture(); // EXIF that reads, pixels that do not
+        }
+        paths.push_back(dir / ("P" + std::to_string(i) + ".JPG"));
+        ASSERT_TRUE(photo.writeTo(paths.back()));
+    }
+    std::vector<std::string> accepted[2], messages[2];
+    std::string csv[2];
+    for (const bool keep : {false, true}) {
+        RecordingNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        ParallelImport import(doc, 3);
+        import.KeepPictures(keep);
+        ASSERT_TRUE(import.Start(paths));
+        EXPECT_EQ(import.Run(), 4);
+        for (const auto& photo : doc.Photos()) {
+            accepted[keep].push_back(photo->path);
+            EXPECT_EQ(photo->thumbnail.Empty(), !keep) << photo->path;
+        }
+        messages[keep] = notifier.texts;
+        ASSERT_EQ(WriteCsv(doc.Photos(), dir / "out.csv"), 1);
+        csv[keep] = ReadText(dir / "out.csv");
+    }
+    EXPECT_EQ(accepted[0], accepted[1]);
+    EXPECT_EQ(messages[0], messages[1]);
+    EXPECT_EQ(csv[0], csv[1]);
+
+    // The exporter drops them only when no picture is asked for.
+    ExportOptions options;
+    options.csvPath = dir / "out.csv";
+    options.pngPath = dir / "chart.png";
+    options.inputs = paths;
+    RecordingNotifier notifier;
+    size_t withPicture = 0;
+    const ChartFileWriter countPictures = [&](CLumivaneDoc& doc, std::string& bytes) {
+        for (const auto& photo : doc.Photos())
+            withPicture += photo->thumbnail.Empty() ? 0 : 1;
+        bytes = "png";
+        return true;
+    };
+    EXPECT_EQ(RunExport(options, notifier, {}, countPictures), kExitOk);
+    EXPECT_EQ(withPicture, 4U);
 }
 
 } // namespace
