@@ -250,11 +250,7 @@ void AsUnprivileged(const std::string& folder, const std::function<void()>& fn) 
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "as nobody: status " << status;
 }
 
-int Kind(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & S_IFMT) : -1;
-}
-
+// The cases kestory-export's table of targets (ExportCliTest) does not run for all three outputs.
 TEST_F(CsvExport, TargetsAreCheckedAndLinksFollowed) {
     ASSERT_NO_FATAL_FAILURE(Add(MinimalPhoto(), "A.JPG"));
     ASSERT_EQ(WriteCsv(doc.Photos(), dir / "expected.csv"), 1);
@@ -264,69 +260,44 @@ TEST_F(CsvExport, TargetsAreCheckedAndLinksFollowed) {
         ASSERT_EQ(chmod(path.c_str(), mode), 0);
     };
     const struct {
-        const char* name;
-        const char* target;
-        std::function<void(const std::string& at)> setUp;
-        const char* holder; // the file that ends up with the CSV, or keeps "old"; "" none
-        const char* reason; // "" when written
-        bool unprivileged = false;
+        const char* target;   // in the case's folder, which holds "ro", a folder the user cannot write
+        const char* existing; // a file "old" before, with its mode; "" none
+        mode_t mode;
+        const char* link;     // what the target links to; "" no link
+        const char* reason;   // "" when written
+        bool unprivileged;    // as root, run as nobody
     } cases[] = {
-        {"read-only file", "out.csv", [&](auto at) { old(at + "/out.csv", 0444); }, "out.csv",
-         "Permission denied"},
-        {"writable file in a folder the user cannot write", "ro/out.csv",
-         [&](auto at) {
-             fs::create_directory(at + "/ro");
-             old(at + "/ro/out.csv", 0666);
-             chmod((at + "/ro").c_str(), 0555);
-         },
-         "ro/out.csv", "", true},
-        {"new file in a folder the user cannot write", "ro/new.csv",
-         [](auto at) {
-             fs::create_directory(at + "/ro");
-             chmod((at + "/ro").c_str(), 0555);
-         },
-         "",
-         "Permission denied", true},
-        {"link to a file elsewhere", "out.csv",
-         [&](auto at) {
-             fs::create_directory(at + "/real");
-             old(at + "/real/data.csv", 0644);
-             fs::create_symlink("real/data.csv", at + "/out.csv");
-         },
-         "real/data.csv", ""},
-        {"link to a read-only file", "out.csv",
-         [&](auto at) {
-             old(at + "/data.csv", 0444);
-             fs::create_symlink(at + "/data.csv", at + "/out.csv");
-         },
-         "data.csv", "Permission denied"},
-        {"link to a file not there yet", "out.csv", [](auto at) { fs::create_symlink("new.csv", at + "/out.csv"); },
-         "new.csv", ""},
-        {"FIFO", "out.csv", [](auto at) { mkfifo((at + "/out.csv").c_str(), 0666); }, "", "not a regular file"},
-        {"folder", "out.csv", [](auto at) { fs::create_directory(at + "/out.csv"); }, "", "Is a directory"},
-        {"missing folder", "missing/out.csv", [](auto) {}, "", "No such file or directory"},
+        {"ro/out.csv", "ro/out.csv", 0666, "", "", true}, // written in place
+        {"ro/new.csv", "", 0, "", "Permission denied", true},
+        {"out.csv", "data.csv", 0444, "data.csv", "Permission denied", false},
+        {"out.csv", "", 0, "ro/../new.csv", "", false}, // the link's file is created
     };
     int number = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.target + std::string(" ") + c.existing + " " + c.link);
         const std::string at = dir / ("case" + std::to_string(++number));
-        fs::create_directory(at);
         const auto run = [&] {
-            c.setUp(at);
+            fs::create_directory(at + "/ro");
+            if (*c.existing != 0) {
+                old(at + "/" + c.existing, c.mode);
+            }
+            if (*c.link != 0) {
+                fs::create_symlink(c.link, at + "/" + c.target);
+            }
+            chmod((at + "/ro").c_str(), 0555);
             const std::string target = at + "/" + c.target;
-            const int kind = Kind(target);
             std::string reason = "(unchanged)";
             EXPECT_EQ(WriteCsv(doc.Photos(), target, &reason), *c.reason == 0 ? 1 : 0);
             EXPECT_EQ(reason, *c.reason == 0 ? "(unchanged)" : c.reason);
-            EXPECT_EQ(Kind(target), kind) << "a link stays a link, a FIFO a FIFO";
-            if (*c.holder != 0) {
-                EXPECT_EQ(ReadText(at + "/" + c.holder), *c.reason == 0 ? expected : "old");
-            }
+            EXPECT_EQ(fs::is_symlink(target), *c.link != 0);
+            const std::string holder = *c.link != 0 ? at + "/" + c.link : target;
+            EXPECT_EQ(fs::exists(holder) ? ReadText(holder) : "", *c.reason == 0 ? expected : *c.existing ? "old" : "");
             for (const auto& entry : fs::recursive_directory_iterator(at)) {
                 EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
             }
             chmod((at + "/ro").c_str(), 0755); // lets the folder be removed when not root
         };
+        fs::create_directory(at);
         if (c.unprivileged) {
             AsUnprivileged(at, run);
         } else {
