@@ -3,6 +3,7 @@
 
 #include "bench/NoisyPhoto.h"
 #include "tests/support/JpegBuilder.h"
+#include "tools/ToolArgs.h"
 
 #include <opencv2/core.hpp>
 
@@ -10,26 +11,32 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr, "usage: kestory-make-corpus FOLDER COUNT [WIDTH HEIGHT]\n");
-    return 64;
-}
+constexpr const char* kUsage = "usage: kestory-make-corpus [--] FOLDER COUNT [WIDTH HEIGHT]\n"
+                               "Writes COUNT noisy camera-sized JPEG photos (WIDTH x HEIGHT, at least\n"
+                               "16 x 16) with EXIF into FOLDER (created when missing).\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 5) {
-        return Usage();
+    std::vector<std::string> operands;
+    if (const auto done = kestory::tools::ParseToolArgs(argc, argv, kUsage, 2, 4, operands)) {
+        return *done;
     }
-    const std::filesystem::path folder = argv[1];
-    const int count = std::atoi(argv[2]);
-    const int width = argc == 5 ? std::atoi(argv[3]) : kestory::bench::kCameraWidth;
-    const int height = argc == 5 ? std::atoi(argv[4]) : kestory::bench::kCameraHeight;
+    if (operands.size() == 3) {
+        std::fputs(kUsage, stderr);
+        return kestory::tools::kExitUsage;
+    }
+    const std::filesystem::path folder = operands[0];
+    const int count = std::atoi(operands[1].c_str());
+    const int width = operands.size() == 4 ? std::atoi(operands[2].c_str()) : kestory::bench::kCameraWidth;
+    const int height = operands.size() == 4 ? std::atoi(operands[3].c_str()) : kestory::bench::kCameraHeight;
     if (count < 1 || width < 16 || height < 16) {
-        return Usage();
+        std::fputs(kUsage, stderr);
+        return kestory::tools::kExitUsage;
     }
     std::error_code error;
     std::filesystem::create_directories(folder, error);

@@ -8,12 +8,12 @@
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QWidget>
 
 #include <cmath>
@@ -111,30 +111,34 @@ bool PrintChart(CLumivaneView& view, QPrinter& printer) {
     return PaintChartPage(view.GetDocument(), printer, printer.resolution());
 }
 
-bool WriteChartPdf(CLumivaneDoc& doc, const QString& path) {
+bool DrawChartPdf(CLumivaneDoc& doc, QByteArray& pdf) {
     doc.settings.magnify = 100;
     if (doc.settings.evCaption.empty()) {
         ApplyIsoIndex(doc.settings, doc.settings.isoIndex);
     }
     LayoutPhotos(doc);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    pdf.clear();
+    QBuffer buffer(&pdf);
+    if (!buffer.open(QIODevice::WriteOnly)) {
         return false;
     }
+    // The writer finishes the file when it is destroyed, so it ends before the bytes are taken.
+    bool painted = false;
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter writer(&buffer);
         // The window's printer: high resolution, A4, landscape, the PDF engine's own margins.
-        pdf.setResolution(1200);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageOrientation(QPageLayout::Landscape);
-        pdf.setTitle(QStringLiteral("Kestory"));
-        pdf.setCreator(QStringLiteral("Kestory"));
-        if (!PaintChartPage(doc, pdf, pdf.resolution())) {
-            file.cancelWriting();
-            return false;
-        }
+        writer.setResolution(1200);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageOrientation(QPageLayout::Landscape);
+        writer.setTitle(QStringLiteral("Kestory"));
+        writer.setCreator(QStringLiteral("Kestory"));
+        painted = PaintChartPage(doc, writer, writer.resolution());
     }
-    return file.commit();
+    buffer.close();
+    if (!painted) {
+        pdf.clear();
+    }
+    return painted && !pdf.isEmpty();
 }
 
 } // namespace kestory::chartout

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QPageLayout>
 #include <QRect>
@@ -55,8 +56,8 @@ private:
 bool PrintChart(CLumivaneView& view, QPrinter& printer);
 
 // The chart of the document as one landscape A4 page of a PDF file, the page printing gives: laid
-// out at 100 % first. The file is written beside the target and renamed into place, so a failed
-// write leaves an earlier file as it was. False when it could not be written.
-bool WriteChartPdf(CLumivaneDoc& doc, const QString& path);
+// out at 100 % first. The file's bytes go to pdf, for the caller to put in place (WriteOutputFile).
+// False when the page could not be drawn.
+bool DrawChartPdf(CLumivaneDoc& doc, QByteArray& pdf);
 
 } // namespace kestory::chartout

@@ -7,9 +7,12 @@
 #include "collection/FolderScan.h"
 #include "collection/ImportTexts.h"
 #include "collection/Notifier.h"
+#include "collection/OutputFile.h"
+#include "collection/ParallelImport.h"
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -32,18 +35,43 @@ std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs) {
     return paths;
 }
 
+// The window's failure text, then the file as given and why, on the same line.
+void TellSaveFailed(Notifier& notifier, std::string_view text, const std::string& path, const std::string& reason) {
+    notifier.Notify(std::string(text) + " " + path + ": " + reason, Notifier::Icon::Warning);
+}
+
+bool SaveChart(CLumivaneDoc& doc, const ChartFileWriter& draw, const std::string& path, std::string_view failedText,
+               Notifier& notifier) {
+    std::string bytes;
+    if (!draw || !draw(doc, bytes)) {
+        TellSaveFailed(notifier, failedText, path, "the chart could not be drawn");
+        return false;
+    }
+    OutputFileStatus written = WriteOutputFile(path, bytes);
+    if (written.result != 1) {
+        TellSaveFailed(notifier, failedText, path, written.reason);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
               const ChartFileWriter& writePng) {
     CLumivaneDoc doc(notifier);
-    doc.AddPhotos(ImportPaths(options.inputs), static_cast<unsigned>(options.threads));
+    {
+        ParallelImport import(doc, static_cast<unsigned>(options.threads));
+        import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());
+        import.Start(ImportPaths(options.inputs));
+        import.Run();
+    }
     if (doc.GetCount() < 1) {
         notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);
         return kExitNoPhotos;
     }
-    if (!options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath) == 0) {
-        notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
+    if (std::string reason; !options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath, &reason) == 0) {
+        TellSaveFailed(notifier, kestory::texts::kCsvSaveFailed, options.csvPath, reason);
         return kExitWriteFailed;
     }
     if (!options.pngPath.empty()) {
@@ -52,13 +80,12 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
         doc.settings.viewType = options.marks ? DisplaySettings::kViewMarks : DisplaySettings::kViewThumbnails;
         ApplyIsoIndex(doc.settings, options.isoIndex);
         LayoutPhotos(doc);
-        if (!writePng || !writePng(doc, options.pngPath)) {
-            notifier.Notify("ＰＮＧファイルの保存に失敗しました。", Notifier::Icon::Warning);
+        if (!SaveChart(doc, writePng, options.pngPath, "ＰＮＧファイルの保存に失敗しました。", notifier)) {
             return kExitWriteFailed;
         }
     }
-    if (!options.pdfPath.empty() && (!writePdf || !writePdf(doc, options.pdfPath))) {
-        notifier.Notify("ＰＤＦファイルの保存に失敗しました。", Notifier::Icon::Warning);
+    if (!options.pdfPath.empty() &&
+        !SaveChart(doc, writePdf, options.pdfPath, "ＰＤＦファイルの保存に失敗しました。", notifier)) {
         return kExitWriteFailed;
     }
     return kExitOk;

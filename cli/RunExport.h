@@ -8,11 +8,10 @@
 class CLumivaneDoc;
 class Notifier;
 
-// Writes the chart of the document to a file (one landscape PDF page, or the screen's picture as
-// PNG); false when the file could not be written. The window's side provides them (the exporter's
-// core knows no Qt).
-using ChartFileWriter = std::function<bool(CLumivaneDoc& doc, const std::string& path)>;
-using ChartPdfWriter = ChartFileWriter;
+// Draws the chart of the document as the bytes of a file (one landscape PDF page, or the screen's
+// picture as PNG); false when it could not be drawn. The window's side provides them (the
+// exporter's core knows no Qt); the exporter puts the bytes in place as it writes the CSV file.
+using ChartFileWriter = std::function<bool(CLumivaneDoc& doc, std::string& bytes)>;
 
 // Exit codes of kestory-export.
 inline constexpr int kExitOk = 0;
@@ -21,7 +20,9 @@ inline constexpr int kExitWriteFailed = 2;
 inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 
 // Loads every input into a document, as the window's import does, and writes the outputs.
-// Refusals and failures are told through the notifier, with the window's texts.
-// The PNG picture is drawn at the options' display settings; the PDF page at 100 %, as printing does.
+// Refusals are told through the notifier with the window's texts; a file that could not be saved
+// with the window's text followed by " path: the system's reason". Without a PNG or PDF to draw,
+// no thumbnail is kept. The PNG picture is drawn at the options' display settings; the PDF page
+// at 100 %, as printing does.
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf = {},
               const ChartFileWriter& writePng = {});

@@ -6,11 +6,10 @@
 #include "cli/RunExport.h"
 #include "collection/Notifier.h"
 
+#include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -65,16 +64,23 @@ int main(int argc, char** argv) {
             qInstallMessageHandler(QuietQtMessages);
             qt = std::make_unique<QGuiApplication>(argc, argv);
         }
-        const ChartPdfWriter writePdf = [](CLumivaneDoc& doc, const std::string& path) {
-            return kestory::chartout::WriteChartPdf(doc, QFile::decodeName(QByteArray::fromStdString(path)));
-        };
-        const ChartFileWriter writePng = [](CLumivaneDoc& doc, const std::string& path) {
-            const QImage image = RenderChartImage(doc);
-            QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-            if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG")) {
+        const ChartFileWriter writePdf = [](CLumivaneDoc& doc, std::string& bytes) {
+            QByteArray pdf;
+            if (!kestory::chartout::DrawChartPdf(doc, pdf)) {
                 return false;
             }
-            return file.commit();
+            bytes = pdf.toStdString();
+            return true;
+        };
+        const ChartFileWriter writePng = [](CLumivaneDoc& doc, std::string& bytes) {
+            const QImage image = RenderChartImage(doc);
+            QByteArray png;
+            QBuffer buffer(&png);
+            if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+                return false;
+            }
+            bytes = png.toStdString();
+            return true;
         };
         return RunExport(parsed.options, notifier, writePdf, writePng);
     } catch (const std::exception& e) {

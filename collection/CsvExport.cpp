@@ -1,5 +1,6 @@
 #include "collection/CsvExport.h"
 
+#include "collection/OutputFile.h"
 #include "photo/NumberText.h"
 
 #include <array>
@@ -9,16 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
+#include <utility>
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 const char* const kCsvHeader =
     "JPEG,EV,AV,TV,感度補正,絞り値・Ｆ,シャッター速度・秒,感度・ISO,露出補正・ステップ,焦点距離・mm,"
@@ -135,95 +130,6 @@ private:
     iconv_t cd;
 };
 
-// An open temporary file beside the target; removed unless it was renamed into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& target) {
-        const fs::path targetPath(target);
-        fs::path folder = targetPath.parent_path();
-        if (folder.empty()) {
-            folder = ".";
-        }
-        // A short fixed stem: the target's own name could push the temporary's past NAME_MAX.
-        name = (folder / ".kestory-csv.XXXXXX").string();
-        fd = mkstemp(name.data());
-        if (fd < 0) {
-            name.clear();
-        }
-    }
-    ~TemporaryFile() {
-        if (fd >= 0) {
-            close(fd);
-        }
-        if (!name.empty()) {
-            unlink(name.c_str());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    bool ok() const { return fd >= 0; }
-
-    bool Write(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t written = write(fd, bytes.data(), bytes.size());
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return false;
-            }
-            bytes.remove_prefix(static_cast<size_t>(written));
-        }
-        return true;
-    }
-
-    // mkstemp makes the file private (0600); a saved file gets the permissions of the file it
-    // replaces, or those an ordinary new file would have.
-    bool SetMode(const std::string& target) {
-        struct stat existing {};
-        mode_t mode = 0;
-        if (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-            mode = existing.st_mode & 0777;
-        } else {
-            mode = 0666 & ~CurrentUmask();
-        }
-        return fchmod(fd, mode) == 0;
-    }
-
-    bool Commit(const std::string& target) {
-        if (fsync(fd) != 0) {
-            return false;
-        }
-        const int closed = close(fd);
-        fd = -1;
-        if (closed != 0) {
-            return false;
-        }
-        if (rename(name.c_str(), target.c_str()) != 0) {
-            return false;
-        }
-        name.clear();
-        return true;
-    }
-
-private:
-    // Read from /proc rather than set and reset with umask(), which would race other threads.
-    static mode_t CurrentUmask() {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("Umask:", 0) == 0) {
-                return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
-            }
-        }
-        return 022;
-    }
-
-    std::string name;
-    int fd = -1;
-};
-
 } // namespace
 
 bool EncodeCp932(const std::string& utf8, std::string& out) {
@@ -298,7 +204,13 @@ std::string FormatCsvRow(const PhotoItem& photo) {
     return line;
 }
 
-int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path) {
+int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason) {
+    const auto fail = [reason](std::string why) {
+        if (reason != nullptr) {
+            *reason = std::move(why);
+        }
+        return 0;
+    };
     try {
         std::string text;
         text.reserve(256 * (photos.size() + 1));
@@ -306,23 +218,20 @@ int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::s
         text += kLineEnd;
         for (const auto& photo : photos) {
             if (!photo) {
-                return 0;
+                return fail("no photo record");
             }
             text += FormatCsvRow(*photo);
             text += kLineEnd;
         }
         std::string bytes;
         if (!EncodeCp932(text, bytes)) {
-            return 0;
+            return fail("no code page 932 converter");
         }
         text = std::string();
 
-        TemporaryFile file(path);
-        if (!file.ok() || !file.Write(bytes) || !file.SetMode(path) || !file.Commit(path)) {
-            return 0;
-        }
-        return 1;
+        OutputFileStatus written = WriteOutputFile(path, bytes);
+        return written.result == 1 ? 1 : fail(std::move(written.reason));
     } catch (const std::exception&) {
-        return 0;
+        return fail("out of memory");
     }
 }

@@ -65,7 +65,7 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     return true;
 }
 
-ParallelImport::Slot ParallelImport::Load(const std::string& path) {
+ParallelImport::Slot ParallelImport::Load(const std::string& path, bool keepPicture) {
     Slot slot;
     try {
         slot.photo = std::make_unique<PhotoItem>();
@@ -76,6 +76,8 @@ ParallelImport::Slot ParallelImport::Load(const std::string& path) {
     }
     if (slot.result != 0) {
         slot.photo.reset();
+    } else if (!keepPicture) {
+        slot.photo->thumbnail.Release();
     }
     slot.ready = true;
     return slot;
@@ -96,7 +98,7 @@ void ParallelImport::Work() {
             }
             index = taken++;
         }
-        Slot slot = Load(paths[index]);
+        Slot slot = Load(paths[index], keepPictures);
         {
             const std::lock_guard lock(mutex);
             results[index] = std::move(slot);
@@ -124,7 +126,7 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
                 // No pool: the next file is loaded here, one per pass.
                 const size_t index = taken++;
                 lock.unlock();
-                Slot slot = Load(paths[index]);
+                Slot slot = Load(paths[index], keepPictures);
                 lock.lock();
                 results[index] = std::move(slot);
                 continue;

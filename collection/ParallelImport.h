@@ -37,6 +37,12 @@ public:
     // worker thread can be started, Step loads one file at a time on the calling thread instead.
     bool Start(std::vector<std::string> paths);
 
+    // False: each photo's thumbnail is released as soon as it is decoded, for a caller that wants
+    // the EXIF data only (kestory-export writing just the CSV file). The same files are accepted
+    // and refused, since the decode still decides; memory then stays flat with the file count.
+    // Set before Start.
+    void KeepPictures(bool keep) { keepPictures = keep; }
+
     // Delivers every result that is next in order and ready, waiting up to `wait` for each; true
     // while more is to come. A call made while a delivery is under way (from a nested event loop
     // inside the notifier) returns at once without delivering, so the order holds.
@@ -64,7 +70,7 @@ private:
     };
 
     void Work();
-    static Slot Load(const std::string& path);
+    static Slot Load(const std::string& path, bool keepPicture);
     size_t EndLocked() const { return cancelled ? taken : paths.size(); }
     void StopWorkers();
 
@@ -74,6 +80,7 @@ private:
 
     std::vector<std::string> paths; // not changed while workers run
     std::vector<std::thread> workers;
+    bool keepPictures = true;
     bool running = false;
     bool delivering = false;
     int added = 0;

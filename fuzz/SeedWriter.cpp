@@ -4,6 +4,7 @@
 
 #include "fuzz/ExifCases.h"
 #include "tests/support/JpegBuilder.h"
+#include "tools/ToolArgs.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -57,15 +58,19 @@ std::vector<NamedFile> Seeds() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kestory-fuzz-seeds FOLDER\n");
-        return 2;
+    std::vector<std::string> operands;
+    if (const auto done = kestory::tools::ParseToolArgs(
+            argc, argv,
+            "usage: kestory-fuzz-seeds [--] FOLDER\n"
+            "Writes the EXIF fuzzer's starting corpus into FOLDER (created when missing).\n",
+            1, 1, operands)) {
+        return *done;
     }
-    const std::filesystem::path folder = argv[1];
+    const std::filesystem::path folder = operands[0];
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        std::fprintf(stderr, "kestory-fuzz-seeds: cannot create %s: %s\n", argv[1], error.message().c_str());
+        std::fprintf(stderr, "kestory-fuzz-seeds: cannot create %s: %s\n", folder.c_str(), error.message().c_str());
         return 1;
     }
     int written = 0;
@@ -77,6 +82,6 @@ int main(int argc, char** argv) {
         }
         ++written;
     }
-    std::printf("%d seeds written to %s\n", written, argv[1]);
+    std::printf("%d seeds written to %s\n", written, folder.c_str());
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "photo/PhotoItem.h"
 #include "tests/support/JpegBuilder.h"
+#include "tools/ToolArgs.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -226,11 +227,16 @@ const char* ResultText(int result) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
-        return 2;
+    std::vector<std::string> operands;
+    if (const auto done = kestory::tools::ParseToolArgs(
+            argc, argv,
+            "usage: kestory-make-samples [--] FOLDER\n"
+            "Writes sample photos with varied exposure data into FOLDER (created when missing),\n"
+            "loads each one back as an import does and lists the result.\n",
+            1, 1, operands)) {
+        return *done;
     }
-    const std::filesystem::path folder(argv[1]);
+    const std::filesystem::path folder(operands[0]);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {

@@ -11,12 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kestory::test;
 namespace fs = std::filesystem;
@@ -289,6 +293,89 @@ TEST_F(CsvExport, FailuresGiveZeroAndLeaveTheEarlierFile) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadText(dir / "out.csv"), "old");
     EXPECT_FALSE(Leftovers());
+}
+
+// Runs fn as the user nobody when the tests run as root, whom permission bits do not stop, in a
+// child process whose exit status carries fn's failures. The folder becomes nobody's first, and
+// its parent one nobody may pass through.
+void AsUnprivileged(const std::string& folder, const std::function<void()>& fn) {
+    if (geteuid() != 0) {
+        fn();
+        return;
+    }
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(chown(folder.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chmod(fs::path(folder).parent_path().c_str(), 0711), 0);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(2);
+        }
+        fn();
+        std::fflush(stdout);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "as nobody: status " << status;
+}
+
+// The cases kestory-export's table of targets (ExportCliTest) does not run for all three outputs.
+TEST_F(CsvExport, TargetsAreCheckedAndLinksFollowed) {
+    ASSERT_NO_FATAL_FAILURE(Add(MinimalPhoto(), "A.JPG"));
+    ASSERT_EQ(WriteCsv(doc.Photos(), dir / "expected.csv"), 1);
+    const std::string expected = ReadText(dir / "expected.csv");
+    const auto old = [](const std::string& path, mode_t mode) {
+        ASSERT_TRUE(WriteBytes(path, {'o', 'l', 'd'}));
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    };
+    const struct {
+        const char* target;   // in the case's folder, which holds "ro", a folder the user cannot write
+        const char* existing; // a file "old" before, with its mode; "" none
+        mode_t mode;
+        const char* link;     // what the target links to; "" no link
+        const char* reason;   // "" when written
+        bool unprivileged;    // as root, run as nobody
+    } cases[] = {
+        {"ro/out.csv", "ro/out.csv", 0666, "", "", true}, // written in place
+        {"ro/new.csv", "", 0, "", "Permission denied", true},
+        {"out.csv", "data.csv", 0444, "data.csv", "Permission denied", false},
+        {"out.csv", "", 0, "ro/../new.csv", "", false}, // the link's file is created
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target + std::string(" ") + c.existing + " " + c.link);
+        const std::string at = dir / ("case" + std::to_string(++number));
+        const auto run = [&] {
+            fs::create_directory(at + "/ro");
+            if (*c.existing != 0) {
+                old(at + "/" + c.existing, c.mode);
+            }
+            if (*c.link != 0) {
+                fs::create_symlink(c.link, at + "/" + c.target);
+            }
+            chmod((at + "/ro").c_str(), 0555);
+            const std::string target = at + "/" + c.target;
+            std::string reason = "(unchanged)";
+            EXPECT_EQ(WriteCsv(doc.Photos(), target, &reason), *c.reason == 0 ? 1 : 0);
+            EXPECT_EQ(reason, *c.reason == 0 ? "(unchanged)" : c.reason);
+            EXPECT_EQ(fs::is_symlink(target), *c.link != 0);
+            const std::string holder = *c.link != 0 ? at + "/" + c.link : target;
+            EXPECT_EQ(fs::exists(holder) ? ReadText(holder) : "", *c.reason == 0 ? expected : *c.existing ? "old" : "");
+            for (const auto& entry : fs::recursive_directory_iterator(at)) {
+                EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+            }
+            chmod((at + "/ro").c_str(), 0755); // lets the folder be removed when not root
+        };
+        fs::create_directory(at);
+        if (c.unprivileged) {
+            AsUnprivileged(at, run);
+        } else {
+            run();
+        }
+    }
 }
 
 } // namespace

@@ -1,13 +1,19 @@
 #include "cli/ExportOptions.h"
+#include "cli/RunExport.h"
+#include "collection/CLumivaneDoc.h"
+#include "collection/CsvExport.h"
+#include "collection/ParallelImport.h"
 #include "tests/collection/CollectionTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace kestory::test;
@@ -89,7 +95,8 @@ struct RunResult {
 };
 
 RunResult RunExporter(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command = Quote(KESTORY_EXPORT_BINARY);
+    // A time limit, so an exporter stuck on a FIFO fails the test instead of hanging it.
+    std::string command = "timeout 60 " + Quote(KESTORY_EXPORT_BINARY);
     for (const std::string& a : args)
         command += " " + Quote(a);
     command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
@@ -128,7 +135,7 @@ TEST(ExportCli, ExitCodesAndMessages) {
 
     r = RunExporter(dir, {"--csv", dir / "photos", dir / "single.jpg"}); // the target is a folder
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, "ＣＳＶファイルの保存に失敗しました。\n");
+    EXPECT_EQ(r.err, "ＣＳＶファイルの保存に失敗しました。 " + (dir / "photos") + ": Is a directory\n");
 
     r = RunExporter(dir, {dir / "single.jpg"});
     EXPECT_EQ(r.exitCode, 64);
@@ -149,11 +156,130 @@ TEST(ExportCli, ExitCodesAndMessages) {
     EXPECT_EQ(pngSize(ReadText(dir / "big.png")), std::pair(1125, 780));
     r = RunExporter(dir, {"--png", dir / "missing/chart.png", dir / "single.jpg"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, "ＰＮＧファイルの保存に失敗しました。\n");
+    EXPECT_EQ(r.err, "ＰＮＧファイルの保存に失敗しました。 " + (dir / "missing/chart.png") +
+                         ": No such file or directory\n");
 
     r = RunExporter(dir, {"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("kestory-export --csv"), std::string::npos);
+}
+
+// The three outputs go through one way of writing a file: each target case gives the same result
+// for --csv, --png and --pdf, and a failure says which file and why on the window's line.
+TEST(ExportCli, EveryOutputTreatsItsTargetAlike) {
+    TempDir dir;
+    ASSERT_TRUE(MinimalPhoto().writeTo(dir / "a.jpg"));
+    const struct {
+        const char* option;
+        const char* failed;
+        std::string magic; // how the written file begins
+    } outputs[] = {
+        {"--csv", "ＣＳＶファイルの保存に失敗しました。", "JPEG,"},
+        {"--png", "ＰＮＧファイルの保存に失敗しました。", "\x89PNG"},
+        {"--pdf", "ＰＤＦファイルの保存に失敗しました。", "%PDF"},
+    };
+    const auto old = [](const std::string& path, mode_t mode) {
+        ASSERT_TRUE(WriteBytes(path, {'o', 'l', 'd'}));
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    };
+    const struct {
+        const char* name;
+        const char* target;
+        std::function<void(const std::string& at)> setUp;
+        const char* holder; // the file that ends up with the output, or keeps "old"; "" none
+        const char* reason; // "" when written
+    } cases[] = {
+        {"name not UTF-8", "out\xFF.bin", [](auto) {}, "out\xFF.bin", ""},
+        {"read-only file", "out.bin", [&](auto at) { old(at + "/out.bin", 0444); }, "out.bin", "Permission denied"},
+        {"link", "out.bin",
+         [&](auto at) {
+             old(at + "/data.bin", 0644);
+             fs::create_symlink("data.bin", at + "/out.bin");
+         },
+         "data.bin", ""},
+        {"FIFO", "out.bin", [](auto at) { mkfifo((at + "/out.bin").c_str(), 0666); }, "", "not a regular file"},
+        {"missing folder", "missing/out.bin", [](auto) {}, "", "No such file or directory"},
+    };
+    int number = 0;
+    for (const auto& o : outputs) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(o.option) + " " + c.name);
+            const std::string at = dir / ("case" + std::to_string(++number));
+            fs::create_directory(at);
+            c.setUp(at);
+            const std::string target = at + "/" + c.target;
+            struct stat before {};
+            const bool existed = lstat(target.c_str(), &before) == 0;
+            const RunResult r = RunExporter(dir, {o.option, target, dir / "a.jpg"});
+            const bool written = *c.reason == 0;
+            EXPECT_EQ(r.exitCode, written ? 0 : 2);
+            EXPECT_EQ(r.err, written ? "" : std::string(o.failed) + " " + target + ": " + c.reason + "\n");
+            struct stat after {};
+            if (existed && lstat(target.c_str(), &after) == 0) {
+                EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT) << "a link stays a link, a FIFO a FIFO";
+            }
+            if (*c.holder != 0) {
+                const std::string content = ReadText(at + "/" + c.holder);
+                EXPECT_EQ(content.substr(0, written ? o.magic.size() : 4), written ? o.magic : "old");
+            }
+            for (const auto& entry : fs::directory_iterator(at)) {
+                EXPECT_NE(entry.path().filename().string()[0], '.') << "left beside the target: " << entry.path();
+            }
+        }
+    }
+}
+
+// Without a picture to draw, the exporter's import keeps no thumbnail; the decode still decides,
+// so the same photos are accepted and refused and the CSV file is the same.
+TEST(ExportCli, CsvAloneKeepsNoPictures) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (uint32_t i = 0; i < 6; ++i) {
+        JpegBuilder photo = MinimalPhoto().exposureTime(1, 30 + i);
+        if (i == 2) {
+            photo.noExif();
+        } else if (i == 4) {
+            photo.noPicture(); // EXIF that reads, pixels that do not
+        }
+        paths.push_back(dir / ("P" + std::to_string(i) + ".JPG"));
+        ASSERT_TRUE(photo.writeTo(paths.back()));
+    }
+    std::vector<std::string> accepted[2], messages[2];
+    std::string csv[2];
+    for (const bool keep : {false, true}) {
+        RecordingNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        ParallelImport import(doc, 3);
+        import.KeepPictures(keep);
+        ASSERT_TRUE(import.Start(paths));
+        EXPECT_EQ(import.Run(), 4);
+        for (const auto& photo : doc.Photos()) {
+            accepted[keep].push_back(photo->path);
+            EXPECT_EQ(photo->thumbnail.Empty(), !keep) << photo->path;
+        }
+        messages[keep] = notifier.texts;
+        ASSERT_EQ(WriteCsv(doc.Photos(), dir / "out.csv"), 1);
+        csv[keep] = ReadText(dir / "out.csv");
+    }
+    EXPECT_EQ(accepted[0], accepted[1]);
+    EXPECT_EQ(messages[0], messages[1]);
+    EXPECT_EQ(csv[0], csv[1]);
+
+    // The exporter drops them only when no picture is asked for.
+    ExportOptions options;
+    options.csvPath = dir / "out.csv";
+    options.pngPath = dir / "chart.png";
+    options.inputs = paths;
+    RecordingNotifier notifier;
+    size_t withPicture = 0;
+    const ChartFileWriter countPictures = [&](CLumivaneDoc& doc, std::string& bytes) {
+        for (const auto& photo : doc.Photos())
+            withPicture += photo->thumbnail.Empty() ? 0 : 1;
+        bytes = "png";
+        return true;
+    };
+    EXPECT_EQ(RunExport(options, notifier, {}, countPictures), kExitOk);
+    EXPECT_EQ(withPicture, 4U);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "chart/ChartOutput.h"
 #include "cli/ExportOptions.h"
 #include "collection/CLumivaneDoc.h"
+#include "collection/OutputFile.h"
 #include "shell/CMainFrame.h"
 #include "tests/support/JpegBuilder.h"
 
@@ -51,19 +52,20 @@ QByteArray PdfWithoutDates(const QString& path) {
 }
 
 // The page sizes of a PDF in points, from its MediaBox entries.
-QList<QSizeF> PdfPages(const QString& path) {
-    QFile file(path);
+QList<QSizeF> PdfPages(const QByteArray& pdf) {
     QList<QSizeF> pages;
-    if (!file.open(QIODevice::ReadOnly)) {
-        return pages;
-    }
     static const QRegularExpression box(QStringLiteral("/MediaBox \\[\\s*0\\s+0\\s+([0-9.]+)\\s+([0-9.]+)\\s*\\]"));
-    auto it = box.globalMatch(QString::fromLatin1(file.readAll()));
+    auto it = box.globalMatch(QString::fromLatin1(pdf));
     while (it.hasNext()) {
         const auto m = it.next();
         pages.append(QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()));
     }
     return pages;
+}
+
+QList<QSizeF> PdfPages(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? PdfPages(file.readAll()) : QList<QSizeF>();
 }
 
 void PdfPrinter(QPrinter& printer, const QString& path) {
@@ -299,21 +301,24 @@ void ChartOutputTest::exporterWritesThePrintedPage() {
     QCOMPARE(int(ParseExportOptions({"--pdf", "a.pdf", "--pdf", "b.pdf", "a.jpg"}).status),
              int(ParsedCommandLine::Status::UsageError));
 
-    QTemporaryDir pdfs;
     RecordingNotifier quiet;
     CLumivaneDoc exported(quiet);
     QCOMPARE(exported.AddPhoto(photos.filePath(QStringLiteral("a.jpg")).toStdString()), 1);
     exported.settings.magnify = 250;
-    const QString path = pdfs.filePath(QStringLiteral("chart.pdf"));
-    QVERIFY(out::WriteChartPdf(exported, path));
+    QByteArray pdf;
+    QVERIFY(out::DrawChartPdf(exported, pdf));
     QCOMPARE(exported.settings.magnify, 100);
     QVERIFY(!exported.settings.evCaption.empty());
-    const QList<QSizeF> pages = PdfPages(path);
+    const QList<QSizeF> pages = PdfPages(pdf);
     QCOMPARE(pages.size(), 1);
     QVERIFY(pages[0].width() > pages[0].height());
-    // Nothing beside it, and nothing at all where the folder is missing.
+    // Put in place as the exporter does: nothing beside it, and nothing at all where the folder is
+    // missing.
+    QTemporaryDir pdfs;
+    const std::string bytes = pdf.toStdString();
+    QCOMPARE(WriteOutputFile(pdfs.filePath(QStringLiteral("chart.pdf")).toStdString(), bytes).result, 1);
     QCOMPARE(QDir(pdfs.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chart.pdf")});
-    QVERIFY(!out::WriteChartPdf(exported, pdfs.filePath(QStringLiteral("missing/chart.pdf"))));
+    QCOMPARE(WriteOutputFile(pdfs.filePath(QStringLiteral("missing/chart.pdf")).toStdString(), bytes).result, 0);
     QVERIFY(!QFile::exists(pdfs.filePath(QStringLiteral("missing/chart.pdf"))));
 }
 
