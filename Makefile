@@ -1,4 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both install what is missing first.
+# `make package` builds the Debian package.
 BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
@@ -8,7 +9,7 @@ BENCH_BUILD ?= build-bench
 # Our own builds treat warnings as errors; a plain cmake build of the sources does not.
 OWN_FLAGS := -DKESTORY_WERROR=ON
 
-.PHONY: all deps configure build test fuzz bench run samples clean
+.PHONY: all deps configure build test fuzz bench run package samples clean
 
 all: build
 
@@ -51,6 +52,11 @@ bench: deps
 # command looks for it in the working directory.
 run: build
 	@cd $(BUILD)/shell && ./kestory
+
+# The Debian package of the build, $(BUILD)/kestory_<version>_<arch>.deb; apt installs it with what
+# it needs to run.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 samples: build
 	@$(BUILD)/tools/kestory-make-samples samples
