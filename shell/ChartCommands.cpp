@@ -7,12 +7,13 @@
 #include "collection/FolderScan.h"
 #include "collection/ImportTexts.h"
 #include "collection/Notifier.h"
+#include "shell/HelpDocument.h"
 #include "shell/ImportProgress.h"
 #include "shell/ShellDialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QUrl>
@@ -43,10 +44,6 @@ QPrinter& ChartCommands::Printer() {
         printer->setDocName(QStringLiteral("Kestory"));
     }
     return *printer;
-}
-
-QString ChartCommands::HelpDocumentName() {
-    return QStringLiteral("Kestoryヘルプ.rtf");
 }
 
 QWidget* ChartCommands::dialogParent() const {
@@ -136,13 +133,8 @@ void ChartCommands::OnEditCopy() {
 }
 
 void ChartCommands::OnHelp() {
-    // Relative to the working directory, not to the program's folder. A missing document is not
-    // the user's concern: nothing is said.
-    const QString path = QDir::current().absoluteFilePath(HelpDocumentName());
-    if (!QFileInfo::exists(path)) {
-        return;
-    }
-    dialogs.OpenDocument(QUrl::fromLocalFile(path));
+    kestory::help::ShowHelp(kestory::help::SearchFolders(QDir::currentPath(), QCoreApplication::applicationDirPath()),
+                            [this](const QUrl& url) { return dialogs.OpenDocument(url); }, notifier);
 }
 
 void ChartCommands::OnAppAbout() {

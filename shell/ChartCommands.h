@@ -25,8 +25,6 @@ public:
     // chosen in the set-up is the one printed.
     QPrinter& Printer();
 
-    // Beside the working directory, as the help command looks for it.
-    static QString HelpDocumentName();
 
 public slots:
     void OnFileOpen();

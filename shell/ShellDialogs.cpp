@@ -101,6 +101,6 @@ void QtShellDialogs::ShowAbout(QWidget* parent) {
     dialog.exec();
 }
 
-void QtShellDialogs::OpenDocument(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+bool QtShellDialogs::OpenDocument(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }

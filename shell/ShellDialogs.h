@@ -32,8 +32,9 @@ public:
     virtual bool SetUpPage(QPrinter& printer, QWidget* parent) = 0;
     // The About box, modal.
     virtual void ShowAbout(QWidget* parent) = 0;
-    // Opens a document with the desktop's program for its type; the result is not examined.
-    virtual void OpenDocument(const QUrl& url) = 0;
+    // Opens a document with the desktop's program for its type; false when the desktop has none
+    // (or no way to start one).
+    virtual bool OpenDocument(const QUrl& url) = 0;
 };
 
 // The real dialogs.
@@ -46,7 +47,7 @@ public:
     void PreviewPrint(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter&)>& paint) override;
     bool SetUpPage(QPrinter& printer, QWidget* parent) override;
     void ShowAbout(QWidget* parent) override;
-    void OpenDocument(const QUrl& url) override;
+    bool OpenDocument(const QUrl& url) override;
 };
 
 namespace kestory::dialogs {

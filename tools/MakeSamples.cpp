@@ -140,7 +140,11 @@ JpegBuilder Photo(int number) {
     const bool grey = number % 17 == 9;
     const bool portrait = orientation == 6 || orientation == 8;
 
-    std::string caption = "F" + FractionText(aperture) + "  " + FractionText(time) + "s";
+    // Appended piece by piece: GCC 12 at -O3 reports "F" + std::string as an overlapping copy
+    // (a false -Wrestrict).
+    std::string caption = "F";
+    caption += FractionText(aperture);
+    caption += "  " + FractionText(time) + "s";
     caption += iso != 0 ? "  ISO" + std::to_string(iso) : "  no ISO";
     const cv::Mat upright = portrait ? Scene(number, kShortSide, kLongSide, caption, grey)
                                      : Scene(number, kLongSide, kShortSide, caption, grey);

@@ -5,6 +5,7 @@
 #include "shell/CAboutDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/ChartCommands.h"
+#include "shell/HelpDocument.h"
 #include "shell/QtNotifier.h"
 #include "shell/ShellDialogs.h"
 #include "tests/support/JpegBuilder.h"
@@ -14,7 +15,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -58,7 +61,9 @@ private slots:
     void fileDialogsMatchWithoutCase();
     void messageBoxes();
     void aboutBox();
-    void helpDocumentFromTheWorkingDirectory();
+    void helpCommandOpensTheWorkingDirectorysDocument();
+    void helpDocumentSearch_data();
+    void helpDocumentSearch();
     void editKeys();
 
 private:
@@ -213,28 +218,99 @@ void CommandsTest::aboutBox() {
     QCOMPARE(run.dialogs.aboutShown, 1);
 }
 
-void CommandsTest::helpDocumentFromTheWorkingDirectory() {
+void CommandsTest::helpCommandOpensTheWorkingDirectorysDocument() {
     QTemporaryDir program;
     QTemporaryDir withHelp;
     QTemporaryDir withoutHelp;
-    QVERIFY(QFile(withHelp.filePath(ChartCommands::HelpDocumentName())).open(QIODevice::WriteOnly));
-    // Beside the program it does not count.
-    QVERIFY(QFile(program.filePath(ChartCommands::HelpDocumentName())).open(QIODevice::WriteOnly));
+    QVERIFY(QFile(withHelp.filePath(kestory::help::RtfName())).open(QIODevice::WriteOnly));
     ProgramRun run(program.path());
     QVERIFY(Start(run));
     const QString before = QDir::currentPath();
     QAction* help = run.app->MainFrame()->Action(CMainFrame::kHelp);
 
-    QVERIFY(QDir::setCurrent(withoutHelp.path()));
-    help->trigger();
-    QVERIFY(run.dialogs.opened.isEmpty());
-    QVERIFY(run.notifier.messages.empty());
-
     QVERIFY(QDir::setCurrent(withHelp.path()));
     help->trigger();
+    QVERIFY(QDir::setCurrent(withoutHelp.path()));
+    help->trigger();
     QVERIFY(QDir::setCurrent(before));
-    QCOMPARE(run.dialogs.opened.size(), 1);
-    QCOMPARE(run.dialogs.opened[0], QUrl::fromLocalFile(withHelp.filePath(QStringLiteral("Kestoryヘルプ.rtf"))));
+    QCOMPARE(run.dialogs.opened, QList<QUrl>{QUrl::fromLocalFile(withHelp.filePath(QStringLiteral("Kestoryヘルプ.rtf")))});
+    // Not found anywhere: said so, with the working directory among the places looked in.
+    QCOMPARE(run.notifier.messages.size(), size_t(1));
+    const QString said = QString::fromStdString(run.notifier.messages[0].text);
+    QVERIFY2(said.startsWith(QStringLiteral("ヘルプ文書 Kestoryヘルプ.rtf が見つかりません。")), qPrintable(said));
+    QVERIFY(said.contains(QDir(withoutHelp.path()).canonicalPath()) || said.contains(withoutHelp.path()));
+    QCOMPARE(run.notifier.messages[0].icon, Notifier::Icon::Warning);
+}
+
+// A program installed as <root>/prefix/bin/kestory, started in <root>/work. Files are named
+// "<folder>/<rtf|html>"; a document whose kind is in "refused" finds no program to open it.
+void CommandsTest::helpDocumentSearch_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("message");  // its first line, empty for none
+    const QString none;
+    const QString notFound = QStringLiteral("ヘルプ文書 Kestoryヘルプ.rtf が見つかりません。");
+    const QString noRtfProgram = QStringLiteral("ヘルプ文書 Kestoryヘルプ.rtf を開くプログラムがありません。");
+    QTest::newRow("working dir first") << QStringList{"work/rtf", "bin/rtf", "share/rtf"} << QStringList{} << "work/rtf" << none;
+    QTest::newRow("beside program") << QStringList{"bin/rtf", "share/rtf"} << QStringList{} << "bin/rtf" << none;
+    QTest::newRow("installed share") << QStringList{"share/rtf", "share/html"} << QStringList{} << "share/rtf" << none;
+    QTest::newRow("folder of that name") << QStringList{"work/rtf/", "share/rtf"} << QStringList{} << "share/rtf" << none;
+    QTest::newRow("no RTF program: HTML") << QStringList{"work/rtf", "share/html"} << QStringList{"rtf"} << "share/html" << none;
+    QTest::newRow("HTML only") << QStringList{"bin/html"} << QStringList{} << "bin/html" << none;
+    QTest::newRow("nothing found") << QStringList{} << QStringList{} << none << notFound;
+    QTest::newRow("no program at all") << QStringList{"share/rtf", "share/html"} << QStringList{"rtf", "html"} << none << noRtfProgram;
+    QTest::newRow("no RTF program, no HTML") << QStringList{"work/rtf"} << QStringList{"rtf"} << none << noRtfProgram;
+}
+
+void CommandsTest::helpDocumentSearch() {
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, refused);
+    QFETCH(QString, opened);
+    QFETCH(QString, message);
+    QTemporaryDir root;
+    const QMap<QString, QString> folders{{"work", root.filePath("work")},
+                                         {"bin", root.filePath("prefix/bin")},
+                                         {"share", root.filePath("prefix/share/kestory")}};
+    for (const QString& folder : folders) {
+        QVERIFY(QDir().mkpath(folder));
+    }
+    const auto pathOf = [&](const QString& file) {
+        const QString kind = file.section(u'/', 1, 1);
+        return QDir(folders[file.section(u'/', 0, 0)])
+            .filePath(kind == u"rtf" ? kestory::help::RtfName() : kestory::help::HtmlName());
+    };
+    for (const QString& file : files) {
+        QVERIFY(file.endsWith(u'/') ? QDir().mkdir(pathOf(file)) : QFile(pathOf(file)).open(QIODevice::WriteOnly));
+    }
+
+    const QStringList searched = kestory::help::SearchFolders(folders["work"], folders["bin"]);
+    QCOMPARE(searched, (QStringList{folders["work"], folders["bin"], folders["share"]}));
+    QCOMPARE(kestory::help::SearchFolders(folders["bin"], folders["bin"]), (QStringList{folders["bin"], folders["share"]}));
+
+    QList<QUrl> tried;
+    RecordingNotifier notifier;
+    const bool shown = kestory::help::ShowHelp(
+        searched,
+        [&](const QUrl& url) {
+            tried.append(url);
+            return !refused.contains(QFileInfo(url.toLocalFile()).suffix());
+        },
+        notifier);
+    QCOMPARE(shown, !opened.isEmpty());
+    if (!opened.isEmpty()) {
+        QCOMPARE(tried.constLast(), QUrl::fromLocalFile(pathOf(opened)));
+    }
+    QCOMPARE(notifier.messages.size(), size_t(message.isEmpty() ? 0 : 1));
+    if (!message.isEmpty()) {
+        const QString said = QString::fromStdString(notifier.messages[0].text);
+        QCOMPARE(said.section(u'\n', 0, 0), message);
+        // The message names where it looked, or the documents that found no program.
+        const QStringList named = tried.isEmpty() ? searched : QStringList{tried.constFirst().toLocalFile()};
+        for (const QString& path : named) {
+            QVERIFY2(said.contains(path), qPrintable(said));
+        }
+    }
 }
 
 void CommandsTest::editKeys() {

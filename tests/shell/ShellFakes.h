@@ -57,7 +57,10 @@ public:
         return true;
     }
     void ShowAbout(QWidget*) override { ++aboutShown; }
-    void OpenDocument(const QUrl& url) override { opened.append(url); }
+    bool OpenDocument(const QUrl& url) override {
+        opened.append(url);
+        return true;
+    }
 
     QStringList photoFiles;
     QString folder;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class Notifier;
+class QUrl;
+
+// Finding and opening the help document for "ヘルプの表示(&H)".
+namespace kestory::help {
+
+// The document the command opens first, and the same text as HTML for a desktop that has no
+// program for RTF files.
+QString RtfName();
+QString HtmlName();
+
+// Where the documents are looked for, in order: the working directory (where `make run` and a
+// program unpacked into one folder keep them), the program's folder, and the installed share
+// folder, found relative to the program's folder (<prefix>/bin/../share/kestory). Cleaned,
+// without repeats.
+QStringList SearchFolders(const QString& workingDir, const QString& programDir);
+
+// Asks the desktop to open a document; false when it has no program for it.
+using Opener = std::function<bool(const QUrl&)>;
+
+// The RTF from the first folder that has it; when that cannot be opened or is nowhere, the HTML
+// the same way. When neither opens, the user is told which document and what failed. True when a
+// document was opened.
+bool ShowHelp(const QStringList& folders, const Opener& open, Notifier& notifier);
+
+}  // namespace kestory::help
