@@ -309,8 +309,11 @@ void CMainFrame::dropEvent(QDropEvent* e) {
         return;
     }
     e->acceptProposedAction();
-    ImportWithProgress(doc, paths, this);
     // Once for the whole drop, whatever was added.
-    view->LayoutPhotos();
-    view->InvalidateChart();
+    ImportProgressOptions options;
+    options.imported = [this] {
+        view->LayoutPhotos();
+        view->InvalidateChart();
+    };
+    ImportWithProgress(doc, paths, this, options);
 }

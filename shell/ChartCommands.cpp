@@ -56,10 +56,13 @@ void ChartCommands::importPaths(const QStringList& paths) {
     for (const QString& path : paths) {
         localPaths.push_back(ToLocalPath(path));
     }
-    ImportWithProgress(doc, localPaths, dialogParent());
     // Also when every file was refused: the chart is laid out and repainted once.
-    view.LayoutPhotos();
-    view.InvalidateChart();
+    ImportProgressOptions options;
+    options.imported = [this] {
+        view.LayoutPhotos();
+        view.InvalidateChart();
+    };
+    ImportWithProgress(doc, localPaths, dialogParent(), options);
 }
 
 void ChartCommands::OnFileOpen() {

@@ -182,5 +182,8 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
     }
     poll.stop();
     dialog.reset();
+    if (options.imported) {
+        options.imported();
+    }
     return import.Added();
 }

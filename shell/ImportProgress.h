@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct ImportProgressOptions {
     unsigned threads = 0; // worker threads; 0 one per core
     // An import still running after this long shows the progress dialog; a short one never does.
     std::chrono::milliseconds showAfter{500};
+    // Called once the import has ended and before the refusals gathered out of sight are told,
+    // so the chart already shows what was loaded behind that message.
+    std::function<void()> imported;
 };
 
 // Imports the paths into the document with the window alive: the files are loaded on worker

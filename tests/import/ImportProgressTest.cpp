@@ -234,9 +234,12 @@ private slots:
         user.tickOn = {0};
         ImportProgressOptions options;
         options.showAfter = std::chrono::milliseconds(0);
+        size_t boxesWhenImported = 0;
+        options.imported = [&] { boxesWhenImported = user.boxes.size(); };
         QCOMPARE(ImportWithProgress(doc, paths, &window, options), 3);
 
         QCOMPARE(user.boxes.size(), size_t{2});
+        QVERIFY2(boxesWhenImported == 1, "the chart is laid out before the summary is shown");
         QCOMPARE(user.boxes[0].text, QString::fromStdString(bad + "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。"));
         QCOMPARE(user.boxes[0].checkBox, QStringLiteral("この読み込みでは以後表示しない"));
         QStringList summary = {QStringLiteral("15 件のファイルを読み込めませんでした。"), QString(),
