@@ -86,6 +86,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.marks = true;
             continue;
         }
+        if (arg == "--recursive") {
+            result.options.recursive = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -129,6 +133,7 @@ const char* ExportHelpText() {
            "パス:\n"
            "  JPEG ファイル   そのまま読み込みます (ドロップされたファイルと同じ)。\n"
            "  フォルダ        直下の *.JPG を名前順に読み込みます (サブフォルダは見ません)。\n"
+           "                  --recursive では、続けてサブフォルダを名前順に一つずつ読み込みます。\n"
            "  写真はパスを指定した順に並び、その順で書き出されます。\n"
            "\n"
            "オプション:\n"
@@ -139,6 +144,7 @@ const char* ExportHelpText() {
            "  --marks         PNG で写真を縮小画像ではなく赤いマークで表します\n"
            "  --iso-index N   EV 線の感度 (0〜10: ISO 50〜51200、既定 1 = ISO 100)\n"
            "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
+           "  --recursive     フォルダのサブフォルダも読み込みます (隠しフォルダとリンクは除く)\n"
            "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"

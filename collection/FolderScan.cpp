@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <new>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -56,6 +59,65 @@ int Sign(int order) {
     return (order > 0) - (order < 0);
 }
 
+// Sort key first: the upper-cased path orders the import; the real path is what opens. Each path
+// is encoded once, not at every comparison.
+using KeyedPath = std::pair<std::u16string, std::string>;
+
+KeyedPath Keyed(std::string path) {
+    std::u16string key = SortKey(UpperCaseAscii(path));
+    return {std::move(key), std::move(path)};
+}
+
+// Names that differ only in case (possible here), or only in characters code page 932 lacks, keep
+// a fixed order: by their bytes. Real paths are unique, so the order is total.
+void SortKeyed(std::vector<KeyedPath>& paths) {
+    std::sort(paths.begin(), paths.end());
+}
+
+// One pass over a folder: the JPEG files ScanFolder takes and, when subfolders is given, the
+// folders a tree scan goes down into (no links, no hidden ones). An entry that cannot be read ends
+// the listing with what was found before it.
+void ListFolder(const std::string& folder, std::vector<KeyedPath>& files, std::vector<KeyedPath>* subfolders) {
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) {
+        return;
+    }
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) {
+            break;
+        }
+        const fs::directory_entry& entry = *it;
+        const std::string name = entry.path().filename().string();
+        std::error_code typeError;
+        if (MatchesJpegPattern(name)) {
+            // Follows symbolic links; directories, broken links, devices and pipes are left out
+            // (a pipe would block the loader's open).
+            if (entry.is_regular_file(typeError) && !typeError) {
+                files.push_back(Keyed(entry.path().string()));
+                continue;
+            }
+        }
+        if (subfolders == nullptr || name.empty() || name.front() == '.') {
+            continue;
+        }
+        // A link is not followed, whatever it points at: a link to an ancestor would never end.
+        if (entry.is_symlink(typeError) || typeError) {
+            continue;
+        }
+        if (entry.is_directory(typeError) && !typeError) {
+            subfolders->push_back(Keyed(entry.path().string()));
+        }
+    }
+}
+
+void AppendPaths(std::vector<KeyedPath>& sorted, std::vector<std::string>& list) {
+    list.reserve(list.size() + sorted.size());
+    for (auto& item : sorted) {
+        list.push_back(std::move(item.second));
+    }
+}
+
 } // namespace
 
 std::string UpperCaseAscii(std::string path) {
@@ -76,38 +138,45 @@ int ComparePaths(const std::string& a, const std::string& b) {
 int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
     list.clear();
     try {
-        // Sort key first: the upper-cased path orders the import; the real path is what opens.
-        // Each path is encoded once, not at every comparison.
-        std::vector<std::pair<std::u16string, std::string>> found;
-        std::error_code ec;
-        fs::directory_iterator it(fs::path(folder), ec);
-        if (ec) {
-            return 0;
-        }
-        for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-            if (ec) {
-                break;
-            }
-            const fs::directory_entry& entry = *it;
-            if (!MatchesJpegPattern(entry.path().filename().string())) {
+        std::vector<KeyedPath> found;
+        ListFolder(folder, found, nullptr);
+        SortKeyed(found);
+        AppendPaths(found, list);
+    } catch (const std::bad_alloc&) {
+        list.clear();
+        return 0;
+    }
+    return static_cast<int>(list.size());
+}
+
+int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress) {
+    list.clear();
+    try {
+        // Folders still to scan, the next at the back: a folder's sub-folders go on in reverse
+        // order, so the first of them, with everything below it, comes before the second.
+        std::vector<std::string> pending = {folder};
+        // Device and inode of every folder scanned: a bind mount can show a folder inside itself.
+        std::set<std::pair<dev_t, ino_t>> scanned;
+        while (!pending.empty()) {
+            const std::string current = std::move(pending.back());
+            pending.pop_back();
+            struct stat info {};
+            if (stat(current.c_str(), &info) != 0 || !scanned.emplace(info.st_dev, info.st_ino).second) {
                 continue;
             }
-            // Follows symbolic links; directories, broken links, devices and pipes are left out
-            // (a pipe would block the loader's open).
-            std::error_code typeError;
-            if (!entry.is_regular_file(typeError) || typeError) {
-                continue;
+            std::vector<KeyedPath> files;
+            std::vector<KeyedPath> subfolders;
+            ListFolder(current, files, &subfolders);
+            SortKeyed(files);
+            AppendPaths(files, list);
+            SortKeyed(subfolders);
+            for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
+                pending.push_back(std::move(it->second));
             }
-            std::string path = entry.path().string();
-            std::u16string key = SortKey(UpperCaseAscii(path));
-            found.emplace_back(std::move(key), std::move(path));
-        }
-        // Names that differ only in case (possible here), or only in characters code page 932
-        // lacks, keep a fixed order: by their bytes. Real paths are unique, so the order is total.
-        std::sort(found.begin(), found.end());
-        list.reserve(found.size());
-        for (auto& item : found) {
-            list.push_back(std::move(item.second));
+            if (progress && !progress(list.size())) {
+                list.clear();
+                return -1;
+            }
         }
     } catch (const std::bad_alloc&) {
         list.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,19 @@
 // sorted by ComparePaths of their upper-cased paths, paths that compare equal by their real bytes.
 // Returns their number; 0 for a folder that cannot be read. Never throws.
 int ScanFolder(const std::string& folder, std::vector<std::string>& list);
+
+// Told the number of JPEG files found so far after each folder of a tree scan; false stops it.
+using FolderTreeProgress = std::function<bool(size_t found)>;
+
+// The JPEG files of a folder and of every folder below it, folder by folder: each folder's own
+// files as ScanFolder takes and orders them, then its sub-folders, each with everything below it,
+// in ComparePaths order of their upper-cased paths. Links to folders are not followed, so a link
+// to an ancestor makes no loop; a folder reached twice (a bind mount) is scanned once. Hidden
+// folders (".thumbnails", ".git": names beginning with ".") are left out; hidden files are taken,
+// as ScanFolder takes them. A folder below the top that cannot be read is skipped. list is
+// replaced; returns the number of paths, or -1 (list empty) when progress asked to stop. Never
+// throws.
+int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress = {});
 
 // -1, 0 or 1: the order of the Japanese system this program comes from, by the paths' code page
 // 932 characters: a single-byte character by its byte, a double-byte one by its two-byte code, so

@@ -105,6 +105,9 @@ void CMainFrame::createActions() {
             commands, &ChartCommands::OnFileOpen);
     connect(make(kFileOpenFolder, QStringLiteral("フォルダを開く(&F)..."), QStringLiteral("actionFileOpenFolder")),
             &QAction::triggered, commands, &ChartCommands::OnFileOpenFolder);
+    connect(make(kFileOpenFolderTree, QStringLiteral("フォルダを開く（サブフォルダも含む）(&S)..."),
+                 QStringLiteral("actionFileOpenFolderTree")),
+            &QAction::triggered, commands, &ChartCommands::OnFileOpenFolderTree);
     connect(make(kSaveShootingData, QStringLiteral("撮影データの保存（&S）..."), QStringLiteral("actionSaveShootingData")),
             &QAction::triggered, commands, &ChartCommands::OnSaveShootingData);
 
@@ -169,6 +172,7 @@ void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->addAction(Action(kFileOpen));
     file->addAction(Action(kFileOpenFolder));
+    file->addAction(Action(kFileOpenFolderTree));
     file->addAction(Action(kSaveShootingData));
     file->addSeparator();
     file->addAction(Action(kFilePrint));

@@ -29,6 +29,7 @@ public:
     enum Command : int {
         kFileOpen = 32776,
         kFileOpenFolder = 32771,
+        kFileOpenFolderTree = 32780,
         kSaveShootingData = 32772,
         kFilePrint = 57607,
         kFilePrintPreview = 57609,

@@ -90,6 +90,29 @@ void ChartCommands::OnFileOpenFolder() {
     importPaths(paths);
 }
 
+void ChartCommands::importScannedPaths(const std::vector<std::string>& paths, bool showProgressAtOnce) {
+    ImportProgressOptions options;
+    if (showProgressAtOnce) {
+        options.showAfter = std::chrono::milliseconds(0); // the scan's dialog is followed by the import's
+    }
+    ImportWithProgress(doc, paths, dialogParent(), options);
+    view.LayoutPhotos();
+    view.InvalidateChart();
+}
+
+void ChartCommands::OnFileOpenFolderTree() {
+    const QString folder = dialogs.ChoosePhotoFolder(dialogParent());
+    if (folder.isEmpty()) {
+        return;
+    }
+    std::vector<std::string> found;
+    const FolderTreeScanResult scan = ScanFolderTreeWithProgress(ToLocalPath(folder), found, dialogParent());
+    if (scan.count <= 0) {
+        return;  // nothing found, or the user stopped the scan: nothing imported, nothing said
+    }
+    importScannedPaths(found, scan.dialogShown);
+}
+
 void ChartCommands::OnSaveShootingData() {
     if (doc.GetCount() < 1) {
         notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);

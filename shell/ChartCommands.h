@@ -3,6 +3,8 @@
 #include <QObject>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class CLumivaneDoc;
 class CLumivaneView;
@@ -29,6 +31,8 @@ public:
 public slots:
     void OnFileOpen();
     void OnFileOpenFolder();
+    // "フォルダを開く（サブフォルダも含む）(&S)...": the chosen folder and every folder below it.
+    void OnFileOpenFolderTree();
     void OnSaveShootingData();
     void OnFilePrint();
     void OnFilePrintPreview();
@@ -39,6 +43,7 @@ public slots:
 
 private:
     void importPaths(const QStringList& paths);
+    void importScannedPaths(const std::vector<std::string>& paths, bool showProgressAtOnce);
     QWidget* dialogParent() const;
 
     CLumivaneDoc& doc;

@@ -17,8 +17,10 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -186,4 +188,75 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
         options.imported();
     }
     return import.Added();
+}
+
+QString FolderScanProgressText(size_t found) {
+    return QStringLiteral("フォルダを調べています… %1 件").arg(found);
+}
+
+FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::vector<std::string>& list,
+                                                QWidget* parent, const FolderTreeScanOptions& options) {
+    list.clear();
+    const OverrideCursor busy(Qt::BusyCursor);
+    const InputBlocker blocker;
+
+    std::atomic<size_t> found{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    std::vector<std::string> scanned;
+    int count = 0;
+    // Joined before anything it uses goes away, also if this function is left by an exception.
+    std::jthread worker([&] {
+        count = options.scan(folder, scanned, [&](size_t sofar) {
+            found.store(sofar);
+            return !stop.load();
+        });
+        done.store(true);
+    });
+
+    // As for the import: made only when it is to be shown.
+    std::unique_ptr<QProgressDialog> dialog;
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto step = [&] {
+        if (done.load()) {
+            loop.quit();
+            return;
+        }
+        if (dialog && dialog->wasCanceled()) {
+            stop.store(true);
+        }
+        if (!dialog && !stop.load() && elapsed.elapsed() >= options.showAfter.count()) {
+            // No known end: the bar only shows that the scan is alive.
+            dialog = std::make_unique<QProgressDialog>(FolderScanProgressText(found.load()), QStringLiteral("中止"),
+                                                       0, 0, parent);
+            dialog->setWindowTitle(kestory::AppTitle());
+            dialog->setAutoClose(false);
+            dialog->setAutoReset(false);
+            dialog->setWindowModality(Qt::NonModal);
+            dialog->setMinimumDuration(0);
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, [&stop] { stop.store(true); });
+            dialog->show();
+        }
+        if (dialog) {
+            dialog->setLabelText(FolderScanProgressText(found.load()));
+        }
+    };
+    QObject::connect(&poll, &QTimer::timeout, step);
+    poll.start(kPollMilliseconds);
+    step();
+    if (!done.load()) {
+        loop.exec();
+    }
+    poll.stop();
+    worker.join();
+    const bool shown = dialog != nullptr;
+    dialog.reset();
+    if (count < 0 || stop.load()) {
+        return {-1, shown}; // stopped: nothing of it is imported
+    }
+    list = std::move(scanned);
+    return {count, shown};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/FolderScan.h"
+
 #include <QString>
 
 #include <chrono>
@@ -34,3 +36,28 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
 
 // "画像を読み込んでいます… n / N"
 QString ImportProgressText(size_t done, size_t total);
+
+struct FolderTreeScanOptions {
+    // A scan still running after this long shows the progress dialog; a short one never does.
+    std::chrono::milliseconds showAfter{500};
+    // The scan itself, run on a worker thread; tests put a slower one in.
+    std::function<int(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress)>
+        scan = [](const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress) {
+            return ScanFolderTree(folder, list, progress);
+        };
+};
+
+struct FolderTreeScanResult {
+    int count = 0;            // JPEG files found; -1 when the user stopped the scan (list empty)
+    bool dialogShown = false; // the progress dialog was on screen, so the import's may follow at once
+};
+
+// Scans a folder tree (ScanFolderTree) on a worker thread with the window alive, the way
+// ImportWithProgress loads: input to the open windows held off, the busy cursor, and, for a scan
+// running longer than showAfter, a progress dialog counting the JPEG files found whose "中止"
+// stops the scan at the end of the folder it is in. list is replaced by what the scan found.
+FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::vector<std::string>& list,
+                                                QWidget* parent, const FolderTreeScanOptions& options = {});
+
+// "フォルダを調べています… n 件"
+QString FolderScanProgressText(size_t found);

@@ -28,10 +28,14 @@ TEST(ExportOptions, Parsing) {
         std::vector<std::string> args;
         Status status;
         std::vector<std::string> inputs; // when it runs; the output is always "o.csv"
+        bool recursive = false;
     } cases[] = {
         {{"--csv", "o.csv", "a.jpg", "dir"}, Status::Run, {"a.jpg", "dir"}},
         {{"a.jpg", "--csv=o.csv"}, Status::Run, {"a.jpg"}},
         {{"--csv", "o.csv", "--", "--odd.jpg", "-"}, Status::Run, {"--odd.jpg", "-"}},
+        {{"--recursive", "--csv", "o.csv", "dir", "a.jpg"}, Status::Run, {"dir", "a.jpg"}, true},
+        {{"--csv", "o.csv", "--", "--recursive"}, Status::Run, {"--recursive"}},
+        {{"--recursive=1", "--csv", "o.csv", "dir"}, Status::UsageError, {}},
         {{"--csv", "o.csv", "--help"}, Status::Help, {}},
         {{}, Status::UsageError, {}},
         {{"a.jpg"}, Status::UsageError, {}},
@@ -49,6 +53,7 @@ TEST(ExportOptions, Parsing) {
         if (c.status == Status::Run) {
             EXPECT_EQ(parsed.options.csvPath, "o.csv");
             EXPECT_EQ(parsed.options.inputs, c.inputs);
+            EXPECT_EQ(parsed.options.recursive, c.recursive);
         }
     }
 }
@@ -119,14 +124,24 @@ TEST(ExportCli, ExitCodesAndMessages) {
     fs::create_directory(dir / "empty");
 
     // A file first, then a folder in its scanned order; the refused file on a line of its own.
+    // Sub-folders only with --recursive, after the folder's own files, in the order of their names.
+    for (const char* sub : {"photos/later", "photos/Early"})
+        fs::create_directory(dir / sub);
+    ASSERT_TRUE(MinimalPhoto().writeTo(dir / "photos/later/e.jpg") && MinimalPhoto().writeTo(dir / "photos/Early/d.jpg"));
+    const auto csvNames = [&] {
+        std::vector<std::string> names;
+        const std::string csv = ReadText(dir / "out.csv");
+        for (size_t at = csv.find("\r\n"); at + 2 < csv.size(); at = csv.find("\r\n", at + 2))
+            names.push_back(csv.substr(at + 2, csv.find(',', at + 2) - at - 2));
+        return names;
+    };
     RunResult r = RunExporter(dir, {"--csv", dir / "out.csv", dir / "single.jpg", dir / "photos"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, (dir / "photos/C.JPG") + kNoExif + "\n");
-    std::vector<std::string> names;
-    const std::string csv = ReadText(dir / "out.csv");
-    for (size_t at = csv.find("\r\n"); at + 2 < csv.size(); at = csv.find("\r\n", at + 2))
-        names.push_back(csv.substr(at + 2, csv.find(',', at + 2) - at - 2));
-    EXPECT_EQ(names, (std::vector<std::string>{"single.jpg", "A.JPG", "b.jpg"}));
+    EXPECT_EQ(csvNames(), (std::vector<std::string>{"single.jpg", "A.JPG", "b.jpg"}));
+    r = RunExporter(dir, {"--csv", dir / "out.csv", "--recursive", dir / "photos", dir / "single.jpg"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(csvNames(), (std::vector<std::string>{"A.JPG", "b.jpg", "d.jpg", "e.jpg", "single.jpg"}));
 
     r = RunExporter(dir, {"--csv", dir / "none.csv", dir / "empty", dir / "photos/C.JPG"});
     EXPECT_EQ(r.exitCode, 1);

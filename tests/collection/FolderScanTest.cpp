@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,78 @@ TEST(ScanFolder, ImportsInItsOrderAndNothingFromSubfoldersOrOtherFiles) {
     ASSERT_EQ(doc.GetCount(), 4u);
     EXPECT_EQ(doc.GetAt(0).path, dir / "10.JPG");
     EXPECT_EQ(doc.GetAt(2).path, dir / "a.jpg");
+}
+
+} // namespace
+
+namespace {
+
+// Each case builds a tree in its own folder; the expected paths are relative to it.
+TEST(ScanFolderTree, FolderByFolderWithoutLinkedOrHiddenFolders) {
+    const auto tree = [](const TempDir& d, std::vector<const char*> folders, std::vector<const char*> files) {
+        for (const char* folder : folders)
+            fs::create_directories(d / folder);
+        for (const char* file : files)
+            Touch(d / file);
+    };
+    const struct {
+        const char* name;
+        std::function<void(const TempDir&)> build;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"own files, then sub-folders by name",
+         [&](const TempDir& d) {
+             tree(d, {"beta", "Alpha/inner", "empty/deeper", "gamma.JPG", ".thumbnails/normal"},
+                  {"b.jpg", "A.JPG", "x.txt", "beta/z.JPG", "beta/B.jpg", "Alpha/x.jpg", "Alpha/inner/y.JPG",
+                   "gamma.JPG/g.jpg", ".H.JPG", ".thumbnails/T.JPG", ".thumbnails/normal/N.JPG"});
+         },
+         {".H.JPG", "A.JPG", "b.jpg", "Alpha/x.jpg", "Alpha/inner/y.JPG", "beta/B.jpg", "beta/z.JPG",
+          "gamma.JPG/g.jpg"}},
+        {"links",
+         [&](const TempDir& d) {
+             tree(d, {"sub/deeper"}, {"a.jpg", "sub/deeper/d.jpg", "data.bin"});
+             fs::create_directory_symlink(d.Path(), d / "sub/up"); // an ancestor
+             fs::create_directory_symlink("..", d / "sub/deeper/parent");
+             fs::create_directory_symlink(d / "sub", d / "again"); // would come before sub
+             fs::create_symlink(d / "data.bin", d / "L.JPG");
+             fs::create_symlink("../../data.bin", d / "sub/deeper/M.jpg");
+             fs::create_symlink("nowhere", d / "sub/broken.JPG");
+         },
+         {"a.jpg", "L.JPG", "sub/deeper/d.jpg", "sub/deeper/M.jpg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        c.build(dir);
+        std::vector<std::string> expected;
+        for (const std::string& relative : c.expected)
+            expected.push_back(dir / relative);
+        std::vector<std::string> list = {"stale"};
+        EXPECT_EQ(ScanFolderTree(dir.Path(), list), static_cast<int>(expected.size()));
+        EXPECT_EQ(list, expected);
+    }
+}
+
+TEST(ScanFolderTree, StopsWhenToldAndSkipsUnreadableFolders) {
+    TempDir dir;
+    fs::create_directories(dir / "a/b");
+    for (const char* file : {"1.JPG", "a/2.JPG", "a/b/3.JPG"})
+        Touch(dir / file);
+    std::vector<std::string> list;
+    std::vector<size_t> counts;
+    EXPECT_EQ(ScanFolderTree(dir.Path(), list, [&](size_t found) {
+                  counts.push_back(found);
+                  return found < 2;
+              }),
+              -1);
+    EXPECT_EQ(counts, (std::vector<size_t>{1, 2}));
+    EXPECT_TRUE(list.empty());
+
+    fs::permissions(dir / "a", fs::perms::none);
+    std::error_code denied; // root reads it all the same
+    const bool readable = fs::directory_iterator(dir / "a", denied) != fs::directory_iterator();
+    EXPECT_EQ(ScanFolderTree(dir.Path(), list), readable ? 3 : 1);
+    fs::permissions(dir / "a", fs::perms::owner_all);
 }
 
 } // namespace

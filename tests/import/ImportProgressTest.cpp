@@ -14,8 +14,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -268,6 +272,47 @@ private slots:
         // Outside an import a message has no check box.
         notifier.Notify("CSV", Notifier::Icon::None);
         QCOMPARE(user.boxes.back().checkBox, QString());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // The scan waits after its first folder until the user has pressed 中止, so the dialog can only
+    // show what was found if the window runs while the scan does.
+    void folderTreeScanShowsItsCountAndStopsOnCancel() {
+        QWidget window;
+        window.show();
+        QTemporaryDir tree;
+        QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("sub")));
+        for (const char* name : {"1.JPG", "sub/2.JPG"}) {
+            QVERIFY(QFile(tree.filePath(name)).open(QIODevice::WriteOnly));
+        }
+        std::promise<void> answered;
+        FolderTreeScanOptions options;
+        options.showAfter = std::chrono::milliseconds(0);
+        options.scan = [answer = answered.get_future().share()](const std::string& folder, std::vector<std::string>& found,
+                                                                const FolderTreeProgress& progress) {
+            return ScanFolderTree(folder, found, [&](size_t count) {
+                const bool more = progress(count); // tells the count
+                answer.wait_for(std::chrono::seconds(30)); // only a broken test waits this long
+                return more && progress(count);
+            });
+        };
+        QString label;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            QProgressDialog* dialog = VisibleProgressDialog();
+            if (dialog != nullptr && label.isEmpty() && dialog->labelText() == FolderScanProgressText(1)) {
+                label = dialog->labelText();
+                dialog->findChild<QPushButton*>()->click();
+                answered.set_value();
+            }
+        });
+        user.start(1);
+        std::vector<std::string> list = {"stale"};
+        const FolderTreeScanResult result = ScanFolderTreeWithProgress(tree.path().toStdString(), list, &window, options);
+        QCOMPARE(label, QStringLiteral("フォルダを調べています… 1 件"));
+        QCOMPARE(result.count, -1);
+        QVERIFY(result.dialogShown && list.empty());
+        QVERIFY(VisibleProgressDialog() == nullptr);
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 

@@ -55,6 +55,7 @@ private slots:
     void initTestCase();
     void openFilesAddsChosenPhotosInOrder();
     void openFolderTakesItsJpegFilesInNameOrder();
+    void openFolderTreeTakesEveryFolderBelow();
     void cancelledOrEmptyChoicesDoNothing();
     void saveShootingData();
     void fileDialogsMatchWithoutCase_data();
@@ -111,6 +112,28 @@ void CommandsTest::openFolderTakesItsJpegFilesInNameOrder() {
     QVERIFY(QString::fromStdString(run.notifier.messages[0].text).contains(QStringLiteral("/10.JPG"), Qt::CaseInsensitive));
 }
 
+void CommandsTest::openFolderTreeTakesEveryFolderBelow() {
+    QTemporaryDir tree;
+    QStringList expected;
+    for (const char* name : {"Z.JPG", "a/A.JPG", "a/deep/D.JPG", "b/B.jpg", ".cache/C.JPG"}) {
+        QVERIFY(QDir(tree.path()).mkpath(QFileInfo(tree.filePath(name)).path()));
+        QVERIFY(CameraLikeJpeg().writeTo(tree.filePath(name).toStdString()));
+        expected << tree.filePath(name);
+    }
+    expected.removeLast(); // hidden folders are not gone into
+    QTemporaryDir program;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    run.dialogs.folder = tree.path();
+    run.app->MainFrame()->Action(CMainFrame::kFileOpenFolderTree)->trigger();
+    QStringList paths;
+    for (const auto& photo : run.app->Document().Photos())
+        paths << QString::fromStdString(photo->path);
+    QCOMPARE(paths, expected);
+    QVERIFY(run.app->Document().GetAt(3).drawRect.width() > 0);
+    QVERIFY(run.notifier.messages.empty());
+}
+
 void CommandsTest::cancelledOrEmptyChoicesDoNothing() {
     QTemporaryDir program;
     QTemporaryDir empty;
@@ -120,9 +143,12 @@ void CommandsTest::cancelledOrEmptyChoicesDoNothing() {
     CMainFrame* frame = run.app->MainFrame();
     frame->Action(CMainFrame::kFileOpen)->trigger();
     frame->Action(CMainFrame::kFileOpenFolder)->trigger();
+    frame->Action(CMainFrame::kFileOpenFolderTree)->trigger();
     run.dialogs.folder = empty.path();
+    QVERIFY(QDir(empty.path()).mkpath(QStringLiteral("sub/deeper")));
     frame->Action(CMainFrame::kFileOpenFolder)->trigger();
-    QCOMPARE(run.dialogs.asked, 3);
+    frame->Action(CMainFrame::kFileOpenFolderTree)->trigger();
+    QCOMPARE(run.dialogs.asked, 5);
     QCOMPARE(run.app->Document().GetCount(), size_t(0));
     QVERIFY(run.notifier.messages.empty());
 }
