@@ -204,7 +204,10 @@ std::string FormatCsvRow(const PhotoItem& photo) {
     return line;
 }
 
-int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason) {
+namespace {
+
+template <typename Photos>
+int WriteCsvRows(const Photos& photos, const std::string& path, std::string* reason) {
     const auto fail = [reason](std::string why) {
         if (reason != nullptr) {
             *reason = std::move(why);
@@ -234,4 +237,14 @@ int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::s
     } catch (const std::exception&) {
         return fail("out of memory");
     }
+}
+
+} // namespace
+
+int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason) {
+    return WriteCsvRows(photos, path, reason);
+}
+
+int WriteCsv(const std::vector<PhotoItem*>& photos, const std::string& path, std::string* reason) {
+    return WriteCsvRows(photos, path, reason);
 }

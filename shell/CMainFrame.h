@@ -42,6 +42,7 @@ public:
         kViewControlPanel = 32779,
         kHelp = 32778,
         kAppAbout = 57664,
+        kSaveSelectedShootingData = 32780,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -84,6 +85,7 @@ private:
     void readSettings();
     void writeSettings();
     void recalcLayout();
+    void updateSelectionCommands();
 
     CLumivaneDoc& doc;
     kestory::settings::SettingsFile& settings;

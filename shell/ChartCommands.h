@@ -30,6 +30,9 @@ public slots:
     void OnFileOpen();
     void OnFileOpenFolder();
     void OnSaveShootingData();
+    // "選択した写真の CSV 保存...": the selected photos' lines, in collection order, through the
+    // same dialog and file writing as the whole set's; nothing without a selection.
+    void OnSaveSelectedShootingData();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();

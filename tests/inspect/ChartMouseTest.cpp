@@ -1,9 +1,11 @@
 #include "chart/CLumivaneView.h"
+#include "chart/ChartRender.h"
 #include "shell/CDlgBarControl.h"
 #include "tests/inspect/PanelBench.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QRubberBand>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -37,6 +39,19 @@ struct Clicks {
     std::vector<PhotoItem*> got;
 };
 
+// Whether the screen shows the selection frame just left of the photo, halfway down.
+bool FramedOnScreen(PanelBench& bench, const PhotoItem& photo) {
+    const QImage shot = bench.view->viewport()->grab().toImage();
+    const QPoint at = bench.ToViewport(photo.drawRect.left - 1, (photo.drawRect.top + photo.drawRect.bottom) / 2);
+    return shot.pixelColor(at) == QColor(kSelectionColour.r, kSelectionColour.g, kSelectionColour.b);
+}
+
+// From 6 pixels above and left of the photo's drawRect to just past its bottom-right corner.
+std::pair<QPoint, QPoint> BandAround(const PanelBench& bench, const PhotoItem& photo) {
+    const Rect& r = photo.drawRect;
+    return {bench.ToViewport(r.left - 6, r.top - 6), bench.ToViewport(r.right + 1, r.bottom + 1)};
+}
+
 }  // namespace
 
 class ChartMouseTest : public QObject {
@@ -49,6 +64,9 @@ private slots:
     void wheelZoomsWithinItsRangeWithoutScrolling();
     void toolTipFollowsThePhotosAndHidesOverEmptyChart();
     void doubleClickOnEmptyChartOpensNothing();
+    void bandSelectsWhatItTouchesAndShiftAdds();
+    void clicksEscapeAndPressesOnPhotosAfterASelection();
+    void selectionSurvivesAZoom();
 };
 
 void ChartMouseTest::clickSelectsTheTopmostAndRightClickSendsItBack() {
@@ -225,6 +243,98 @@ void ChartMouseTest::doubleClickOnEmptyChartOpensNothing() {
     QTest::mouseDClick(bench.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
     QCOMPARE(bench.viewers.Count(), size_t{0});
     QVERIFY(bench.notifier.messages.empty());
+}
+
+void ChartMouseTest::bandSelectsWhatItTouchesAndShiftAdds() {
+    PanelBench bench;
+    PhotoItem& a = bench.Import(QStringLiteral("a.jpg"));
+    PhotoItem& b = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 400));
+    PhotoItem& c = bench.Import(QStringLiteral("c.jpg"), PanelBench::Exposure(500, 16, 1, 400));
+    bench.Reveal(b);  // the top-left one; the others lie within 150 pixels right and below
+    QVERIFY(bench.view->viewport()->rect().contains(bench.ToViewport(c.drawRect.right + 2, c.drawRect.bottom + 2)));
+    QSignalSpy changes(bench.view, &CLumivaneView::selectionChanged);
+
+    const auto [fromA, toA] = BandAround(bench, a);
+    bench.Drag(fromA, toA);
+    QVERIFY(bench.doc.IsSelected(&a));
+    QCOMPARE(bench.doc.SelectedCount(), size_t{1});
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QVERIFY(bench.info->SelectionText()->isHidden());
+    QVERIFY(bench.view->findChild<QRubberBand*>() == nullptr);  // gone with the button
+    QVERIFY(FramedOnScreen(bench, a));
+    QVERIFY(!FramedOnScreen(bench, c));
+    QCOMPARE(changes.count(), 1);
+
+    // Dragged the other way round, from below right, with Shift: added.
+    const auto [fromB, toB] = BandAround(bench, b);
+    bench.Drag(toB, fromB, Qt::ShiftModifier);
+    QCOMPARE(bench.doc.SelectedPhotos(), (std::vector<PhotoItem*>{&a, &b}));
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QVERIFY(bench.info->SelectionText()->isVisible());
+    QCOMPARE(bench.info->SelectionText()->text(), QStringLiteral("2 枚選択"));
+
+    // Without Shift a band starts afresh; one touching nothing selects nothing.
+    const auto [fromC, toC] = BandAround(bench, c);
+    bench.Drag(fromC, toC);
+    QCOMPARE(bench.doc.SelectedPhotos(), std::vector<PhotoItem*>{&c});
+    QCOMPARE(bench.info->SelectedPhoto(), &c);
+    QVERIFY(bench.info->SelectionText()->isHidden());
+    bench.Drag(fromC, fromC - QPoint(20, 20), Qt::ShiftModifier);
+    QCOMPARE(bench.doc.SelectedCount(), size_t{1});
+    bench.Drag(fromC, fromC - QPoint(20, 20));
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+    QCOMPARE(bench.info->SelectedPhoto(), &c);  // an ended selection leaves the panel as it was
+    QVERIFY(!FramedOnScreen(bench, c));
+}
+
+void ChartMouseTest::clicksEscapeAndPressesOnPhotosAfterASelection() {
+    PanelBench bench;
+    PhotoItem& a = bench.Import(QStringLiteral("a.jpg"));
+    PhotoItem& b = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 400));
+    const QPoint onA = bench.Reveal(a);
+    const auto [from, to] = BandAround(bench, a);
+    const auto both = [&] {
+        bench.doc.SelectPhotos({&a, &b}, false);
+        emit bench.view->selectionChanged();
+    };
+
+    // A press that moves less than the drag distance is a click on empty chart: with Shift it
+    // keeps the selection, without it ends it.
+    const QPoint nudge(QApplication::startDragDistance() / 2, 0);
+    both();
+    bench.Drag(from, from + nudge, Qt::ShiftModifier);
+    QCOMPARE(bench.doc.SelectedCount(), size_t{2});
+    bench.Drag(from, from + nudge);
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+
+    both();
+    bench.view->setFocus();
+    QTest::keyClick(bench.view, Qt::Key_Escape);
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+    QVERIFY(bench.info->SelectionText()->isHidden());
+
+    // A press on a photo is the click it always was, however far it is dragged: the panel shows
+    // that photo and the selection ends.
+    both();
+    bench.Drag(onA, to + QPoint(80, 80));
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QVERIFY(bench.view->findChild<QRubberBand*>() == nullptr);
+}
+
+void ChartMouseTest::selectionSurvivesAZoom() {
+    PanelBench bench;
+    PhotoItem& a = bench.Import(QStringLiteral("a.jpg"));
+    bench.Reveal(a);
+    const auto [from, to] = BandAround(bench, a);
+    bench.Drag(from, to);
+    const Rect before = a.drawRect;
+    Wheel(*bench.view, 240);
+    QCOMPARE(bench.doc.settings.magnify, 110);
+    QVERIFY(a.drawRect != before);
+    QCOMPARE(bench.doc.SelectedPhotos(), std::vector<PhotoItem*>{&a});
+    bench.Reveal(a);
+    QVERIFY(FramedOnScreen(bench, a));
 }
 
 int RunChartMouseTest(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -37,6 +38,7 @@ private slots:
     void cameraTextsShowUnpaddedWithCutOnesInToolTips();
     void deleteEmptiesThePanelAndASecondDeleteDoesNothing();
     void magnifyWithNothingShownOpensNothing();
+    void deleteAsksBeforeRemovingASelectionOfSeveral();
 };
 
 void InfoPanelTest::startsEmptyWithTheTemplatesControls() {
@@ -262,6 +264,51 @@ void InfoPanelTest::magnifyWithNothingShownOpensNothing() {
     QTest::mouseClick(bench.info->MagnifyButton(), Qt::LeftButton);
     QCOMPARE(bench.viewers.Count(), size_t{0});
     QVERIFY(bench.notifier.messages.empty());
+}
+
+void InfoPanelTest::deleteAsksBeforeRemovingASelectionOfSeveral() {
+    PanelBench bench;
+    PhotoItem& a = bench.Import(QStringLiteral("a.jpg"));
+    PhotoItem& b = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 400));
+    PhotoItem& c = bench.Import(QStringLiteral("c.jpg"), PanelBench::Exposure(500, 16, 1, 400));
+    const auto select = [&](std::vector<PhotoItem*> photos) {
+        bench.doc.SelectPhotos(photos, false);
+        emit bench.view->selectionChanged();
+    };
+    QStringList asked;
+    int answer = QMessageBox::No;
+    bench.info->SetAsk([&](QMessageBox& box) {
+        asked << box.text();
+        [&] {
+            QCOMPARE(box.windowTitle(), QStringLiteral("Kestory"));
+            QCOMPARE(box.icon(), QMessageBox::Question);
+            QCOMPARE(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        }();
+        return answer;
+    });
+
+    select({&c, &a});
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QTest::mouseClick(bench.info->DeleteButton(), Qt::LeftButton);
+    QCOMPARE(asked, QStringList{QStringLiteral("選択した 2 枚の写真を削除しますか？")});
+    QCOMPARE(bench.doc.GetCount(), size_t{3});
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+
+    answer = QMessageBox::Yes;
+    QTest::mouseClick(bench.info->DeleteButton(), Qt::LeftButton);
+    QCOMPARE(bench.doc.GetCount(), size_t{1});
+    QCOMPARE(&bench.doc.GetAt(0), &b);
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+    QVERIFY(bench.info->SelectedPhoto() == nullptr);
+    QVERIFY(bench.info->SelectionText()->isHidden());
+    QCOMPARE(bench.info->PropertyList()->topLevelItemCount(), 0);
+
+    // One selected photo goes as a clicked one always went: at once.
+    select({&b});
+    QTest::mouseClick(bench.info->DeleteButton(), Qt::LeftButton);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(bench.doc.GetCount(), size_t{0});
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
 }
 
 int RunInfoPanelTest(int argc, char** argv) {

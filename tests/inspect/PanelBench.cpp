@@ -1,6 +1,8 @@
 #include "tests/inspect/PanelBench.h"
 
+#include <QApplication>
 #include <QDockWidget>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -30,6 +32,7 @@ PanelBench::PanelBench() {
     QObject::connect(view, &CLumivaneView::viewerRequested, &viewers, &ViewerList::OpenViewer);
     QObject::connect(view, &CLumivaneView::magnifyChanged, control, &CDlgBarControl::SetMagnify);
     QObject::connect(view, &CLumivaneView::closing, &viewers, &ViewerList::Clear);
+    QObject::connect(view, &CLumivaneView::selectionChanged, info, &CDlgBarPreView::ShowSelection);
 
     window.resize(1000, 640);
     window.move(40, 30);
@@ -85,6 +88,19 @@ QPoint PanelBench::Reveal(const PhotoItem& photo) {
 
 QPoint PanelBench::ToViewport(int x, int y) const {
     return QPoint(x, y) - view->ScrollPosition();
+}
+
+void PanelBench::Drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers) {
+    QWidget* viewport = view->viewport();
+    const auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), button, buttons, modifiers);
+        QApplication::sendEvent(viewport, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    for (int step = 1; step <= 4; ++step) {
+        send(QEvent::MouseMove, from + (to - from) * step / 4, Qt::NoButton, Qt::LeftButton);
+    }
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 void MarkLayout(CLumivaneDoc& doc) {

@@ -18,9 +18,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMap>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,6 +60,7 @@ private slots:
     void openFolderTakesItsJpegFilesInNameOrder();
     void cancelledOrEmptyChoicesDoNothing();
     void saveShootingData();
+    void saveSelectedShootingDataWritesOnlyTheSelection();
     void fileDialogsMatchWithoutCase_data();
     void fileDialogsMatchWithoutCase();
     void messageBoxes();
@@ -157,6 +161,57 @@ void CommandsTest::saveShootingData() {
     QCOMPARE(run.notifier.messages.size(), size_t(2));
     QCOMPARE(run.notifier.messages[1].text, std::string("ＣＳＶファイルの保存に失敗しました。"));
     QCOMPARE(run.notifier.messages[1].icon, Notifier::Icon::Warning);
+}
+
+void CommandsTest::saveSelectedShootingDataWritesOnlyTheSelection() {
+    QTemporaryDir program;
+    QTemporaryDir out;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    CLumivaneDoc& doc = run.app->Document();
+    CLumivaneView& view = frame->View();
+    QAction* save = frame->Action(CMainFrame::kSaveSelectedShootingData);
+    // C.JPG lies exactly on A.JPG; b.jpg elsewhere.
+    const QString twin = out.filePath(QStringLiteral("C.JPG"));
+    QVERIFY(QFile::copy(photos.filePath(QStringLiteral("A.JPG")), twin));
+    for (const QString& path : {photos.filePath(QStringLiteral("A.JPG")), photos.filePath(QStringLiteral("b.jpg")), twin}) {
+        QCOMPARE(doc.AddPhoto(path.toStdString()), 1);
+    }
+    view.LayoutPhotos();
+    QVERIFY(!save->isEnabled());
+    save->trigger();
+    QCOMPARE(run.dialogs.asked, 0);
+
+    // A band dragged over A.JPG's place on the chart.
+    const Rect r = doc.GetAt(0).drawRect;
+    view.horizontalScrollBar()->setValue(r.left - 20);
+    view.verticalScrollBar()->setValue(r.top - 20);
+    const QPoint from = QPoint(r.left - 6, r.top - 6) - view.ScrollPosition();
+    QVERIFY(view.viewport()->rect().contains(from));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view.viewport(), from + QPoint(12, 12));
+    QTest::mouseMove(view.viewport(), from + QPoint(20, 20));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, from + QPoint(20, 20));
+    QCOMPARE(doc.SelectedCount(), size_t(2));
+    QVERIFY(save->isEnabled());
+
+    run.dialogs.csvFile = out.filePath(QStringLiteral("selected.CSV"));
+    save->trigger();
+    QCOMPARE(run.dialogs.asked, 1);
+    QFile file(run.dialogs.csvFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 4);  // header, two photos, and the empty end after the last CR LF
+    QVERIFY(lines[1].startsWith("A.JPG,"));
+    QVERIFY(lines[2].startsWith("C.JPG,"));
+    QVERIFY(run.notifier.messages.empty());
+
+    // The selection ended elsewhere: the menu shows the command disabled when it opens.
+    doc.ClearSelection();
+    QMenu* edit = frame->menuBar()->actions().at(1)->menu();
+    emit edit->aboutToShow();
+    QVERIFY(!save->isEnabled());
 }
 
 void CommandsTest::fileDialogsMatchWithoutCase_data() {
