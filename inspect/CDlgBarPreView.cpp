@@ -2,10 +2,10 @@
 
 #include "chart/CLumivaneView.h"
 #include "chart/QtCanvas.h"
-#include "shell/AppTitle.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/ViewerList.h"
 #include "photo/PropertyText.h"
+#include "shell/AppTitle.h"
 #include "shell/DialogUnits.h"
 
 #include <QFont>
@@ -239,7 +239,7 @@ void CDlgBarPreView::OnDelete() {
         view.InvalidateChart();
         return;
     }
-    if (view.GetDocument().RemovePhoto(selectedPhoto) == 1) {
+    if (doc.RemovePhoto(selectedPhoto) == 1) {
         ClearPhoto();
         view.InvalidateChart();
     }

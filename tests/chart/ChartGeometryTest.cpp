@@ -200,70 +200,35 @@ TEST(ScrollSizes, AreTheMagnifiedChartWithTenthSteps) {
 
 namespace {
 
-TEST(RubberBand, CoversBothEndPixelsWhicheverWayItIsDragged) {
-    EXPECT_EQ(BandBetween({10, 20}, {30, 25}), (Rect{10, 20, 31, 26}));
-    EXPECT_EQ(BandBetween({30, 25}, {10, 20}), (Rect{10, 20, 31, 26}));
-    EXPECT_EQ(BandBetween({7, 7}, {7, 7}), (Rect{7, 7, 8, 8}));
-}
-
-// A landscape photo with drawRect (100, 100)-(140, 120): its mark is the disc of diameter 40 centred
-// on (120, 110), reaching 10 pixels above and below the drawRect and missing its corners.
+// A landscape photo at (100, 100)-(140, 120): its mark is the disc of diameter 40 centred on
+// (120, 110), reaching 10 pixels above and below the drawRect and missing its corners.
 TEST(RubberBand, TouchesAPictureByItsDrawRectAndAMarkByItsDisc) {
+    EXPECT_EQ(BandBetween({30, 25}, {10, 20}), (Rect{10, 20, 31, 26}));  // both end pixels, either way
     PhotoItem photo;
     photo.drawRect = Rect{100, 100, 140, 120};
-    constexpr int32_t kPicture = DisplaySettings::kViewThumbnails;
-    constexpr int32_t kMark = DisplaySettings::kViewMarks;
-    struct Case {
+    const struct {
         Rect band;
-        int32_t viewType;
-        bool touches;
+        bool picture;
+        bool mark;
+    } cases[] = {
+        {{90, 105, 101, 106}, true, false},    // the left column; the disc is narrower there
+        {{90, 105, 100, 106}, false, false},   // ends just before it
+        {{100, 110, 101, 111}, true, true},    // the disc's leftmost pixel
+        {{99, 110, 100, 111}, false, false},
+        {{139, 119, 150, 130}, true, false},   // the bottom-right pixel, outside the disc
+        {{140, 105, 150, 106}, false, false},  // right and bottom edges are outside
+        {{120, 90, 121, 91}, false, true},     // the disc's top, above the picture
+        {{120, 89, 121, 90}, false, false},
+        {{80, 80, 102, 102}, true, false},     // over the top-left corner
+        {{80, 80, 103, 103}, true, true},      // ... one pixel further
+        {{0, 0, 1000, 1000}, true, true},
+        {{110, 105, 110, 200}, false, false},  // no width
     };
-    const Case cases[] = {
-        {{90, 105, 101, 106}, kPicture, true},   // reaches the left column
-        {{90, 105, 100, 106}, kPicture, false},  // ends just before it
-        {{139, 119, 150, 130}, kPicture, true},  // the bottom-right pixel
-        {{140, 105, 150, 106}, kPicture, false}, // right and bottom edges are outside
-        {{105, 120, 106, 130}, kPicture, false},
-        {{110, 90, 111, 100}, kPicture, false},  // the disc's part above the picture is no picture
-        {{0, 0, 1000, 1000}, kPicture, true},    // around it
-        {{110, 105, 111, 106}, kPicture, true},  // inside it
-        {{100, 110, 101, 111}, kMark, true},     // the disc's leftmost pixel
-        {{99, 110, 100, 111}, kMark, false},
-        {{139, 110, 140, 111}, kMark, true},     // rightmost
-        {{140, 110, 141, 111}, kMark, false},
-        {{120, 90, 121, 91}, kMark, true},       // top, outside the drawRect
-        {{120, 89, 121, 90}, kMark, false},
-        {{120, 129, 121, 140}, kMark, true},     // bottom
-        {{100, 100, 101, 101}, kMark, false},    // the drawRect's corner lies outside the disc
-        {{80, 80, 102, 102}, kMark, false},      // a band over the whole corner
-        {{80, 80, 103, 103}, kMark, true},       // ... one pixel further
-        {{80, 80, 102, 102}, kPicture, true},
-        {{0, 0, 1000, 1000}, kMark, true},
-        {{110, 105, 110, 200}, kMark, false},    // a band of no width touches nothing
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(BandTouchesPhoto(c.band, photo, c.viewType), c.touches)
-            << testing::PrintToString(c.band) << (c.viewType == kMark ? " mark" : " picture");
+    for (const auto& c : cases) {
+        EXPECT_EQ(BandTouchesPhoto(c.band, photo, DisplaySettings::kViewThumbnails), c.picture)
+            << testing::PrintToString(c.band);
+        EXPECT_EQ(BandTouchesPhoto(c.band, photo, DisplaySettings::kViewMarks), c.mark) << testing::PrintToString(c.band);
     }
-    // An odd diameter centres the disc on a pixel: (-31, -31)-(-20, -20) is centred on pixel -26.
-    photo.drawRect = Rect{-31, -31, -20, -20};
-    EXPECT_TRUE(BandTouchesPhoto({-31, -26, -30, -25}, photo, kMark));
-    EXPECT_FALSE(BandTouchesPhoto({-32, -26, -31, -25}, photo, kMark));
-    EXPECT_TRUE(BandTouchesPhoto({-21, -26, -10, -25}, photo, kMark));
-    EXPECT_FALSE(BandTouchesPhoto({-20, -26, -10, -25}, photo, kMark));
-}
-
-TEST(RubberBand, PicksThePhotosItTouchesInCollectionOrder) {
-    ChartTestDoc t;
-    PhotoItem& slow = t.Add(MakeChartPhoto(1, 30, 8, 1));
-    PhotoItem& fast = t.Add(MakeChartPhoto(1, 500, 4, 1));
-    PhotoItem& middle = t.Add(MakeChartPhoto(1, 125, 56, 10));
-    LayoutPhotos(t.doc);
-    // Dragged from the fast photo's last pixel up and left to the slow one's.
-    const Rect band = BandBetween({fast.drawRect.right - 1, fast.drawRect.bottom - 1},
-                                  {slow.drawRect.left, slow.drawRect.top});
-    EXPECT_EQ(PhotosInBand(t.doc, band), (std::vector<PhotoItem*>{&slow, &fast, &middle}));
-    EXPECT_EQ(PhotosInBand(t.doc, Rect{0, 0, 10, 10}), std::vector<PhotoItem*>{});
 }
 
 } // namespace

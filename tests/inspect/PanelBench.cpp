@@ -1,8 +1,6 @@
 #include "tests/inspect/PanelBench.h"
 
-#include <QApplication>
 #include <QDockWidget>
-#include <QMouseEvent>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -91,16 +89,10 @@ QPoint PanelBench::ToViewport(int x, int y) const {
 }
 
 void PanelBench::Drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers) {
-    QWidget* viewport = view->viewport();
-    const auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButton button, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, at, viewport->mapToGlobal(at), button, buttons, modifiers);
-        QApplication::sendEvent(viewport, &event);
-    };
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    for (int step = 1; step <= 4; ++step) {
-        send(QEvent::MouseMove, from + (to - from) * step / 4, Qt::NoButton, Qt::LeftButton);
-    }
-    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, modifiers, from);
+    QTest::mouseMove(view->viewport(), (from + to) / 2);
+    QTest::mouseMove(view->viewport(), to);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, modifiers, to);
 }
 
 void MarkLayout(CLumivaneDoc& doc) {

@@ -37,7 +37,7 @@ struct PanelBench {
     QPoint Reveal(const PhotoItem& photo);
     // A viewport point for a chart point at the current scroll position.
     QPoint ToViewport(int x, int y) const;
-    // The left button pressed at one viewport point, moved in steps to the other and released there.
+    // The left button pressed at one viewport point, moved to the other and released there.
     void Drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     static kestory::test::JpegBuilder Standard();
