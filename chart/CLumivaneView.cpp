@@ -240,8 +240,9 @@ void CLumivaneView::finishBand(const QPoint& viewportPoint, bool add) {
     }
     cancelBand();
     const QPoint at = ViewportToView(viewportPoint);
+    const Rect before = SelectionPaintBounds(doc);
     doc.SelectPhotos(PhotosInBand(doc, BandBetween({bandOrigin.x(), bandOrigin.y()}, {at.x(), at.y()})), add);
-    selectionEdited();
+    selectionEdited(before);
 }
 
 void CLumivaneView::cancelBand() {
@@ -252,12 +253,17 @@ void CLumivaneView::cancelBand() {
 
 void CLumivaneView::clearSelection() {
     if (doc.SelectedCount() > 0) {
+        const Rect before = SelectionPaintBounds(doc);
         doc.ClearSelection();
-        selectionEdited();
+        selectionEdited(before);
     }
 }
 
-void CLumivaneView::selectionEdited() {
-    InvalidateChart();
+void CLumivaneView::selectionEdited(const Rect& before) {
+    // Only frames change; with thousands of marks a whole repaint would cost far more.
+    const Rect after = SelectionPaintBounds(doc);
+    const QRect changed = QRect(before.left, before.top, before.width(), before.height()) |
+                    QRect(after.left, after.top, after.width(), after.height());
+    viewport()->update(changed.translated(-ScrollPosition()));
     emit selectionChanged();
 }

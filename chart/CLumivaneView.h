@@ -102,7 +102,8 @@ private:
     void finishBand(const QPoint& viewportPoint, bool add);
     void cancelBand();
     void clearSelection();
-    void selectionEdited();
+    // Repaints where frames came or went (before: SelectionPaintBounds ahead of the change).
+    void selectionEdited(const Rect& before);
     bool pressOnEmpty = false;
     QPoint bandOrigin;
     QRubberBand* band = nullptr;

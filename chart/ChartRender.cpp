@@ -5,6 +5,7 @@
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <unordered_set>
@@ -162,6 +163,22 @@ Rect SelectionFrameBounds(const PhotoItem& photo, int32_t viewType) {
     const Rect inner = viewType == DisplaySettings::kViewMarks ? MarkBounds(photo.drawRect) : photo.drawRect;
     return {inner.left - kSelectionFrameWidth, inner.top - kSelectionFrameWidth, inner.right + kSelectionFrameWidth,
             inner.bottom + kSelectionFrameWidth};
+}
+
+Rect SelectionPaintBounds(const CLumivaneDoc& doc) {
+    Rect bounds;
+    bool any = false;
+    for (const auto& photo : doc.Photos()) {
+        if (!doc.IsSelected(photo.get())) {
+            continue;
+        }
+        const Rect f = SelectionFrameBounds(*photo, doc.settings.viewType);
+        bounds = any ? Rect{std::min(bounds.left, f.left), std::min(bounds.top, f.top), std::max(bounds.right, f.right),
+                            std::max(bounds.bottom, f.bottom)}
+                     : f;
+        any = true;
+    }
+    return bounds;
 }
 
 void DrawSelection(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {

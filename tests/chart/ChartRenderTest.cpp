@@ -206,9 +206,11 @@ TEST(DrawSelection, FramesSelectedPhotosOnScreenOnly) {
     RecordingCanvas plain;
     RecordingCanvas selected;
     PaintChart(plain, scene.doc());
-    scene.doc().SelectPhotos({scene.first, scene.third}, false);
+    EXPECT_EQ(SelectionPaintBounds(scene.doc()), Rect{});
+    scene.doc().SelectPhotos({scene.first, scene.third}, false);  // third: (410, 257, 450, 283)
     PaintChart(selected, scene.doc());
     EXPECT_EQ(selected.calls.size(), plain.calls.size());
+    EXPECT_EQ(SelectionPaintBounds(scene.doc()), (Rect{408, 215, 492, 285}));
 }
 
 // Painting only an exposed part may leave out photos only where they leave no ink: a landscape
