@@ -1,5 +1,6 @@
-// Benchmarks of the costs a large photo set brings: EXIF read, thumbnail decode, layout, paint
-// and CSV export. Built with -DKESTORY_BENCH=ON (make bench), never part of make test.
+// Benchmarks of the costs a large photo set brings: EXIF read, thumbnail decode, layout, paint,
+// the end of a selection drag and CSV export. Built with -DKESTORY_BENCH=ON (make bench), never
+// part of make test.
 
 #include "bench/NoisyPhoto.h"
 #include "chart/Canvas.h"
@@ -83,8 +84,8 @@ public:
 };
 
 // A record as a camera photo gives it, without a file: exposure spread over the whole chart and a
-// 237 x 158 thumbnail of grain.
-std::unique_ptr<PhotoItem> SyntheticPhoto(std::mt19937& random) {
+// thumbnail of grain, 237 x 158 unless told.
+std::unique_ptr<PhotoItem> SyntheticPhoto(std::mt19937& random, int thumbWidth = 237, int thumbHeight = 158) {
     static const int kSpeeds[] = {1, 2, 4, 8, 15, 30, 60, 125, 250, 500, 1000, 2000, 4000, 8000};
     static const int kApertures[] = {10, 14, 20, 28, 40, 56, 80, 110, 160, 220, 320, 450, 640};
     static const int kIsos[] = {100, 200, 400, 800, 1600, 3200};
@@ -101,7 +102,7 @@ std::unique_ptr<PhotoItem> SyntheticPhoto(std::mt19937& random) {
     photo->isoCorrection = -2.0;
     photo->ev = 10.0;
     photo->thumbnail.topDown = 1;
-    photo->thumbnail.image.create(158, 237, CV_8UC3);
+    photo->thumbnail.image.create(thumbHeight, thumbWidth, CV_8UC3);
     cv::randu(photo->thumbnail.image, cv::Scalar::all(0), cv::Scalar::all(255));
     return photo;
 }
@@ -284,6 +285,63 @@ void BM_PaintVisibleChartWithoutPhotos(benchmark::State& state) {
     PaintVisibleChart(state, 0);
 }
 BENCHMARK(BM_PaintVisibleChartWithoutPhotos)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+
+// The end of a rubber-band drag over a quarter of the chart among 10,000 photos (thumbnails of
+// 40 x 27, as the default picture size shows them, to keep the set's memory small), as the view
+// does it: the photos the band touches, the new selection, the panel's first photo and count, and
+// the repaint of the part of a 1000 x 700 viewport where frames came. Arg: the view type (0
+// thumbnails, 1 marks).
+void BM_FinishDrag(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    std::mt19937 random(20110102);
+    for (int i = 0; i < 10000; ++i) {
+        doc.AppendPhoto(SyntheticPhoto(random, 40, 27));
+    }
+    doc.settings.viewType = static_cast<int32_t>(state.range(0));
+    LayoutPhotos(doc);
+    const Rect band{200, 150, 500, 330};
+    QImage target(QSize(1000, 700), QImage::Format_RGB32);
+    for (auto _ : state) {
+        doc.ClearSelection();
+        const Rect before = SelectionPaintBounds(doc);
+        doc.SelectPhotos(PhotosInBand(doc, band), false);
+        benchmark::DoNotOptimize(doc.FirstSelected());
+        benchmark::DoNotOptimize(doc.SelectedCount());
+        const Rect after = SelectionPaintBounds(doc);
+        const QRect changed = QRect(before.left, before.top, before.width(), before.height()) |
+                              QRect(after.left, after.top, after.width(), after.height());
+        const Rect exposed{changed.left(), changed.top(), changed.right() + 1, changed.bottom() + 1};
+        QPainter painter(&target);
+        painter.setClipRect(changed);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+        DrawSelection(canvas, doc, &exposed);
+    }
+    state.counters["selected"] = static_cast<double>(doc.SelectedCount());
+}
+BENCHMARK(BM_FinishDrag)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same set's whole viewport painted, as every change repainted it before: the cost a
+// selection's repaint of only its frames' part saves.
+void BM_PaintTenThousand(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    std::mt19937 random(20110102);
+    for (int i = 0; i < 10000; ++i) {
+        doc.AppendPhoto(SyntheticPhoto(random, 40, 27));
+    }
+    doc.settings.viewType = static_cast<int32_t>(state.range(0));
+    LayoutPhotos(doc);
+    QImage target(QSize(1000, 700), QImage::Format_RGB32);
+    const Rect exposed{0, 0, 1000, 700};
+    for (auto _ : state) {
+        QPainter painter(&target);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+    }
+}
+BENCHMARK(BM_PaintTenThousand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WriteCsv(benchmark::State& state) {
     SilentNotifier notifier;

@@ -5,12 +5,15 @@
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
+#include <QRubberBand>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -80,6 +83,7 @@ void CLumivaneView::paintEvent(QPaintEvent* event) {
     const Rect exposed{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
     QtCanvas canvas(painter, false);
     Draw(canvas, &exposed);
+    DrawSelection(canvas, doc, &exposed);
 }
 
 void CLumivaneView::resizeEvent(QResizeEvent* event) {
@@ -101,7 +105,13 @@ void CLumivaneView::mousePressEvent(QMouseEvent* event) {
     event->accept();
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        emit photoClicked(PhotoAtViewport(at));
+        PhotoItem* photo = PhotoAtViewport(at);
+        pressOnEmpty = photo == nullptr;
+        bandOrigin = ViewportToView(at);
+        if (photo != nullptr) {
+            clearSelection();
+        }
+        emit photoClicked(photo);
     } else if (event->button() == Qt::RightButton) {
         if (PhotoItem* photo = PhotoAtViewport(at)) {
             doc.MoveToFirst(photo);
@@ -125,10 +135,17 @@ void CLumivaneView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CLumivaneView::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
+    if (event->button() == Qt::LeftButton && pressOnEmpty) {
+        finishBand(event->position().toPoint(), event->modifiers().testFlag(Qt::ShiftModifier));
+    }
 }
 
 void CLumivaneView::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
+    if (pressOnEmpty && event->buttons().testFlag(Qt::LeftButton)) {
+        dragBandTo(event->position().toPoint());
+        return;
+    }
     const PhotoItem* photo = PhotoAtViewport(event->position().toPoint());
     if (photo == nullptr) {
         QToolTip::hideText();
@@ -153,6 +170,8 @@ bool CLumivaneView::eventFilter(QObject* watched, QEvent* event) {
 void CLumivaneView::zoomBy(QWheelEvent* event) {
     // Zooms, never scrolls: 5 percent a notch of 120, truncated toward zero.
     event->accept();
+    // The band's origin is a point of the old magnification.
+    cancelBand();
     const int step = event->angleDelta().y() * 5 / 120;
     DisplaySettings& settings = doc.settings;
     const int magnify = std::clamp(settings.magnify + step, kMagnifyMin, kMagnifyMax);
@@ -183,4 +202,68 @@ bool CLumivaneView::viewportEvent(QEvent* event) {
         break;
     }
     return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CLumivaneView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape || (band == nullptr && doc.SelectedCount() == 0)) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    cancelBand();
+    clearSelection();
+}
+
+void CLumivaneView::dragBandTo(const QPoint& viewportPoint) {
+    const QPoint at = ViewportToView(viewportPoint);
+    if (band == nullptr) {
+        if ((at - bandOrigin).manhattanLength() < QApplication::startDragDistance()) {
+            return;
+        }
+        band = new QRubberBand(QRubberBand::Rectangle, viewport());
+        band->setObjectName(QStringLiteral("selectionBand"));
+        QToolTip::hideText();
+    }
+    const Rect r = BandBetween({bandOrigin.x(), bandOrigin.y()}, {at.x(), at.y()});
+    band->setGeometry(QRect(r.left, r.top, r.width(), r.height()).translated(-ScrollPosition()));
+    band->show();
+}
+
+void CLumivaneView::finishBand(const QPoint& viewportPoint, bool add) {
+    pressOnEmpty = false;
+    if (band == nullptr) {
+        // A click on empty chart; with Shift it adds nothing and keeps the selection.
+        if (!add) {
+            clearSelection();
+        }
+        return;
+    }
+    cancelBand();
+    const QPoint at = ViewportToView(viewportPoint);
+    const Rect before = SelectionPaintBounds(doc);
+    doc.SelectPhotos(PhotosInBand(doc, BandBetween({bandOrigin.x(), bandOrigin.y()}, {at.x(), at.y()})), add);
+    selectionEdited(before);
+}
+
+void CLumivaneView::cancelBand() {
+    pressOnEmpty = false;
+    delete band;
+    band = nullptr;
+}
+
+void CLumivaneView::clearSelection() {
+    if (doc.SelectedCount() > 0) {
+        const Rect before = SelectionPaintBounds(doc);
+        doc.ClearSelection();
+        selectionEdited(before);
+    }
+}
+
+void CLumivaneView::selectionEdited(const Rect& before) {
+    // Only frames change; with thousands of marks a whole repaint would cost far more.
+    const Rect after = SelectionPaintBounds(doc);
+    const QRect changed = QRect(before.left, before.top, before.width(), before.height()) |
+                    QRect(after.left, after.top, after.width(), after.height());
+    viewport()->update(changed.translated(-ScrollPosition()));
+    emit selectionChanged();
 }

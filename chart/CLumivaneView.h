@@ -12,9 +12,11 @@ class CLumivaneDoc;
 class PhotoItem;
 class QCloseEvent;
 class QEvent;
+class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
 class QResizeEvent;
+class QRubberBand;
 class QWheelEvent;
 
 // The scrolling chart of the document. Scroll positions are view pixels; a point on the viewport
@@ -24,6 +26,11 @@ class QWheelEvent;
 // pointing shows its exposure values in a tool tip, a click selects it (photoClicked), a
 // double-click asks for its viewer (viewerRequested), a right-click sends it beneath all others.
 // The wheel zooms the chart instead of scrolling it, over the chart's scroll bars too.
+//
+// Dragging from empty chart draws a rubber band; the photos it touches become the document's
+// selection (with Shift, are added to it) and are framed on screen. A press that moves less than
+// the platform's drag distance is a click; a click on empty chart (without Shift) or Escape ends
+// the selection, and so does a click on a photo, which then is the one the panel shows.
 class CLumivaneView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -67,6 +74,8 @@ signals:
     void magnifyChanged(int magnify);
     // The view is being closed: the open viewers are to be forgotten.
     void closing();
+    // The document's selection was changed from the chart; the chart is already being repainted.
+    void selectionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -77,6 +86,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,4 +95,16 @@ protected:
 
 private:
     void zoomBy(QWheelEvent* event);
+
+    // Rubber-band selection: the press on empty chart it starts from, in view pixels; the band is
+    // shown once the pointer has moved the drag distance away.
+    void dragBandTo(const QPoint& viewportPoint);
+    void finishBand(const QPoint& viewportPoint, bool add);
+    void cancelBand();
+    void clearSelection();
+    // Repaints where frames came or went (before: SelectionPaintBounds ahead of the change).
+    void selectionEdited(const Rect& before);
+    bool pressOnEmpty = false;
+    QPoint bandOrigin;
+    QRubberBand* band = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "chart/ChartGeometry.h"
 
+#include "chart/ChartRender.h"
 #include "collection/CLumivaneDoc.h"
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
@@ -31,6 +32,10 @@ int32_t Interpolate(float v, float v0, int32_t p0, float v1, int32_t p1) {
     const double d1 = v1;
     const double dv = v;
     return static_cast<int32_t>(((d1 - dv) * p0 + (dv - d0) * p1) / (d1 - d0));
+}
+
+int64_t FloorHalf(int64_t v) {
+    return v >= 0 ? v / 2 : -((1 - v) / 2);
 }
 
 } // namespace
@@ -119,4 +124,43 @@ ChartScrollSizes ScrollSizesFor(int32_t magnify) {
                      std::max(0, ScaleToView(chart.height, magnify))};
     const Size page{total.width / 10, total.height / 10};
     return {total, page, {page.width / 10, page.height / 10}};
+}
+
+Rect BandBetween(ChartPoint from, ChartPoint to) {
+    return {std::min(from.x, to.x), std::min(from.y, to.y), Saturate(int64_t{std::max(from.x, to.x)} + 1),
+            Saturate(int64_t{std::max(from.y, to.y)} + 1)};
+}
+
+bool BandTouchesPhoto(const Rect& band, const PhotoItem& photo, int32_t viewType) {
+    if (band.width() <= 0 || band.height() <= 0) {
+        return false;
+    }
+    const Rect& r = photo.drawRect;
+    if (viewType != DisplaySettings::kViewMarks) {
+        return r.left < band.right && band.left < r.right && r.top < band.bottom && band.top < r.bottom;
+    }
+    const Rect disc = MarkBounds(r);
+    if (disc.width() <= 0) {
+        return false;
+    }
+    // In doubled coordinates, where the disc's centre and the pixel centres are whole numbers: the
+    // band's pixel nearest to the centre, and whether its centre lies within the radius.
+    const int64_t cx2 = int64_t{disc.left} + disc.right;
+    const int64_t cy2 = int64_t{disc.top} + disc.bottom;
+    const int64_t px = std::clamp<int64_t>(FloorHalf(cx2), band.left, band.right - 1);
+    const int64_t py = std::clamp<int64_t>(FloorHalf(cy2), band.top, band.bottom - 1);
+    const int64_t dx = 2 * px + 1 - cx2;
+    const int64_t dy = 2 * py + 1 - cy2;
+    const int64_t diameter = disc.width();
+    return dx * dx + dy * dy <= diameter * diameter;
+}
+
+std::vector<PhotoItem*> PhotosInBand(const CLumivaneDoc& doc, const Rect& band) {
+    std::vector<PhotoItem*> touched;
+    for (const auto& photo : doc.Photos()) {
+        if (BandTouchesPhoto(band, *photo, doc.settings.viewType)) {
+            touched.push_back(photo.get());
+        }
+    }
+    return touched;
 }

@@ -4,6 +4,7 @@
 #include "photo/Rect.h"
 
 #include <cstdint>
+#include <vector>
 
 class CLumivaneDoc;
 class PhotoItem;
@@ -38,3 +39,11 @@ struct ChartScrollSizes {
     friend bool operator==(const ChartScrollSizes&, const ChartScrollSizes&) = default;
 };
 ChartScrollSizes ScrollSizesFor(int32_t magnify);
+
+// The rectangle a drag between two points covers (view pixels), both end pixels included.
+Rect BandBetween(ChartPoint from, ChartPoint to);
+// Whether a band touches the photo as the view type draws it: a thumbnail's drawRect; a mark's
+// disc, the pixels whose centres lie within the circle inscribed in MarkBounds.
+bool BandTouchesPhoto(const Rect& band, const PhotoItem& photo, int32_t viewType);
+// The photos a band touches, in collection order.
+std::vector<PhotoItem*> PhotosInBand(const CLumivaneDoc& doc, const Rect& band);

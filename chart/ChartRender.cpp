@@ -5,6 +5,7 @@
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <unordered_set>
@@ -155,5 +156,48 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
         } else {
             DrawMark(canvas, *photo);
         }
+    }
+}
+
+Rect SelectionFrameBounds(const PhotoItem& photo, int32_t viewType) {
+    const Rect inner = viewType == DisplaySettings::kViewMarks ? MarkBounds(photo.drawRect) : photo.drawRect;
+    return {inner.left - kSelectionFrameWidth, inner.top - kSelectionFrameWidth, inner.right + kSelectionFrameWidth,
+            inner.bottom + kSelectionFrameWidth};
+}
+
+Rect SelectionPaintBounds(const CLumivaneDoc& doc) {
+    Rect bounds;
+    bool any = false;
+    for (const auto& photo : doc.Photos()) {
+        if (!doc.IsSelected(photo.get())) {
+            continue;
+        }
+        const Rect f = SelectionFrameBounds(*photo, doc.settings.viewType);
+        bounds = any ? Rect{std::min(bounds.left, f.left), std::min(bounds.top, f.top), std::max(bounds.right, f.right),
+                            std::max(bounds.bottom, f.bottom)}
+                     : f;
+        any = true;
+    }
+    return bounds;
+}
+
+void DrawSelection(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
+    if (canvas.IsPrinter() || doc.SelectedCount() == 0) {
+        return;
+    }
+    const int32_t viewType = doc.settings.viewType;
+    const int32_t w = kSelectionFrameWidth;
+    for (const auto& photo : doc.Photos()) {
+        if (!doc.IsSelected(photo.get())) {
+            continue;
+        }
+        const Rect o = SelectionFrameBounds(*photo, viewType);
+        if (exposed && !Intersects(o, *exposed)) {
+            continue;
+        }
+        canvas.FillRect({o.left, o.top, o.right, o.top + w}, kSelectionColour);
+        canvas.FillRect({o.left, o.bottom - w, o.right, o.bottom}, kSelectionColour);
+        canvas.FillRect({o.left, o.top + w, o.left + w, o.bottom - w}, kSelectionColour);
+        canvas.FillRect({o.right - w, o.top + w, o.right, o.bottom - w}, kSelectionColour);
     }
 }

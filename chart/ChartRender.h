@@ -43,3 +43,16 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
 // screen canvas also skips a thumbnail that a later photo's picture of the same drawRect hides
 // completely, so the screen shows the same. A printer canvas gets no background, and every photo.
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);
+
+// The selection's highlight on screen: a frame kSelectionFrameWidth pixels wide just outside where
+// each selected photo leaves ink (its drawRect, or its mark's square), over every photo.
+inline constexpr Color kSelectionColour{0, 102, 255};
+inline constexpr int32_t kSelectionFrameWidth = 2;  // pixels
+Rect SelectionFrameBounds(const PhotoItem& photo, int32_t viewType);
+// The rectangle around every frame of the selection; empty (all zero) without one. A change of
+// selection repaints only the union of this before and after the change.
+Rect SelectionPaintBounds(const CLumivaneDoc& doc);
+// The frames of the document's selection, in collection order, those reaching into the exposed
+// rectangle when one is given. Only the screen shows them: a printer canvas gets nothing, and the
+// clipboard, print and exported pictures are drawn without this step.
+void DrawSelection(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);

@@ -75,11 +75,13 @@ int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
     if (it == photos.end()) {
         return 0;
     }
+    selection.erase(photo);
     photos.erase(it);
     return 1;
 }
 
 void CLumivaneDoc::RemoveAllPhotos() {
+    selection.clear();
     photos.clear();
     photos.shrink_to_fit();
 }
@@ -100,4 +102,44 @@ PhotoItem* CLumivaneDoc::PhotoAt(int32_t x, int32_t y) const {
         }
     }
     return nullptr;
+}
+
+void CLumivaneDoc::SelectPhotos(const std::vector<PhotoItem*>& picked, bool add) {
+    if (!add) {
+        selection.clear();
+    }
+    // Only the collection's own records: a stale pointer would outlive its photo here.
+    const std::unordered_set<const PhotoItem*> wanted(picked.begin(), picked.end());
+    for (const auto& photo : photos) {
+        if (wanted.count(photo.get()) != 0) {
+            selection.insert(photo.get());
+        }
+    }
+}
+
+std::vector<PhotoItem*> CLumivaneDoc::SelectedPhotos() const {
+    std::vector<PhotoItem*> selected;
+    selected.reserve(selection.size());
+    for (const auto& photo : photos) {
+        if (IsSelected(photo.get())) {
+            selected.push_back(photo.get());
+        }
+    }
+    return selected;
+}
+
+PhotoItem* CLumivaneDoc::FirstSelected() const {
+    if (selection.empty()) {
+        return nullptr;
+    }
+    const auto it = std::find_if(photos.begin(), photos.end(),
+                                 [this](const std::unique_ptr<PhotoItem>& p) { return IsSelected(p.get()); });
+    return it == photos.end() ? nullptr : it->get();
+}
+
+size_t CLumivaneDoc::RemoveSelectedPhotos() {
+    const size_t before = photos.size();
+    std::erase_if(photos, [this](const std::unique_ptr<PhotoItem>& p) { return IsSelected(p.get()); });
+    selection.clear();
+    return before - photos.size();
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class Notifier;
@@ -46,7 +47,22 @@ public:
 
     Notifier& GetNotifier() const { return notifier; }
 
+    // The selection: photos picked with a rectangle on the chart, kept by identity, so it outlasts
+    // every layout and zoom. A photo leaves it when it leaves the collection.
+    // Records not in the collection are ignored; add keeps what was selected before.
+    void SelectPhotos(const std::vector<PhotoItem*>& picked, bool add);
+    void ClearSelection() { selection.clear(); }
+    bool IsSelected(const PhotoItem* photo) const { return selection.count(photo) != 0; }
+    size_t SelectedCount() const { return selection.size(); }
+    // In collection order.
+    std::vector<PhotoItem*> SelectedPhotos() const;
+    // The first of the selection in collection order, or null.
+    PhotoItem* FirstSelected() const;
+    // Every selected photo out of the collection in one pass; the number removed.
+    size_t RemoveSelectedPhotos();
+
 private:
     Notifier& notifier;
     std::vector<std::unique_ptr<PhotoItem>> photos;
+    std::unordered_set<const PhotoItem*> selection;
 };

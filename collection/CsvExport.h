@@ -15,6 +15,8 @@ extern const char* const kCsvHeader;
 // 0 failed, with the system's reason in *reason when given; never throws.
 int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path,
              std::string* reason = nullptr);
+// The same file of some of the photos (the selection), in the order given.
+int WriteCsv(const std::vector<PhotoItem*>& photos, const std::string& path, std::string* reason = nullptr);
 
 // One photo's line without its line end, UTF-8: the file name, EV, AV, TV, 感度補正 ("%.1f", empty
 // when not finite) and 17 property texts. A text field (the file name and fields 13 to 22, from

@@ -5,11 +5,13 @@
 #include "collection/CLumivaneDoc.h"
 #include "inspect/ViewerList.h"
 #include "photo/PropertyText.h"
+#include "shell/AppTitle.h"
 #include "shell/DialogUnits.h"
 
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -62,7 +64,7 @@ QString FileName(const std::string& path) {
 }  // namespace
 
 CDlgBarPreView::CDlgBarPreView(CLumivaneView& chartView, ViewerList& viewerList, QWidget* parent)
-    : QWidget(parent), view(chartView), viewers(viewerList) {
+    : QWidget(parent), view(chartView), viewers(viewerList), ask([](QMessageBox& box) { return box.exec(); }) {
     setObjectName(QStringLiteral("infoPanel"));
     setFixedSize(kestory::InfoPanelSize());
     // The template's dialog units are those of an 8-point font.
@@ -97,6 +99,14 @@ CDlgBarPreView::CDlgBarPreView(CLumivaneView& chartView, ViewerList& viewerList,
     propertyList->setColumnWidth(0, kPropertyColumnWidth);
     propertyList->setColumnWidth(1, kValueColumnWidth);
     connect(propertyList->header(), &QHeaderView::sectionResized, this, &CDlgBarPreView::UpdateCutToolTips);
+
+    // One line over the top of the preview square, on the button face so a picture under it does
+    // not hide it.
+    selectionText = StaticText(QString(), QRect(0, 0, PreviewSide(), NameLineHeight() + 4), this);
+    selectionText->setObjectName(QStringLiteral("selectionText"));
+    selectionText->setAutoFillBackground(true);
+    selectionText->setBackgroundRole(QPalette::Button);
+    selectionText->hide();
 }
 
 CDlgBarPreView::~CDlgBarPreView() = default;
@@ -181,6 +191,8 @@ void CDlgBarPreView::UpdateCutToolTips() {
 }
 
 void CDlgBarPreView::ClearPhoto() {
+    selectionText->hide();
+    selectionText->clear();
     selectedPhoto = nullptr;
     previewPhoto = PhotoItem();  // pictures released, EXIF entries gone, exposureValid 0
     propertyList->clear();
@@ -195,8 +207,39 @@ void CDlgBarPreView::OnMagnify() {
     }
 }
 
+void CDlgBarPreView::SetAsk(AskFunction function) {
+    ask = std::move(function);
+}
+
+std::unique_ptr<QMessageBox> CDlgBarPreView::MakeDeleteSelectionQuestion(size_t count, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, kestory::AppTitle(),
+                                             QStringLiteral("選択した %1 枚の写真を削除しますか？").arg(count),
+                                             QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::Yes);
+    return box;
+}
+
+void CDlgBarPreView::ShowSelection() {
+    const CLumivaneDoc& doc = view.GetDocument();
+    ShowPhoto(doc.FirstSelected());
+    const size_t count = doc.SelectedCount();
+    selectionText->setText(count > 1 ? QStringLiteral("%1 枚選択").arg(count) : QString());
+    selectionText->setVisible(count > 1);
+}
+
 void CDlgBarPreView::OnDelete() {
-    if (view.GetDocument().RemovePhoto(selectedPhoto) == 1) {
+    CLumivaneDoc& doc = view.GetDocument();
+    if (const size_t count = doc.SelectedCount(); count > 1) {
+        const std::unique_ptr<QMessageBox> question = MakeDeleteSelectionQuestion(count, this);
+        if (ask(*question) != QMessageBox::Yes) {
+            return;
+        }
+        doc.RemoveSelectedPhotos();
+        ClearPhoto();
+        view.InvalidateChart();
+        return;
+    }
+    if (doc.RemovePhoto(selectedPhoto) == 1) {
         ClearPhoto();
         view.InvalidateChart();
     }

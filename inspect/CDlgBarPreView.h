@@ -5,10 +5,14 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 
 class CLumivaneView;
 class QLabel;
+class QMessageBox;
 class QPaintEvent;
 class QPushButton;
 class QTreeWidget;
@@ -20,10 +24,17 @@ class ViewerList;
 //
 // The panel holds the selection: a pointer to the document's record, and a copy of that record
 // whose pictures are its own, so a new chart layout does not change the preview.
+//
+// With a rectangle selection on the chart it shows the first selected photo and, for more than
+// one, "n 枚選択" over the top of the preview; "削除" then removes the whole selection once the
+// user has said yes.
 class CDlgBarPreView : public QWidget {
     Q_OBJECT
 
 public:
+    // Runs the question and returns the button pressed (QMessageBox::StandardButton).
+    using AskFunction = std::function<int(QMessageBox& question)>;
+
     // The view's document is where "削除" removes the photo; the view is repainted after it.
     CDlgBarPreView(CLumivaneView& view, ViewerList& viewers, QWidget* parent = nullptr);
     ~CDlgBarPreView() override;
@@ -40,6 +51,13 @@ public:
     QString ExposureText() const;
     QPushButton* MagnifyButton() const { return magnifyButton; }
     QPushButton* DeleteButton() const { return deleteButton; }
+    // "n 枚選択", shown while more than one photo is selected.
+    QLabel* SelectionText() const { return selectionText; }
+
+    // How "削除" asks before removing a selection of several photos; by default the box is modal.
+    void SetAsk(AskFunction function);
+    // The Yes/No question "選択した n 枚の写真を削除しますか？", not yet shown.
+    static std::unique_ptr<QMessageBox> MakeDeleteSelectionQuestion(size_t count, QWidget* parent);
 
     // The three lines "EV=11.0", "6.0AV+7.0TV", "-2.0(感度補正)"; a value that is not finite reads
     // "---". Negative zero keeps its sign ("-0.0(感度補正)").
@@ -54,6 +72,9 @@ public:
     Rect PreviewPictureRect() const;
 
 public slots:
+    // After the chart changed the document's selection: its first photo is shown (an ended
+    // selection leaves the photo shown), and the count while there are several.
+    void ShowSelection();
     void OnMagnify();
     void OnDelete();
 
@@ -73,4 +94,6 @@ private:
     QLabel* exposureText = nullptr;
     QPushButton* magnifyButton = nullptr;
     QPushButton* deleteButton = nullptr;
+    QLabel* selectionText = nullptr;
+    AskFunction ask;
 };

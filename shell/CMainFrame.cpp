@@ -131,6 +131,11 @@ void CMainFrame::createActions() {
     copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
     connect(copy, &QAction::triggered, commands, &ChartCommands::OnEditCopy);
     make(kEditPaste, QStringLiteral("貼り付け\tCtrl+V(&P)"), QStringLiteral("actionEditPaste"))->setEnabled(false);
+    // Enabled while photos are selected on the chart.
+    QAction* saveSelected = make(kSaveSelectedShootingData, QStringLiteral("選択した写真の CSV 保存..."),
+                                 QStringLiteral("actionSaveSelectedShootingData"));
+    saveSelected->setEnabled(false);
+    connect(saveSelected, &QAction::triggered, commands, &ChartCommands::OnSaveSelectedShootingData);
 
     connect(make(kHelp, QStringLiteral("ヘルプの表示(&H)"), QStringLiteral("actionHelp")), &QAction::triggered,
             commands, &ChartCommands::OnHelp);
@@ -147,6 +152,8 @@ void CMainFrame::createDockWindows() {
     connect(view, &CLumivaneView::viewerRequested, viewers, &ViewerList::OpenViewer);
     connect(view, &CLumivaneView::magnifyChanged, controlPanel, &CDlgBarControl::SetMagnify);
     connect(view, &CLumivaneView::closing, viewers, &ViewerList::Clear);
+    connect(view, &CLumivaneView::selectionChanged, infoPanel, &CDlgBarPreView::ShowSelection);
+    connect(view, &CLumivaneView::selectionChanged, this, &CMainFrame::updateSelectionCommands);
 
     infoDock = MakeDock(QStringLiteral("画像情報表示パネル"), QStringLiteral("infoPanelDock"), infoPanel, this);
     controlDock = MakeDock(QStringLiteral("表示設定パネル"), QStringLiteral("controlPanelDock"), controlPanel, this);
@@ -187,6 +194,10 @@ void CMainFrame::createMenus() {
     edit->addAction(Action(kEditCut));
     edit->addAction(Action(kEditCopy));
     edit->addAction(Action(kEditPaste));
+    edit->addSeparator();
+    edit->addAction(Action(kSaveSelectedShootingData));
+    // The selection also ends without the chart (a deletion from a panel): checked as the menu opens.
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateSelectionCommands);
 
     QMenu* show = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     show->addAction(Action(kViewInfoPanel));
@@ -268,6 +279,10 @@ void CMainFrame::ApplySavedSettings() {
     // Shows the loaded settings, lays the chart out, sizes its scroll range and repaints it.
     controlPanel->InitControls();
     controlPanel->SetInfoPanel(infoPanel);
+}
+
+void CMainFrame::updateSelectionCommands() {
+    Action(kSaveSelectedShootingData)->setEnabled(doc.SelectedCount() > 0);
 }
 
 void CMainFrame::recalcLayout() {

@@ -43,6 +43,7 @@ public:
         kViewControlPanel = 32779,
         kHelp = 32778,
         kAppAbout = 57664,
+        kSaveSelectedShootingData = 32780,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -85,6 +86,7 @@ private:
     void readSettings();
     void writeSettings();
     void recalcLayout();
+    void updateSelectionCommands();
 
     CLumivaneDoc& doc;
     kestory::settings::SettingsFile& settings;

@@ -127,6 +127,19 @@ void ChartCommands::OnSaveShootingData() {
     }
 }
 
+void ChartCommands::OnSaveSelectedShootingData() {
+    if (doc.SelectedCount() == 0) {
+        return;
+    }
+    const QString path = dialogs.ChooseCsvFile(dialogParent());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (WriteCsv(doc.SelectedPhotos(), ToLocalPath(path)) == 0) {
+        notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
+    }
+}
+
 void ChartCommands::OnFilePrint() {
     QPrinter& target = Printer();
     if (!dialogs.ChoosePrinter(target, dialogParent())) {

@@ -34,6 +34,9 @@ public slots:
     // "フォルダを開く（サブフォルダも含む）(&S)...": the chosen folder and every folder below it.
     void OnFileOpenFolderTree();
     void OnSaveShootingData();
+    // "選択した写真の CSV 保存...": the selected photos' lines, in collection order, through the
+    // same dialog and file writing as the whole set's; nothing without a selection.
+    void OnSaveSelectedShootingData();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();

@@ -197,3 +197,38 @@ TEST(ScrollSizes, AreTheMagnifiedChartWithTenthSteps) {
 }
 
 } // namespace
+
+namespace {
+
+// A landscape photo at (100, 100)-(140, 120): its mark is the disc of diameter 40 centred on
+// (120, 110), reaching 10 pixels above and below the drawRect and missing its corners.
+TEST(RubberBand, TouchesAPictureByItsDrawRectAndAMarkByItsDisc) {
+    EXPECT_EQ(BandBetween({30, 25}, {10, 20}), (Rect{10, 20, 31, 26}));  // both end pixels, either way
+    PhotoItem photo;
+    photo.drawRect = Rect{100, 100, 140, 120};
+    const struct {
+        Rect band;
+        bool picture;
+        bool mark;
+    } cases[] = {
+        {{90, 105, 101, 106}, true, false},    // the left column; the disc is narrower there
+        {{90, 105, 100, 106}, false, false},   // ends just before it
+        {{100, 110, 101, 111}, true, true},    // the disc's leftmost pixel
+        {{99, 110, 100, 111}, false, false},
+        {{139, 119, 150, 130}, true, false},   // the bottom-right pixel, outside the disc
+        {{140, 105, 150, 106}, false, false},  // right and bottom edges are outside
+        {{120, 90, 121, 91}, false, true},     // the disc's top, above the picture
+        {{120, 89, 121, 90}, false, false},
+        {{80, 80, 102, 102}, true, false},     // over the top-left corner
+        {{80, 80, 103, 103}, true, true},      // ... one pixel further
+        {{0, 0, 1000, 1000}, true, true},
+        {{110, 105, 110, 200}, false, false},  // no width
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BandTouchesPhoto(c.band, photo, DisplaySettings::kViewThumbnails), c.picture)
+            << testing::PrintToString(c.band);
+        EXPECT_EQ(BandTouchesPhoto(c.band, photo, DisplaySettings::kViewMarks), c.mark) << testing::PrintToString(c.band);
+    }
+}
+
+} // namespace

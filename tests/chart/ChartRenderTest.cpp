@@ -176,6 +176,43 @@ TEST(DrawMark, CircleSpansTheLargerSideCentredOnDrawRect) {
     }
 }
 
+// The screen frames a selected photo 2 pixels outside its picture (450, 217, 490, 243) or its
+// mark's square (450, 210, 490, 250); the chart as clipboard, print and exports draw it is unchanged.
+TEST(DrawSelection, FramesSelectedPhotosOnScreenOnly) {
+    const struct {
+        bool printer;
+        int32_t viewType;
+        Rect exposed;
+        std::vector<Rect> topAndRight;
+    } cases[] = {
+        {false, DisplaySettings::kViewThumbnails, {0, 0, 750, 520}, {{448, 215, 492, 217}, {490, 217, 492, 243}}},
+        {false, DisplaySettings::kViewMarks, {0, 0, 750, 520}, {{448, 208, 492, 210}, {490, 210, 492, 250}}},
+        {false, DisplaySettings::kViewThumbnails, {460, 245, 470, 250}, {}},  // just below the frame
+        {true, DisplaySettings::kViewThumbnails, {0, 0, 750, 520}, {}},
+    };
+    for (const auto& c : cases) {
+        ChartScene scene(100, c.viewType);
+        scene.doc().SelectPhotos({scene.first}, false);
+        RecordingCanvas canvas(c.printer);
+        DrawSelection(canvas, scene.doc(), &c.exposed);
+        const std::vector<CanvasCall> fills = canvas.Of(Kind::FillRect);
+        ASSERT_EQ(fills.size(), c.topAndRight.empty() ? 0u : 4u);
+        if (!fills.empty()) {
+            EXPECT_EQ((std::vector<Rect>{fills[0].rect, fills[3].rect}), c.topAndRight);
+            EXPECT_EQ(fills[0].color, kSelectionColour);
+        }
+    }
+    ChartScene scene;
+    RecordingCanvas plain;
+    RecordingCanvas selected;
+    PaintChart(plain, scene.doc());
+    EXPECT_EQ(SelectionPaintBounds(scene.doc()), Rect{});
+    scene.doc().SelectPhotos({scene.first, scene.third}, false);  // third: (410, 257, 450, 283)
+    PaintChart(selected, scene.doc());
+    EXPECT_EQ(selected.calls.size(), plain.calls.size());
+    EXPECT_EQ(SelectionPaintBounds(scene.doc()), (Rect{408, 215, 492, 285}));
+}
+
 // Painting only an exposed part may leave out photos only where they leave no ink: a landscape
 // photo's mark reaches 7 pixels above its drawRect.
 TEST(PaintChart, ExposedPartSkipsOnlyPhotosWithoutInkInIt) {

@@ -75,6 +75,30 @@ TEST_F(DocumentWithFive, PhotoAtHitsTheTopmostAndTreatsEdgesHalfOpen) {
     EXPECT_EQ(doc.PhotoAt(230, 10), records[1]);
 }
 
+TEST_F(DocumentWithFive, SelectionKeepsIdentitiesInCollectionOrderUntilThePhotosGo) {
+    const auto selected = [this] {
+        std::string order;
+        for (const PhotoItem* p : doc.SelectedPhotos())
+            order += p->path;
+        return order;
+    };
+    PhotoItem stranger;  // not in the collection: never selected
+    doc.SelectPhotos({records[3], records[1], &stranger, nullptr}, false);
+    doc.SelectPhotos({records[4]}, true);
+    doc.MoveToFirst(records[3]);
+    EXPECT_EQ(selected(), "425");
+    EXPECT_EQ(doc.FirstSelected(), records[3]);
+    doc.SelectPhotos({records[0], records[2], records[4]}, false);
+    EXPECT_EQ(doc.RemovePhoto(records[2]), 1);
+    EXPECT_EQ(selected(), "15");
+    EXPECT_EQ(doc.RemoveSelectedPhotos(), 2u);
+    EXPECT_EQ(Order(), "42");
+    EXPECT_EQ(doc.FirstSelected(), nullptr);
+    doc.SelectPhotos({records[1]}, false);
+    doc.RemoveAllPhotos();
+    EXPECT_EQ(doc.SelectedCount(), 0u);
+}
+
 TEST(DocumentImport, ThreeDroppedFilesWithABadMiddleOne) {
     TempDir dir;
     ASSERT_TRUE(MinimalPhoto().writeTo(dir / "1.JPG"));

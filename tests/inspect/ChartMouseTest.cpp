@@ -1,9 +1,11 @@
 #include "chart/CLumivaneView.h"
+#include "chart/ChartRender.h"
 #include "shell/CDlgBarControl.h"
 #include "tests/inspect/PanelBench.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QRubberBand>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -37,6 +39,19 @@ struct Clicks {
     std::vector<PhotoItem*> got;
 };
 
+// Whether the screen shows the selection frame just left of the photo, halfway down.
+bool FramedOnScreen(PanelBench& bench, const PhotoItem& photo) {
+    const QImage shot = bench.view->viewport()->grab().toImage();
+    const QPoint at = bench.ToViewport(photo.drawRect.left - 1, (photo.drawRect.top + photo.drawRect.bottom) / 2);
+    return shot.pixelColor(at) == QColor(kSelectionColour.r, kSelectionColour.g, kSelectionColour.b);
+}
+
+// From 6 pixels above and left of the photo's drawRect to just past its bottom-right corner.
+std::pair<QPoint, QPoint> BandAround(const PanelBench& bench, const PhotoItem& photo) {
+    const Rect& r = photo.drawRect;
+    return {bench.ToViewport(r.left - 6, r.top - 6), bench.ToViewport(r.right + 1, r.bottom + 1)};
+}
+
 }  // namespace
 
 class ChartMouseTest : public QObject {
@@ -49,6 +64,7 @@ private slots:
     void wheelZoomsWithinItsRangeWithoutScrolling();
     void toolTipFollowsThePhotosAndHidesOverEmptyChart();
     void doubleClickOnEmptyChartOpensNothing();
+    void bandSelectsShiftAddsAndClicksOrEscapeEnd();
 };
 
 void ChartMouseTest::clickSelectsTheTopmostAndRightClickSendsItBack() {
@@ -225,6 +241,61 @@ void ChartMouseTest::doubleClickOnEmptyChartOpensNothing() {
     QTest::mouseDClick(bench.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
     QCOMPARE(bench.viewers.Count(), size_t{0});
     QVERIFY(bench.notifier.messages.empty());
+}
+
+void ChartMouseTest::bandSelectsShiftAddsAndClicksOrEscapeEnd() {
+    PanelBench bench;
+    PhotoItem& a = bench.Import(QStringLiteral("a.jpg"));
+    PhotoItem& b = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 400));
+    PhotoItem& c = bench.Import(QStringLiteral("c.jpg"), PanelBench::Exposure(500, 16, 1, 400));
+    bench.Reveal(b);  // top left of the three
+    const QPoint onA = bench.ToViewport(a.drawRect.left + 5, a.drawRect.top + 5);
+    const auto [fromA, toA] = BandAround(bench, a);
+    const auto [fromB, toB] = BandAround(bench, b);
+    const auto [fromC, toC] = BandAround(bench, c);
+    const auto selected = [&] { return bench.doc.SelectedPhotos(); };
+
+    bench.Drag(fromA, toA);
+    QCOMPARE(selected(), std::vector<PhotoItem*>{&a});
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QVERIFY(bench.info->SelectionText()->isHidden());
+    QVERIFY(FramedOnScreen(bench, a));
+    bench.Drag(toB, fromB, Qt::ShiftModifier);  // the other way round, adding
+    QCOMPARE(selected(), (std::vector<PhotoItem*>{&a, &b}));
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QVERIFY(bench.info->SelectionText()->isVisible());
+    QCOMPARE(bench.info->SelectionText()->text(), QStringLiteral("2 枚選択"));
+    bench.Drag(fromC, toC);
+    QCOMPARE(selected(), std::vector<PhotoItem*>{&c});
+    QVERIFY(bench.info->SelectionText()->isHidden());
+
+    // Moved less than the drag distance, a press on empty chart is a click: it ends the selection
+    // without Shift and leaves the panel as it was.
+    const QPoint nudge(QApplication::startDragDistance() / 2, 0);
+    bench.Drag(fromC, fromC + nudge, Qt::ShiftModifier);
+    QCOMPARE(selected().size(), size_t{1});
+    bench.Drag(fromC, fromC + nudge);
+    QVERIFY(selected().empty());
+    QCOMPARE(bench.info->SelectedPhoto(), &c);
+    QVERIFY(!FramedOnScreen(bench, c));
+
+    bench.Drag(fromC, toC);
+    bench.view->setFocus();
+    QTest::keyClick(bench.view, Qt::Key_Escape);
+    QVERIFY(selected().empty());
+    // A press on a photo is the click it always was, however far it is dragged.
+    bench.Drag(fromC, toC);
+    bench.Drag(onA, toA + QPoint(80, 80));
+    QVERIFY(selected().empty());
+    QCOMPARE(bench.info->SelectedPhoto(), &a);
+    QVERIFY(bench.view->findChild<QRubberBand*>() == nullptr);
+
+    // A zoom lays the photos out anew; the selection stays with them.
+    bench.Drag(fromC, toC);
+    Wheel(*bench.view, 240);
+    QCOMPARE(selected(), std::vector<PhotoItem*>{&c});
+    bench.Reveal(c);
+    QVERIFY(FramedOnScreen(bench, c));
 }
 
 int RunChartMouseTest(int argc, char** argv) {

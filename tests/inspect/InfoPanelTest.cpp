@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -37,6 +38,7 @@ private slots:
     void cameraTextsShowUnpaddedWithCutOnesInToolTips();
     void deleteEmptiesThePanelAndASecondDeleteDoesNothing();
     void magnifyWithNothingShownOpensNothing();
+    void deleteAsksBeforeRemovingASelectionOfSeveral();
 };
 
 void InfoPanelTest::startsEmptyWithTheTemplatesControls() {
@@ -262,6 +264,38 @@ void InfoPanelTest::magnifyWithNothingShownOpensNothing() {
     QTest::mouseClick(bench.info->MagnifyButton(), Qt::LeftButton);
     QCOMPARE(bench.viewers.Count(), size_t{0});
     QVERIFY(bench.notifier.messages.empty());
+}
+
+void InfoPanelTest::deleteAsksBeforeRemovingASelectionOfSeveral() {
+    PanelBench bench;
+    PhotoItem& a = bench.Import(QStringLiteral("a.jpg"));
+    PhotoItem& b = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 400));
+    PhotoItem& c = bench.Import(QStringLiteral("c.jpg"), PanelBench::Exposure(500, 16, 1, 400));
+    QStringList asked;
+    int answer = QMessageBox::No;
+    bench.info->SetAsk([&](QMessageBox& box) {
+        asked << box.text();
+        return box.standardButtons() == (QMessageBox::Yes | QMessageBox::No) ? answer : -1;
+    });
+    for (const int given : {int(QMessageBox::No), int(QMessageBox::Yes)}) {
+        answer = given;
+        bench.doc.SelectPhotos({&c, &a}, false);
+        emit bench.view->selectionChanged();
+        QCOMPARE(bench.info->SelectedPhoto(), &a);
+        QTest::mouseClick(bench.info->DeleteButton(), Qt::LeftButton);
+    }
+    QCOMPARE(asked, QStringList(2, QStringLiteral("選択した 2 枚の写真を削除しますか？")));
+    QCOMPARE(bench.doc.GetCount(), size_t{1});
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+    QVERIFY(bench.info->SelectedPhoto() == nullptr);
+    QVERIFY(bench.info->SelectionText()->isHidden());
+
+    // One selected photo goes as a clicked one always went: at once.
+    bench.doc.SelectPhotos({&b}, false);
+    emit bench.view->selectionChanged();
+    QTest::mouseClick(bench.info->DeleteButton(), Qt::LeftButton);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(bench.doc.GetCount(), size_t{0});
 }
 
 int RunInfoPanelTest(int argc, char** argv) {

@@ -30,6 +30,7 @@ PanelBench::PanelBench() {
     QObject::connect(view, &CLumivaneView::viewerRequested, &viewers, &ViewerList::OpenViewer);
     QObject::connect(view, &CLumivaneView::magnifyChanged, control, &CDlgBarControl::SetMagnify);
     QObject::connect(view, &CLumivaneView::closing, &viewers, &ViewerList::Clear);
+    QObject::connect(view, &CLumivaneView::selectionChanged, info, &CDlgBarPreView::ShowSelection);
 
     window.resize(1000, 640);
     window.move(40, 30);
@@ -85,6 +86,13 @@ QPoint PanelBench::Reveal(const PhotoItem& photo) {
 
 QPoint PanelBench::ToViewport(int x, int y) const {
     return QPoint(x, y) - view->ScrollPosition();
+}
+
+void PanelBench::Drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers) {
+    QTest::mousePress(view->viewport(), Qt::LeftButton, modifiers, from);
+    QTest::mouseMove(view->viewport(), (from + to) / 2);
+    QTest::mouseMove(view->viewport(), to);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, modifiers, to);
 }
 
 void MarkLayout(CLumivaneDoc& doc) {

@@ -37,6 +37,8 @@ struct PanelBench {
     QPoint Reveal(const PhotoItem& photo);
     // A viewport point for a chart point at the current scroll position.
     QPoint ToViewport(int x, int y) const;
+    // The left button pressed at one viewport point, moved to the other and released there.
+    void Drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     static kestory::test::JpegBuilder Standard();
     static kestory::test::JpegBuilder Exposure(uint32_t timeDen, uint32_t fNum, uint32_t fDen, uint16_t iso,

@@ -241,10 +241,15 @@ void SettingsPanelTest::deleteAllYesClearsEvenAnEmptyChart() {
     bench.Import(QStringLiteral("a.jpg"));
     PhotoItem& selected = bench.Import(QStringLiteral("b.jpg"), PanelBench::Exposure(30, 4, 1, 100));
     bench.info->ShowPhoto(&selected);
+    bench.doc.SelectPhotos({&bench.doc.GetAt(0), &selected}, false);
+    emit bench.view->selectionChanged();
+    QVERIFY(bench.info->SelectionText()->isVisible());
     bench.doc.settings.sizePict = 80;
     bench.control->SetAsk([](QMessageBox&) { return int(QMessageBox::Yes); });
     QTest::mouseClick(bench.control->DeleteAllButton(), Qt::LeftButton);
     QCOMPARE(bench.doc.GetCount(), size_t{0});
+    QCOMPARE(bench.doc.SelectedCount(), size_t{0});
+    QVERIFY(bench.info->SelectionText()->isHidden());
     QVERIFY(bench.info->SelectedPhoto() == nullptr);
     QCOMPARE(bench.info->PropertyList()->topLevelItemCount(), 0);
     QVERIFY(bench.info->ExposureText().isEmpty());

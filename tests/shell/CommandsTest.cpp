@@ -18,9 +18,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMap>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +61,7 @@ private slots:
     void openFolderTreeTakesEveryFolderBelow();
     void cancelledOrEmptyChoicesDoNothing();
     void saveShootingData();
+    void saveSelectedShootingDataWritesOnlyTheSelection();
     void fileDialogsMatchWithoutCase_data();
     void fileDialogsMatchWithoutCase();
     void messageBoxes();
@@ -183,6 +187,45 @@ void CommandsTest::saveShootingData() {
     QCOMPARE(run.notifier.messages.size(), size_t(2));
     QCOMPARE(run.notifier.messages[1].text, std::string("ＣＳＶファイルの保存に失敗しました。"));
     QCOMPARE(run.notifier.messages[1].icon, Notifier::Icon::Warning);
+}
+
+void CommandsTest::saveSelectedShootingDataWritesOnlyTheSelection() {
+    QTemporaryDir program;
+    QTemporaryDir out;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CLumivaneDoc& doc = run.app->Document();
+    CLumivaneView& view = run.app->MainFrame()->View();
+    QAction* save = run.app->MainFrame()->Action(CMainFrame::kSaveSelectedShootingData);
+    for (const char* name : {"b.jpg", "A.JPG"}) {
+        QCOMPARE(doc.AddPhoto(photos.filePath(QString::fromLatin1(name)).toStdString()), 1);
+    }
+    view.LayoutPhotos();
+    save->trigger();
+    QVERIFY(!save->isEnabled());
+    QCOMPARE(run.dialogs.asked, 0);
+
+    // A band dragged over A.JPG on the chart.
+    const Rect r = doc.GetAt(1).drawRect;
+    view.horizontalScrollBar()->setValue(r.left - 20);
+    view.verticalScrollBar()->setValue(r.top - 20);
+    const QPoint from = QPoint(r.left - 6, r.top - 6) - view.ScrollPosition();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view.viewport(), from + QPoint(16, 16));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, from + QPoint(16, 16));
+    QVERIFY(save->isEnabled());
+    run.dialogs.csvFile = out.filePath(QStringLiteral("selected.CSV"));
+    save->trigger();
+    QFile file(run.dialogs.csvFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);  // the header, A.JPG's line, and nothing after the last line end
+    QVERIFY(lines[1].startsWith("A.JPG,"));
+
+    // Ended elsewhere: the menu shows the command disabled as it opens.
+    doc.ClearSelection();
+    emit run.app->MainFrame()->menuBar()->actions().at(1)->menu()->aboutToShow();
+    QVERIFY(!save->isEnabled());
 }
 
 void CommandsTest::fileDialogsMatchWithoutCase_data() {

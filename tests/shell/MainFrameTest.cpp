@@ -335,7 +335,7 @@ void MainFrameTest::menuOrder() {
                                 "フォルダを開く（サブフォルダも含む）(&S)...", "撮影データの保存（&S）...", "-",
                                 "印刷...\tCtrl+P(&P)", "印刷プレビュー(&V)", "プリンタの設定(&R)...", "-",
                                 "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-", "切り取り\tCtrl+X(&T)",
-                                "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "表示(&V)", "画像情報表示パネル",
+                                "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "-", "選択した写真の CSV 保存...", "表示(&V)", "画像情報表示パネル",
                                 "表示設定パネル", "ヘルプ(&H)", "ヘルプの表示(&H)", "バージョン情報(&A)..."}));
     QVERIFY(run.app->MainFrame()->findChildren<QToolBar*>().isEmpty());
     QVERIFY(run.app->MainFrame()->findChild<QStatusBar*>() == nullptr);
