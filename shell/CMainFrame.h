@@ -43,7 +43,7 @@ public:
         kViewControlPanel = 32779,
         kHelp = 32778,
         kAppAbout = 57664,
-        kSaveSelectedShootingData = 32780,
+        kSaveSelectedShootingData = 32781,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
