@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -78,14 +79,12 @@ Imported Import(const std::vector<std::string>& paths, ThumbnailStore* store, co
 int64_t Rows(const std::string& cacheFile) {
     sqlite3* db = nullptr;
     int64_t rows = -1;
-    if (sqlite3_open_v2(cacheFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM thumbnails", -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW) {
-            rows = sqlite3_column_int64(st, 0);
-        }
-        sqlite3_finalize(st);
-    }
+    sqlite3_open_v2(cacheFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const auto take = [](void* out, int, char** values, char**) {
+        *static_cast<int64_t*>(out) = std::atoll(values[0]);
+        return 0;
+    };
+    sqlite3_exec(db, "SELECT count(*) FROM thumbnails", take, &rows, nullptr);
     sqlite3_close(db);
     return rows;
 }
