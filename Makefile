@@ -44,7 +44,7 @@ fuzz: configure
 # The benchmarks in a Release build of their own, then the import against libvips' thumbnailer.
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Release -DKESTORY_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) --target kestory-bench kestory-make-corpus kestory-export -j $(JOBS)
+	@cmake --build $(BENCH_BUILD) --target kestory-bench kestory-make-corpus kestory-cache-bench kestory-export -j $(JOBS)
 	@$(BENCH_BUILD)/bench/kestory-bench
 	@bench/import-vs-libvips $(BENCH_BUILD)
 

@@ -90,6 +90,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.recursive = true;
             continue;
         }
+        if (arg == "--no-cache") {
+            result.options.noCache = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -146,6 +150,8 @@ const char* ExportHelpText() {
            "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
            "  --recursive     フォルダのサブフォルダも読み込みます (隠しフォルダとリンクは除く)\n"
            "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
+           "  --no-cache      サムネイルのキャッシュ (~/.cache/Kestory/thumbnails.sqlite) を使わず、\n"
+           "                  すべての画像を読み直します\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"

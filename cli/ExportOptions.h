@@ -15,6 +15,8 @@ struct ExportOptions {
     int isoIndex = 1;                // --iso-index 0..10 (1 is ISO 100)
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
     bool recursive = false;          // --recursive: folders with every folder below them
+    bool noCache = false;            // --no-cache: every picture decoded, the thumbnail cache untouched
+    std::string thumbnailCache;      // not an option: the cache file the program found; empty for none
     std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
 };
 

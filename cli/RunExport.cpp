@@ -9,8 +9,10 @@
 #include "collection/Notifier.h"
 #include "collection/OutputFile.h"
 #include "collection/ParallelImport.h"
+#include "collection/ThumbnailCache.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -63,7 +65,13 @@ bool SaveChart(CLumivaneDoc& doc, const ChartFileWriter& draw, const std::string
 
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
               const ChartFileWriter& writePng) {
+    // Outlives the document's imports; opened at the first look-up.
+    std::unique_ptr<ThumbnailCache> cache;
+    if (!options.noCache && !options.thumbnailCache.empty()) {
+        cache = std::make_unique<ThumbnailCache>(options.thumbnailCache);
+    }
     CLumivaneDoc doc(notifier);
+    doc.SetThumbnailStore(cache.get());
     {
         ParallelImport import(doc, static_cast<unsigned>(options.threads));
         import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());

@@ -23,6 +23,7 @@ inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 // Refusals are told through the notifier with the window's texts; a file that could not be saved
 // with the window's text followed by " path: the system's reason". Without a PNG or PDF to draw,
 // no thumbnail is kept. The PNG picture is drawn at the options' display settings; the PDF page
-// at 100 %, as printing does.
+// at 100 %, as printing does. Thumbnails come from and go to the options' thumbnail cache unless
+// noCache is set.
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf = {},
               const ChartFileWriter& writePng = {});

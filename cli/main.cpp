@@ -5,6 +5,7 @@
 #include "cli/ExportOptions.h"
 #include "cli/RunExport.h"
 #include "collection/Notifier.h"
+#include "shell/ThumbnailCacheFile.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
         case ParsedCommandLine::Status::Run:
             break;
         }
+        ExportOptions options = parsed.options;
+        if (!options.noCache) {
+            options.thumbnailCache = kestory::ThumbnailCacheFile();
+        }
         StderrNotifier notifier;
         // The page is drawn with Qt's painter and fonts, which need an application object; no
         // display is wanted for a file.
@@ -82,7 +87,7 @@ int main(int argc, char** argv) {
             bytes = png.toStdString();
             return true;
         };
-        return RunExport(parsed.options, notifier, writePdf, writePng);
+        return RunExport(options, notifier, writePdf, writePng);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestory-export: %s\n", e.what());
         return 70; // EX_SOFTWARE

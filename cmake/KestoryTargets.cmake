@@ -9,12 +9,15 @@ function(kestory_warnings target)
     endif()
 endfunction()
 
+# Where the programs the tests start keep their thumbnail cache: never the user's own.
+set(KESTORY_TEST_CACHE_HOME "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
+
 # A GoogleTest program registered with CTest, linked against the core.
 function(kestory_gtest name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE kestory_core kestory_testsupport GTest::gtest_main)
     kestory_warnings(${name})
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${KESTORY_TEST_CACHE_HOME}")
 endfunction()
 
 # A Qt Test program; widget tests always run on the offscreen platform.
@@ -23,5 +26,6 @@ function(kestory_qtest name)
     target_link_libraries(${name} PRIVATE kestory_ui kestory_testsupport Qt6::Test)
     kestory_warnings(${name})
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+        "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts;${KESTORY_TEST_CACHE_HOME}")
 endfunction()

@@ -25,7 +25,7 @@ int CLumivaneDoc::AddPhoto(const std::string& path) {
     std::unique_ptr<PhotoItem> photo;
     try {
         photo = std::make_unique<PhotoItem>();
-        result = photo->Load(path, PhotoItem::kModeThumbnail);
+        result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore);
     } catch (const std::exception&) {
         // Out of memory while loading: this file is refused like an unreadable one, and the
         // import goes on with the next.

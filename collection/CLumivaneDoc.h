@@ -10,6 +10,7 @@
 #include <vector>
 
 class Notifier;
+class ThumbnailStore;
 
 // The one document: the ordered collection of loaded photos and the display settings.
 // The collection's order is the drawing order (first drawn first), the hit-test order (last
@@ -60,9 +61,15 @@ public:
     PhotoItem* FirstSelected() const;
     // Every selected photo out of the collection in one pass; the number removed.
     size_t RemoveSelectedPhotos();
+    // Where the imports into this document look for thumbnails before decoding, and leave the ones
+    // they decode; null (the default): every picture is decoded. Not owned; it must outlive the
+    // imports that use it.
+    void SetThumbnailStore(ThumbnailStore* store) { thumbnailStore = store; }
+    ThumbnailStore* GetThumbnailStore() const { return thumbnailStore; }
 
 private:
     Notifier& notifier;
+    ThumbnailStore* thumbnailStore = nullptr;
     std::vector<std::unique_ptr<PhotoItem>> photos;
     std::unordered_set<const PhotoItem*> selection;
 };

@@ -3,6 +3,7 @@
 #include "collection/CLumivaneDoc.h"
 #include "photo/FileBytes.h"
 #include "photo/PhotoItem.h"
+#include "photo/ThumbnailStore.h"
 
 #include <algorithm>
 #include <exception>
@@ -46,6 +47,7 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     }
     StopWorkers();
     paths = std::move(newPaths);
+    store = doc.GetThumbnailStore();
     results.clear();
     results.resize(paths.size());
     taken = 0;
@@ -65,11 +67,11 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     return true;
 }
 
-ParallelImport::Slot ParallelImport::Load(const std::string& path, bool keepPicture) {
+ParallelImport::Slot ParallelImport::Load(const std::string& path, bool keepPicture, ThumbnailStore* store) {
     Slot slot;
     try {
         slot.photo = std::make_unique<PhotoItem>();
-        slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail);
+        slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail, store);
     } catch (const std::exception&) {
         // Out of memory while loading: refused like an unreadable file; the import goes on.
         slot.result = -2;
@@ -98,7 +100,7 @@ void ParallelImport::Work() {
             }
             index = taken++;
         }
-        Slot slot = Load(paths[index], keepPictures);
+        Slot slot = Load(paths[index], keepPictures, store);
         {
             const std::lock_guard lock(mutex);
             results[index] = std::move(slot);
@@ -126,7 +128,7 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
                 // No pool: the next file is loaded here, one per pass.
                 const size_t index = taken++;
                 lock.unlock();
-                Slot slot = Load(paths[index], keepPictures);
+                Slot slot = Load(paths[index], keepPictures, store);
                 lock.lock();
                 results[index] = std::move(slot);
                 continue;
@@ -146,6 +148,9 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
         added += doc.AcceptLoad(path, slot.result, std::move(slot.photo));
     }
     StopWorkers();
+    if (store != nullptr) {
+        store->Flush(); // the batched last-use times of this import's hits
+    }
     running = false;
     return false;
 }

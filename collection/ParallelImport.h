@@ -11,6 +11,7 @@
 
 class CLumivaneDoc;
 class PhotoItem;
+class ThumbnailStore;
 
 // An import of many files that loads them on a pool of worker threads and hands the results to
 // the document on the calling thread, in exactly the order of the paths: each loaded photo is
@@ -70,7 +71,7 @@ private:
     };
 
     void Work();
-    static Slot Load(const std::string& path, bool keepPicture);
+    static Slot Load(const std::string& path, bool keepPicture, ThumbnailStore* store);
     size_t EndLocked() const { return cancelled ? taken : paths.size(); }
     void StopWorkers();
 
@@ -81,6 +82,7 @@ private:
     std::vector<std::string> paths; // not changed while workers run
     std::vector<std::thread> workers;
     bool keepPictures = true;
+    ThumbnailStore* store = nullptr; // the document's, taken at Start
     bool running = false;
     bool delivering = false;
     int added = 0;

@@ -2,6 +2,7 @@
 
 #include "photo/NumberText.h"
 #include "photo/ThumbnailDecode.h"
+#include "photo/ThumbnailStore.h"
 
 #include <cmath>
 #include <filesystem>
@@ -43,6 +44,24 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::path(path), error) && !error;
 }
 
+// The fitted thumbnail, from the store where it has one for the file as it is now.
+bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* store, PhotoImage& holder) {
+    FileStamp stamp;
+    // Stamped before the decode reads the file: a file changed in between is kept under its older
+    // stamp, which the next look-up no longer matches, so no picture outlives its file.
+    const bool stamped = store != nullptr && StampFile(path, stamp);
+    if (stamped && store->Find(stamp, box, holder)) {
+        return true;
+    }
+    if (!LoadThumbnailPicture(path, box, holder)) {
+        return false; // refusals are never kept: the file is read again next time
+    }
+    if (stamped) {
+        store->Keep(stamp, box, holder);
+    }
+    return true;
+}
+
 } // namespace
 
 PhotoItem::~PhotoItem() {
@@ -78,7 +97,7 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     return *this;
 }
 
-int PhotoItem::Load(const std::string& filePath, int mode) {
+int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store) {
     exif.Clear();
     if (exif.Read(filePath) != 0) {
         // A file that is not there has no picture to load either; it is reported as a failed
@@ -118,7 +137,7 @@ int PhotoItem::Load(const std::string& filePath, int mode) {
     // The document keeps only the fitted thumbnail, so it is decoded at the smallest scale that
     // still covers the fit; the pop-up viewer's full mode needs every pixel.
     const bool loaded = mode == kModeThumbnail
-                            ? LoadThumbnailPicture(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, thumbnail)
+                            ? LoadThumbnail(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, store, thumbnail)
                             : LoadPicture(path, thumbnail);
     if (!loaded) {
         return -2;

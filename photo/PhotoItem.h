@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class ThumbnailStore;
+
 // One loaded photograph: its EXIF entries, exposure values and pictures.
 class PhotoItem {
 public:
@@ -20,8 +22,10 @@ public:
     PhotoItem& operator=(const PhotoItem& other);  // clones pictures and entries
 
     // 0 loaded; -1 no usable EXIF (no block, no exposure time or F-number, or one of them with a
-    // zero numerator or denominator); -2 the picture cannot be loaded.
-    int Load(const std::string& path, int mode);
+    // zero numerator or denominator); -2 the picture cannot be loaded. In thumbnail mode with a
+    // store, the picture is taken from the store when it holds one for the file as it is now, and
+    // a decoded one is left there; the EXIF is read from the file either way.
+    int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr);
 
     // displayImage = thumbnail fitted into the area; drawRect = its rectangle centred in the area.
     void FitDisplayImage(const Rect& area);

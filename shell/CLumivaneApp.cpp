@@ -1,6 +1,7 @@
 #include "shell/CLumivaneApp.h"
 
 #include "collection/CLumivaneDoc.h"
+#include "collection/ThumbnailCache.h"
 #include "shell/AppTitle.h"
 #include "shell/CCmdAnalize.h"
 #include "shell/CMainFrame.h"
@@ -54,6 +55,10 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
     if (ownNotifier) {
         ownNotifier->SetParent(frame.get());
     }
+    if (!options.thumbnailCacheFile.empty()) {
+        thumbnailCache = std::make_unique<ThumbnailCache>(options.thumbnailCacheFile);
+    }
+    frame->SetThumbnailCache(thumbnailCache.get());
 
     frame->setWindowTitle(kestory::AppTitle());
     frame->ShowWithSavedState();

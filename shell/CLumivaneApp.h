@@ -6,12 +6,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 class CLumivaneDoc;
 class CMainFrame;
 class Notifier;
 class QtNotifier;
 class ShellDialogs;
+class ThumbnailCache;
 
 // The application as a whole: the settings file, the one document, the main window with its chart
 // and panels. Lives for the whole process, beside the QApplication.
@@ -23,6 +25,7 @@ public:
         kestory::settings::FolderCheck canCreateIn = kestory::settings::CanCreateFileIn;
         ShellDialogs* dialogs = nullptr;  // null: the real dialogs
         Notifier* notifier = nullptr;     // null: message boxes
+        std::string thumbnailCacheFile;   // the thumbnail cache; empty: none (the tests' programs)
     };
 
     explicit CLumivaneApp(Options options);
@@ -47,6 +50,7 @@ private:
     std::unique_ptr<kestory::settings::SettingsFile> settings;
     std::unique_ptr<ShellDialogs> ownDialogs;
     std::unique_ptr<QtNotifier> ownNotifier;
+    std::unique_ptr<ThumbnailCache> thumbnailCache; // opened at the first import that uses it
     std::unique_ptr<CLumivaneDoc> doc;
     std::unique_ptr<CMainFrame> frame;
 };

@@ -74,6 +74,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     viewers->SetOwner(this);
 
     createActions();
+    createCacheAction();
     createDockWindows();
     createMenus();
     if (!placed) {
@@ -186,6 +187,8 @@ void CMainFrame::createMenus() {
     file->addAction(Action(kFilePrintPreview));
     file->addAction(Action(kFilePrintSetup));
     file->addSeparator();
+    file->addAction(Action(kCacheThumbnails));
+    file->addSeparator();
     file->addAction(Action(kAppExit));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
@@ -206,6 +209,30 @@ void CMainFrame::createMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->addAction(Action(kHelp));
     help->addAction(Action(kAppAbout));
+}
+
+void CMainFrame::createCacheAction() {
+    auto* action = new QAction(QStringLiteral("サムネイルをキャッシュする"), this);
+    action->setObjectName(QStringLiteral("actionCacheThumbnails"));
+    action->setData(static_cast<int>(kCacheThumbnails));
+    action->setCheckable(true);
+    action->setChecked(settings.ReadMainWndInt(st::kCacheThumbnails) != 0);
+    actions.append(action);
+    connect(action, &QAction::toggled, this, [this](bool on) {
+        // Kept when chosen: nothing about it waits for the window to close.
+        settings.WriteMainWndInt(st::kCacheThumbnails, on ? 1 : 0);
+        applyThumbnailCache();
+    });
+}
+
+void CMainFrame::SetThumbnailCache(ThumbnailStore* cache) {
+    thumbnailCache = cache;
+    applyThumbnailCache();
+}
+
+void CMainFrame::applyThumbnailCache() {
+    const QAction* item = Action(kCacheThumbnails);
+    doc.SetThumbnailStore(item != nullptr && item->isChecked() ? thumbnailCache : nullptr);
 }
 
 QAction* CMainFrame::Action(Command id) const {

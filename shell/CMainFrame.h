@@ -12,6 +12,7 @@ class QAction;
 class QDockWidget;
 class QMenu;
 class ShellDialogs;
+class ThumbnailStore;
 class ViewerList;
 
 namespace kestory::settings {
@@ -44,6 +45,7 @@ public:
         kHelp = 32778,
         kAppAbout = 57664,
         kSaveSelectedShootingData = 32781,
+        kCacheThumbnails = 32790,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -62,6 +64,10 @@ public:
 
     // Shows the window with the saved show state: minimised, maximised, or normally.
     void ShowWithSavedState();
+
+    // The thumbnail cache the imports use while "サムネイルをキャッシュする" is checked (as the
+    // settings file has it, on by default). Null: none; the item then only records the choice.
+    void SetThumbnailCache(ThumbnailStore* cache);
 
 public slots:
     // The deferred settings step, run once after the event loop has started: the display settings
@@ -87,6 +93,8 @@ private:
     void writeSettings();
     void recalcLayout();
     void updateSelectionCommands();
+    void createCacheAction();
+    void applyThumbnailCache();
 
     CLumivaneDoc& doc;
     kestory::settings::SettingsFile& settings;
@@ -98,4 +106,5 @@ private:
     CDlgBarPreView* infoPanel = nullptr;
     CDlgBarControl* controlPanel = nullptr;
     QList<QAction*> actions;
+    ThumbnailStore* thumbnailCache = nullptr;
 };

@@ -51,6 +51,9 @@ inline constexpr Key kMagnify{"Magnify", 100};
 inline constexpr Key kSizePict{"SizePict", 40};
 inline constexpr Key kViewType{"ViewType", DisplaySettings::kViewThumbnails};
 inline constexpr Key kIsoIndex{"IsoIndex", 1};
+// Not written at close but when the menu item changes: 1 imports keep their thumbnails between
+// runs, 0 they decode every picture.
+inline constexpr Key kCacheThumbnails{"CacheThumbnails", 1};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 inline constexpr const char* kDockSection = "ControlBar";

@@ -3,6 +3,7 @@
 #include "shell/AppIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/CLumivaneApp.h"
+#include "shell/ThumbnailCacheFile.h"
 
 #include <QApplication>
 #include <QFont>
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     CLumivaneApp::Options options;
     options.programDir = QCoreApplication::applicationDirPath();
     options.fallbackDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    options.thumbnailCacheFile = kestory::ThumbnailCacheFile();
     CLumivaneApp kestory(options);
     if (!kestory.InitInstance(QApplication::arguments())) {
         return 1;

@@ -99,9 +99,9 @@ struct RunResult {
     std::string out, err;
 };
 
-RunResult RunExporter(const TempDir& dir, const std::vector<std::string>& args) {
+RunResult RunExporter(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "") {
     // A time limit, so an exporter stuck on a FIFO fails the test instead of hanging it.
-    std::string command = "timeout 60 " + Quote(KESTORY_EXPORT_BINARY);
+    std::string command = env + " timeout 60 " + Quote(KESTORY_EXPORT_BINARY);
     for (const std::string& a : args)
         command += " " + Quote(a);
     command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
@@ -177,6 +177,22 @@ TEST(ExportCli, ExitCodesAndMessages) {
     r = RunExporter(dir, {"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("kestory-export --csv"), std::string::npos);
+}
+
+TEST(ExportCli, ThumbnailCacheInTheUsersCacheFolderUnlessNoCache) {
+    TempDir dir;
+    ASSERT_TRUE(MinimalPhoto().patternPicture(640, 480).writeTo(dir / "a.jpg"));
+    const std::string home = "XDG_CACHE_HOME=" + Quote(dir / "cache");
+    const std::string cacheFile = dir / "cache/Kestory/thumbnails.sqlite";
+    EXPECT_EQ(RunExporter(dir, {"--no-cache", "--csv", dir / "plain.csv", dir / "a.jpg"}, home).exitCode, 0);
+    EXPECT_FALSE(fs::exists(cacheFile));
+    for (const char* csv : {"first.csv", "second.csv"}) {
+        const RunResult r = RunExporter(dir, {"--csv", dir / csv, dir / "a.jpg"}, home);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(fs::exists(cacheFile));
+        EXPECT_EQ(ReadText(dir / csv), ReadText(dir / "plain.csv"));
+    }
 }
 
 // The three outputs go through one way of writing a file: each target case gives the same result

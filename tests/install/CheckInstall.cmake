@@ -70,7 +70,7 @@ elseif(STEP STREQUAL "package")
     expect("debs MATCHES \"/kestory_${VERSION}_[a-z0-9]+\\\\.deb$\"" "package file: ${debs}")
     if(debs)
         execute_process(COMMAND ${dpkg_deb} -f ${debs} Depends OUTPUT_VARIABLE depends)
-        foreach(package libqt6widgets6 libqt6printsupport6 libopencv-core libopencv-imgproc libturbojpeg0
+        foreach(package libqt6widgets6 libqt6printsupport6 libopencv-core libopencv-imgproc libturbojpeg0 libsqlite3-0
                         fonts-ipafont-gothic qt6-qpa-plugins qt6-translations-l10n)
             string(FIND "${depends}" "${package}" at)
             expect("at GREATER -1" "Depends lacks ${package}: ${depends}")

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -75,6 +76,7 @@ private slots:
     void dropAddsGoodFilesAndNamesBadOnes();
     void exitClosesLikeTheCloseBox();
     void panelsAreDockedAndWiredToTheChart();
+    void cacheItemSwitchesTheImportsCacheAndIsKept();
 };
 
 void MainFrameTest::firstStartWithoutSettingsFile() {
@@ -290,6 +292,7 @@ void MainFrameTest::menuTextsAndStates_data() {
     QTest::newRow("print") << int(CMainFrame::kFilePrint) << "印刷...\tCtrl+P(&P)" << true << K{QKeySequence("Ctrl+P")};
     QTest::newRow("preview") << int(CMainFrame::kFilePrintPreview) << "印刷プレビュー(&V)" << true << K{};
     QTest::newRow("setup") << int(CMainFrame::kFilePrintSetup) << "プリンタの設定(&R)..." << true << K{};
+    QTest::newRow("cache") << int(CMainFrame::kCacheThumbnails) << "サムネイルをキャッシュする" << true << K{};
     QTest::newRow("exit") << int(CMainFrame::kAppExit) << "Kestoryの終了(&X)" << true << K{};
     QTest::newRow("undo") << int(CMainFrame::kEditUndo) << "元に戻す\tCtrl+Z(&U)" << false << K{};
     QTest::newRow("cut") << int(CMainFrame::kEditCut) << "切り取り\tCtrl+X(&T)" << false
@@ -313,9 +316,10 @@ void MainFrameTest::menuTextsAndStates() {
     QTEST(action->text(), "text");
     QTEST(action->isEnabled(), "enabled");
     QTEST(action->shortcuts(), "keys");
-    const bool panel = id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel;
-    QCOMPARE(action->isCheckable(), panel);
-    QCOMPARE(action->isChecked(), panel);  // both panels visible at first start
+    const bool checkable =
+        id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel || id == CMainFrame::kCacheThumbnails;
+    QCOMPARE(action->isCheckable(), checkable);
+    QCOMPARE(action->isChecked(), checkable);  // both panels visible and the cache on at first start
 }
 
 void MainFrameTest::menuOrder() {
@@ -334,8 +338,9 @@ void MainFrameTest::menuOrder() {
     QCOMPARE(seen, (QStringList{"ファイル(&F)", "開く(&O)...", "フォルダを開く(&F)...",
                                 "フォルダを開く（サブフォルダも含む）(&S)...", "撮影データの保存（&S）...", "-",
                                 "印刷...\tCtrl+P(&P)", "印刷プレビュー(&V)", "プリンタの設定(&R)...", "-",
-                                "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-", "切り取り\tCtrl+X(&T)",
-                                "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "-", "選択した写真の CSV 保存...", "表示(&V)", "画像情報表示パネル",
+                                "サムネイルをキャッシュする", "-", "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-",
+                                "切り取り\tCtrl+X(&T)", "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "-",
+                                "選択した写真の CSV 保存...", "表示(&V)", "画像情報表示パネル",
                                 "表示設定パネル", "ヘルプ(&H)", "ヘルプの表示(&H)", "バージョン情報(&A)..."}));
     QVERIFY(run.app->MainFrame()->findChildren<QToolBar*>().isEmpty());
     QVERIFY(run.app->MainFrame()->findChild<QStatusBar*>() == nullptr);
@@ -499,6 +504,31 @@ void MainFrameTest::panelsAreDockedAndWiredToTheChart() {
     frame->close();
     QCOMPARE(doc.GetCount(), size_t(0));
     QVERIFY(frame->InfoPanel().SelectedPhoto() == nullptr);
+}
+
+void MainFrameTest::cacheItemSwitchesTheImportsCacheAndIsKept() {
+    QTemporaryDir program;
+    const QString settingsPath = st::BuildSettingsPath(program.path());
+    const std::string cacheFile = QFile::encodeName(program.filePath(QStringLiteral("cache/thumbnails.sqlite"))).toStdString();
+    const std::string photo = QFile::encodeName(program.filePath(QStringLiteral("a.jpg"))).toStdString();
+    QVERIFY(CameraLikeJpeg().patternPicture(320, 200).writeTo(photo));
+    for (const bool wasOn : {true, false}) {
+        ProgramRun run(program.path(), QString(), st::CanCreateFileIn, cacheFile);
+        QVERIFY(Start(run));
+        QAction* item = run.app->MainFrame()->Action(CMainFrame::kCacheThumbnails);
+        CLumivaneDoc& doc = run.app->Document();
+        QCOMPARE(item->isChecked(), wasOn);
+        QCOMPARE(doc.GetThumbnailStore() != nullptr, wasOn);
+        if (wasOn) {
+            QCOMPARE(doc.AddPhotos({photo}), 1);
+            QVERIFY(QFileInfo::exists(QString::fromStdString(cacheFile)));
+        }
+        item->trigger();
+        QCOMPARE(doc.GetThumbnailStore() != nullptr, !wasOn);
+        QCOMPARE(Stored(settingsPath, QStringLiteral("MainWnd/CacheThumbnails")).toInt(), wasOn ? 0 : 1);
+        QVERIFY(run.app->MainFrame()->close());
+        QCOMPARE(Stored(settingsPath, QStringLiteral("MainWnd/CacheThumbnails")).toInt(), wasOn ? 0 : 1);
+    }
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -76,8 +76,10 @@ public:
 // One run of the program with its folder (and so its settings file) in programDir.
 struct ProgramRun {
     ProgramRun(const QString& programDir, const QString& userDir = QString(),
-               kestory::settings::FolderCheck check = kestory::settings::CanCreateFileIn) {
+               kestory::settings::FolderCheck check = kestory::settings::CanCreateFileIn,
+               const std::string& thumbnailCacheFile = std::string()) {
         CLumivaneApp::Options options;
+        options.thumbnailCacheFile = thumbnailCacheFile;
         options.programDir = programDir;
         options.fallbackDir = userDir;
         options.canCreateIn = std::move(check);

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "photo/ThumbnailStore.h"
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The thumbnails of earlier imports, kept between runs in one SQLite file so that a second import
+// of the same files skips their decode. One entry per canonical path; it serves only a file of the
+// same size and modification time (nanoseconds) and a load fitting into the same box, and a changed
+// file's new picture replaces it. The pictures are stored as their raw rows, so a picture from the
+// cache is the decoded one to the byte.
+//
+// The file is opened at the first look-up, in WAL mode: other programs (a second window, the
+// exporter) read and write it at the same time, waiting up to a busy timeout for each other. One
+// connection serves all threads of this program, one call at a time behind a mutex; a look-up costs
+// a fraction of a millisecond beside a decode of tens, so the workers hardly wait on each other.
+//
+// Nothing here fails an import. A file that SQLite finds damaged, that is not a database, or that we
+// may not read is renamed to FILE.broken (its -wal and -shm with it) and a new one is made, told in
+// one line; a folder that takes no file (read-only) leaves the cache off for the run, silently.
+//
+// Bounded: once the stored pixels pass maxBytes, the entries used longest ago are dropped until a
+// eighth of the bound is free. Look-ups note their time in memory and write it 256 at a time (and
+// at Flush), so a hit costs no write.
+class ThumbnailCache : public ThumbnailStore {
+public:
+    struct Options {
+        int64_t maxBytes = int64_t{1} << 30;            // of pixel rows; the file is a little larger
+        std::function<int64_t()> clock;                 // last-use times; empty: system clock, ms
+        std::function<void(const std::string&)> report; // the line about a set-aside file; empty: stderr
+        int busyTimeoutMs = 10000;                      // how long to wait for another program's write
+    };
+    struct Counts {
+        uint64_t lookups = 0;
+        uint64_t hits = 0;
+        uint64_t kept = 0;
+    };
+
+    explicit ThumbnailCache(std::string file);
+    ThumbnailCache(std::string file, Options options);
+    ~ThumbnailCache() override;
+    ThumbnailCache(const ThumbnailCache&) = delete;
+    ThumbnailCache& operator=(const ThumbnailCache&) = delete;
+
+    bool Find(const FileStamp& stamp, const Rect& box, PhotoImage& picture) override;
+    void Keep(const FileStamp& stamp, const Rect& box, const PhotoImage& picture) override;
+    void Flush() override;
+
+    // Opens the file when not yet tried; false when the cache is off for this run.
+    bool Usable();
+    Counts GetCounts() const;
+    const std::string& File() const { return file; }
+
+private:
+    enum class State { Closed, Open, Off };
+    enum class Opened { Ok, Broken, Unusable };
+
+    bool ReadyLocked();
+    Opened TryOpen(std::string& reason);
+    void CloseLocked();
+    bool SetAside(const std::string& reason);
+    // A statement failed with rc: a damaged file is set aside once per run; anything else (busy
+    // too long, out of space) only costs this one look-up or store.
+    void FailedLocked(int rc);
+    void FlushLocked();
+    void EvictLocked();
+    int64_t Now() const;
+
+    const std::string file;
+    const Options options;
+    mutable std::mutex mutex;
+    State state = State::Closed;
+    bool setAside = false;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* findRow = nullptr;
+    sqlite3_stmt* keepRow = nullptr;
+    sqlite3_stmt* touchRow = nullptr;
+    sqlite3_stmt* totalBytes = nullptr;
+    sqlite3_stmt* oldestRows = nullptr;
+    sqlite3_stmt* dropRow = nullptr;
+    std::vector<std::pair<std::string, int64_t>> touched; // path, time of the look-up
+    int64_t storedBytes = 0; // this connection's estimate; counted exactly once it passes the bound
+    Counts counts;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "photo/PhotoImage.h"
+#include "photo/Rect.h"
+
+#include <cstdint>
+#include <string>
+
+// One state of a file, as far as its thumbnail goes: the file's canonical path (absolute, links
+// resolved), its size in bytes and its modification time in nanoseconds since the epoch. A photo
+// rewritten in place gets a new time, even when its size stays.
+struct FileStamp {
+    std::string path;
+    int64_t size = 0;
+    int64_t modifiedNs = 0;
+};
+
+// The stamp of a regular file as it is now; false for anything else or when it cannot be had.
+bool StampFile(const std::string& path, FileStamp& stamp);
+
+// Where a thumbnail-mode load looks for the picture a decode would make of a file, and leaves the
+// one it made. The pictures are the fitted ones, before the orientation turn (the EXIF is read
+// from the file on every load, so the turn follows the file as it is). The import's worker
+// threads call it at once, so implementations are thread-safe. Neither call throws, and neither
+// can refuse a photo: a store that cannot serve just misses, one that cannot keep drops it.
+class ThumbnailStore {
+public:
+    virtual ~ThumbnailStore() = default;
+    // The picture kept for exactly this stamp and box; false when there is none.
+    virtual bool Find(const FileStamp& stamp, const Rect& box, PhotoImage& picture) = 0;
+    // Keeps the picture for the stamp and box, in place of whatever was kept for the path.
+    virtual void Keep(const FileStamp& stamp, const Rect& box, const PhotoImage& picture) = 0;
+    // Writes what was held back to be written together (an import calls it when it ends).
+    virtual void Flush() {}
+};

@@ -1,0 +1,303 @@
+#include "chart/ChartGeometry.h"
+#include "chart/ChartRender.h"
+#include "collection/CLumivaneDoc.h"
+#include "collection/CsvExport.h"
+#include "collection/ThumbnailCache.h"
+#include "tests/collection/CollectionTestSupport.h"
+#include "tests/support/PictureCanvas.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace kestory::test;
+namespace fs = std::filesystem;
+
+const Rect kBox{0, 0, PhotoItem::kThumbnailBox, PhotoItem::kThumbnailBox};
+
+// Every picture the chart hands to the canvas, with where it goes, as bytes.
+class PictureBytes : public PictureCanvas {
+public:
+    std::string bytes;
+    void DrawPicture(const Rect& to, const PictureView& p) override {
+        bytes += std::to_string(to.left) + "," + std::to_string(to.top) + "," + std::to_string(to.right) + "," +
+                 std::to_string(to.bottom) + ":";
+        for (int y = 0; y < p.height; ++y) {
+            const auto* row = reinterpret_cast<const char*>(p.rows + y * p.bytesPerRow);
+            bytes.append(row, static_cast<size_t>(p.width * p.channels));
+        }
+    }
+};
+
+// What an import leaves: the thumbnails as stored, the messages, the CSV file and the chart.
+struct Imported {
+    std::vector<std::string> thumbnails; // size, type and rows of each
+    std::vector<std::string> messages;
+    std::string csv;
+    std::string chart;
+};
+
+std::string Describe(const cv::Mat& m) {
+    std::string s = std::to_string(m.cols) + "x" + std::to_string(m.rows) + "/" + std::to_string(m.type()) + ":";
+    for (int y = 0; y < m.rows; ++y) {
+        s.append(reinterpret_cast<const char*>(m.ptr(y)), m.cols * m.elemSize());
+    }
+    return s;
+}
+
+Imported Import(const std::vector<std::string>& paths, ThumbnailStore* store, const TempDir& dir) {
+    RecordingNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    doc.SetThumbnailStore(store);
+    doc.AddPhotos(paths, 2);
+    Imported result;
+    for (const auto& photo : doc.Photos()) {
+        result.thumbnails.push_back(Describe(photo->thumbnail.image));
+    }
+    result.messages = notifier.texts;
+    EXPECT_EQ(WriteCsv(doc.Photos(), dir / "out.csv"), 1);
+    result.csv = ReadText(dir / "out.csv");
+    LayoutPhotos(doc);
+    PictureBytes chart;
+    PaintChart(chart, doc);
+    result.chart = chart.bytes;
+    return result;
+}
+
+int64_t Rows(const std::string& cacheFile) {
+    sqlite3* db = nullptr;
+    int64_t rows = -1;
+    sqlite3_open_v2(cacheFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const auto take = [](void* out, int, char** values, char**) {
+        *static_cast<int64_t*>(out) = std::atoll(values[0]);
+        return 0;
+    };
+    sqlite3_exec(db, "SELECT count(*) FROM thumbnails", take, &rows, nullptr);
+    sqlite3_close(db);
+    return rows;
+}
+
+// Photos of every decode path (reduced colour, grey, a small one enlarged, one to be turned), and
+// two refusals: no EXIF, and EXIF over a picture that does not decode.
+class CachedImport : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MinimalPhoto().patternPicture(2400, 1600).writeTo(dir / "a.jpg"));
+        ASSERT_TRUE(MinimalPhoto().patternPicture(640, 480, true).writeTo(dir / "b.jpg"));
+        ASSERT_TRUE(MinimalPhoto().patternPicture(100, 50).writeTo(dir / "c.jpg"));
+        ASSERT_TRUE(MinimalPhoto().orientation(6).patternPicture(800, 600).writeTo(dir / "d.jpg"));
+        ASSERT_TRUE(MinimalPhoto().noExif().writeTo(dir / "e.jpg"));
+        std::vector<uint8_t> undecodable = MinimalPhoto().noPicture().build();
+        undecodable.insert(undecodable.end() - 2, {0xFF, 0xC0, 0x00, 0x03, 0x00});
+        ASSERT_TRUE(WriteBytes(dir / "f.jpg", undecodable));
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"}) {
+            paths.push_back(dir / name);
+        }
+        fs::create_directory(dir / "cache");
+        plain = Import(paths, nullptr, dir);
+        ASSERT_EQ(plain.thumbnails.size(), 4U);
+        ASSERT_EQ(plain.messages.size(), 2U);
+    }
+
+    TempDir dir;
+    std::vector<std::string> paths;
+    std::string cacheFile = dir / "cache/thumbnails.sqlite";
+    Imported plain;
+};
+
+void ExpectSame(const Imported& got, const Imported& want) {
+    EXPECT_TRUE(got.thumbnails == want.thumbnails);
+    EXPECT_EQ(got.messages, want.messages);
+    EXPECT_EQ(got.csv, want.csv);
+    EXPECT_TRUE(got.chart == want.chart);
+}
+
+TEST_F(CachedImport, SecondImportTakesTheDecodedPicturesToTheByteAndNoRefusal) {
+    {
+        ThumbnailCache cache(cacheFile);
+        ExpectSame(Import(paths, &cache, dir), plain);
+        // The refused picture is looked up but never kept; the file without EXIF not even looked up.
+        EXPECT_EQ(cache.GetCounts().lookups, 5U);
+        EXPECT_EQ(cache.GetCounts().hits, 0U);
+        EXPECT_EQ(cache.GetCounts().kept, 4U);
+    }
+    ThumbnailCache second(cacheFile); // the next run of the program
+    ExpectSame(Import(paths, &second, dir), plain);
+    EXPECT_EQ(second.GetCounts().hits, 4U);
+    EXPECT_EQ(second.GetCounts().kept, 0U);
+    EXPECT_EQ(Rows(cacheFile), 4);
+}
+
+TEST_F(CachedImport, ChangedFileIsDecodedAgainAndItsEntryReplaced) {
+    struct Change {
+        const char* what;
+        std::function<void(const std::string&)> apply;
+    };
+    const Change changes[] = {
+        {"new picture, new size",
+         [](const std::string& p) { ASSERT_TRUE(MinimalPhoto().patternPicture(900, 900).writeTo(p)); }},
+        {"one nanosecond later, bytes unchanged",
+         [](const std::string& p) {
+             struct stat s {};
+             ASSERT_EQ(stat(p.c_str(), &s), 0);
+             timespec times[2] = {s.st_atim, s.st_mtim};
+             times[1].tv_nsec = (times[1].tv_nsec + 1) % 1'000'000'000;
+             ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        fs::remove(cacheFile);
+        const std::vector<std::string> one{dir / "a.jpg"};
+        {
+            ThumbnailCache cache(cacheFile);
+            Import(one, &cache, dir);
+        }
+        change.apply(one[0]);
+        const Imported fresh = Import(one, nullptr, dir);
+        for (const uint64_t hits : {0U, 1U}) {
+            ThumbnailCache cache(cacheFile);
+            EXPECT_TRUE(Import(one, &cache, dir).thumbnails == fresh.thumbnails);
+            EXPECT_EQ(cache.GetCounts().hits, hits);
+            EXPECT_EQ(cache.GetCounts().kept, 1U - hits);
+        }
+        EXPECT_EQ(Rows(cacheFile), 1);
+    }
+}
+
+TEST_F(CachedImport, UnusableCacheFileOrFolderNeverCostsAPhoto) {
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        const char* setAsideFor; // the reason on the one line; null: the cache stays off, silently
+        bool asRoot;             // root ignores permission bits
+    };
+    const Case cases[] = {
+        {"garbage bytes", [&] { ASSERT_TRUE(WriteBytes(cacheFile, std::vector<uint8_t>(5000, 0x5A))); },
+         "file is not a database", true},
+        {"someone else's database",
+         [&] {
+             sqlite3* db = nullptr;
+             sqlite3_open(cacheFile.c_str(), &db);
+             sqlite3_exec(db, "CREATE TABLE thumbnails(x)", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         },
+         "other tables", true},
+        {"unreadable file",
+         [&] {
+             ASSERT_TRUE(WriteBytes(cacheFile, {1, 2, 3}));
+             chmod(cacheFile.c_str(), 0);
+         },
+         "unable to open database file", false},
+        {"read-only folder", [&] { chmod((dir / "cache").c_str(), 0555); }, nullptr, false},
+        {"folder that cannot be made", [&] { cacheFile = dir / "a.jpg/cache/thumbnails.sqlite"; }, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (geteuid() == 0 && !c.asRoot) {
+            continue;
+        }
+        const std::string usual = cacheFile;
+        c.prepare();
+        const std::vector<uint8_t> before = ReadBytes(cacheFile);
+        testing::internal::CaptureStderr();
+        {
+            ThumbnailCache cache(cacheFile);
+            ExpectSame(Import(paths, &cache, dir), plain);
+            EXPECT_EQ(cache.Usable(), c.setAsideFor != nullptr);
+        }
+        const std::string err = testing::internal::GetCapturedStderr();
+        std::error_code ignored;
+        if (c.setAsideFor != nullptr) {
+            EXPECT_EQ(err, "Kestory: サムネイルのキャッシュ " + cacheFile + " を使えないため " + cacheFile +
+                               ".broken に移し、新しく作ります (" + c.setAsideFor + ")\n");
+            EXPECT_EQ(ReadBytes(cacheFile + ".broken"), before);
+            ThumbnailCache next(cacheFile);
+            Import(paths, &next, dir);
+            EXPECT_EQ(next.GetCounts().hits, 4U);
+        } else {
+            EXPECT_EQ(err, "");
+            EXPECT_FALSE(fs::exists(cacheFile, ignored));
+        }
+        chmod((dir / "cache").c_str(), 0755);
+        fs::remove(cacheFile, ignored);
+        fs::remove(cacheFile + ".broken", ignored);
+        cacheFile = usual;
+    }
+}
+
+cv::Mat Picture(int seed) {
+    cv::Mat m(158, 237, CV_8UC3);
+    cv::randu(m, cv::Scalar::all(seed), cv::Scalar::all(255));
+    return m;
+}
+
+TEST(ThumbnailCache, TwoConnectionsWriteAndReadAtOnce) {
+    TempDir dir;
+    const std::string file = dir / "thumbnails.sqlite";
+    constexpr int kEach = 40;
+    std::vector<cv::Mat> pictures;
+    for (int i = 0; i < 2 * kEach; ++i) {
+        pictures.push_back(Picture(i));
+    }
+    const auto stamp = [](int i) { return FileStamp{"/photos/" + std::to_string(i) + ".JPG", 1000 + i, i}; };
+    // Each program stores its half and looks for the other's as they come.
+    const auto program = [&](int first, int& seen) {
+        ThumbnailCache cache(file);
+        for (int i = first; i < first + kEach; ++i) {
+            cache.Keep(stamp(i), kBox, PhotoImage{1, pictures[static_cast<size_t>(i)]});
+            PhotoImage other;
+            seen += cache.Find(stamp((i + kEach) % (2 * kEach)), kBox, other) ? 1 : 0;
+        }
+        EXPECT_EQ(cache.GetCounts().kept, static_cast<uint64_t>(kEach));
+    };
+    int seenA = 0;
+    int seenB = 0;
+    std::thread a(program, 0, std::ref(seenA));
+    std::thread b(program, kEach, std::ref(seenB));
+    a.join();
+    b.join();
+    ThumbnailCache reader(file);
+    for (int i = 0; i < 2 * kEach; ++i) {
+        PhotoImage got;
+        ASSERT_TRUE(reader.Find(stamp(i), kBox, got)) << i;
+        EXPECT_EQ(Describe(got.image), Describe(pictures[static_cast<size_t>(i)]));
+    }
+    PhotoImage none;
+    EXPECT_FALSE(reader.Find(stamp(0), Rect{0, 0, 100, 100}, none)) << "fitted into another box";
+}
+
+TEST(ThumbnailCache, BoundDropsTheEntriesUsedLongestAgo) {
+    TempDir dir;
+    int64_t now = 0;
+    ThumbnailCache::Options options;
+    options.clock = [&now] { return ++now; };
+    const cv::Mat picture = Picture(1);
+    options.maxBytes = static_cast<int64_t>(picture.total() * picture.elemSize()) * 7 / 2; // three and a half
+    ThumbnailCache cache(dir / "thumbnails.sqlite", options);
+    const auto stamp = [](const char* name) { return FileStamp{name, 1, 1}; };
+    PhotoImage got;
+    for (const char* name : {"A", "B", "C"}) {
+        cache.Keep(stamp(name), kBox, PhotoImage{1, picture});
+    }
+    ASSERT_TRUE(cache.Find(stamp("A"), kBox, got)); // its time is still only in memory
+    cache.Keep(stamp("D"), kBox, PhotoImage{1, picture});
+    for (const char* name : {"A", "C", "D"}) {
+        EXPECT_TRUE(cache.Find(stamp(name), kBox, got)) << name;
+    }
+    EXPECT_FALSE(cache.Find(stamp("B"), kBox, got));
+}
+
+} // namespace
