@@ -57,9 +57,9 @@ public:
         return true;
     }
     void ShowAbout(QWidget*) override { ++aboutShown; }
-    bool OpenDocument(const QUrl& url) override {
+    void OpenDocument(const QUrl& url, QObject*, const std::function<void(bool)>& done) override {
         opened.append(url);
-        return true;
+        done(true);
     }
 
     QStringList photoFiles;
