@@ -76,11 +76,13 @@ public:
 // One run of the program with its folder (and so its settings file) in programDir.
 struct ProgramRun {
     ProgramRun(const QString& programDir, const QString& userDir = QString(),
-               kestory::settings::FolderCheck check = kestory::settings::CanCreateFileIn) {
+               kestory::settings::FolderCheck check = kestory::settings::CanCreateFileIn,
+               const QString& installBinDir = kestory::settings::InstallBinDir()) {
         CLumivaneApp::Options options;
         options.programDir = programDir;
         options.fallbackDir = userDir;
         options.canCreateIn = std::move(check);
+        options.installBinDir = installBinDir;
         options.dialogs = &dialogs;
         options.notifier = &notifier;
         app = std::make_unique<CLumivaneApp>(options);
