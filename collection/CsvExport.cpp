@@ -74,7 +74,9 @@ void AppendField(std::string& line, std::string_view field) {
 // Make of =HYPERLINK(...), say); a leading single quote makes it plain text there.
 void AppendTextField(std::string& line, std::string_view field) {
     if (!field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos) {
-        AppendField(line, "'" + std::string(field));
+        std::string quoted = "'";
+        quoted += field;
+        AppendField(line, quoted);
         return;
     }
     AppendField(line, field);
