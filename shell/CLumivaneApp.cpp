@@ -25,9 +25,16 @@ CLumivaneApp::~CLumivaneApp() {
 bool CLumivaneApp::InitInstance(const QStringList& arguments) {
     // The settings file beside the program (or, for an installed program, in the user's folder).
     namespace st = kestory::settings;
-    const QString path = st::ChooseSettingsPath(options.programDir, options.fallbackDir, options.canCreateIn);
+    // An installed program's folder counts as read-only also for root, who could write there.
+    const bool systemFolder = st::IsSystemProgramFolder(options.programDir, options.installBinDir);
+    const st::FolderCheck canCreateIn =
+        systemFolder ? st::FolderCheck([](const QString&) { return false; }) : options.canCreateIn;
+    const QString path = st::ChooseSettingsPath(options.programDir, options.fallbackDir, canCreateIn);
     settings = std::make_unique<st::SettingsFile>(
-        path, options.fallbackDir.isEmpty() ? QString() : st::BuildSettingsPath(options.fallbackDir), options.canCreateIn);
+        path, options.fallbackDir.isEmpty() ? QString() : st::BuildSettingsPath(options.fallbackDir), canCreateIn);
+    if (systemFolder) {
+        settings->NeverWriteIn(options.programDir);
+    }
 
     // The command line is recorded and acted on by nobody.
     {

@@ -23,6 +23,8 @@ public:
         QString programDir;   // the program file's folder (QCoreApplication::applicationDirPath)
         QString fallbackDir;  // the per-user configuration folder, for an unwritable programDir
         kestory::settings::FolderCheck canCreateIn = kestory::settings::CanCreateFileIn;
+        // A programDir that is this or another system bin folder is treated as read-only.
+        QString installBinDir = kestory::settings::InstallBinDir();
         ShellDialogs* dialogs = nullptr;  // null: the real dialogs
         Notifier* notifier = nullptr;     // null: message boxes
         std::string thumbnailCacheFile;   // the thumbnail cache; empty: none (the tests' programs)

@@ -173,7 +173,10 @@ void ChartCommands::OnEditCopy() {
 
 void ChartCommands::OnHelp() {
     kestory::help::ShowHelp(kestory::help::SearchFolders(QDir::currentPath(), QCoreApplication::applicationDirPath()),
-                            [this](const QUrl& url) { return dialogs.OpenDocument(url); }, notifier);
+                            [this](const QUrl& url, const kestory::help::Opened& opened) {
+                                dialogs.OpenDocument(url, this, opened);
+                            },
+                            notifier);
 }
 
 void ChartCommands::OnAppAbout() {

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <memory>
+
 namespace kestory::help {
 
 namespace {
@@ -37,6 +39,38 @@ std::string NoProgramText(const QStringList& tried) {
     return text.toStdString();
 }
 
+// One help command's way through the documents it found, kept alive by the opener's callbacks.
+struct HelpRun {
+    QStringList folders;
+    QStringList left;   // found, not yet tried
+    QStringList tried;  // found, no program took them
+    Opener open;
+    Notifier* notifier;
+    Opened done;
+};
+
+void TryNext(const std::shared_ptr<HelpRun>& run) {
+    if (run->left.isEmpty()) {
+        run->notifier->Notify(run->tried.isEmpty() ? NotFoundText(run->folders) : NoProgramText(run->tried),
+                              Notifier::Icon::Warning);
+        if (run->done) {
+            run->done(false);
+        }
+        return;
+    }
+    const QString path = run->left.takeFirst();
+    run->open(QUrl::fromLocalFile(path), [run, path](bool opened) {
+        if (opened) {
+            if (run->done) {
+                run->done(true);
+            }
+            return;
+        }
+        run->tried.append(path);
+        TryNext(run);
+    });
+}
+
 }  // namespace
 
 QString RtfName() {
@@ -60,20 +94,15 @@ QStringList SearchFolders(const QString& workingDir, const QString& programDir) 
     return folders;
 }
 
-bool ShowHelp(const QStringList& folders, const Opener& open, Notifier& notifier) {
-    QStringList tried;
+void ShowHelp(const QStringList& folders, const Opener& open, Notifier& notifier, const Opened& done) {
+    auto run = std::make_shared<HelpRun>(HelpRun{folders, {}, {}, open, &notifier, done});
     for (const QString& name : {RtfName(), HtmlName()}) {
         const QString path = Find(name, folders);
-        if (path.isEmpty()) {
-            continue;
+        if (!path.isEmpty()) {
+            run->left.append(path);
         }
-        if (open(QUrl::fromLocalFile(path))) {
-            return true;
-        }
-        tried.append(path);
     }
-    notifier.Notify(tried.isEmpty() ? NotFoundText(folders) : NoProgramText(tried), Notifier::Icon::Warning);
-    return false;
+    TryNext(run);
 }
 
 }  // namespace kestory::help

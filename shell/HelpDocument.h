@@ -22,12 +22,14 @@ QString HtmlName();
 // without repeats.
 QStringList SearchFolders(const QString& workingDir, const QString& programDir);
 
-// Asks the desktop to open a document; false when it has no program for it.
-using Opener = std::function<bool(const QUrl&)>;
+// Asks the desktop to open a document and calls back, once or never, with whether a program took
+// it: at once, or later from the event loop while the desktop's opener runs.
+using Opened = std::function<void(bool opened)>;
+using Opener = std::function<void(const QUrl&, const Opened&)>;
 
 // The RTF from the first folder that has it; when that cannot be opened or is nowhere, the HTML
-// the same way. When neither opens, the user is told which document and what failed. True when a
-// document was opened.
-bool ShowHelp(const QStringList& folders, const Opener& open, Notifier& notifier);
+// the same way. When neither opens, the user is told which document and what failed. done, when
+// set, hears whether a document was opened; both may come after this returns.
+void ShowHelp(const QStringList& folders, const Opener& open, Notifier& notifier, const Opened& done = {});
 
 }  // namespace kestory::help

@@ -59,7 +59,31 @@ void Put(QSettings& file, const QString& fullKey, const QVariant& value) {
     file.setValue(fullKey, value);
 }
 
+// Links resolved where the folder exists, else only cleaned.
+QString Resolved(const QString& folder) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : canonical;
+}
+
+bool SameFolder(const QString& a, const QString& b) {
+    return !a.isEmpty() && !b.isEmpty() && Resolved(a) == Resolved(b);
+}
+
 }  // namespace
+
+QString InstallBinDir() {
+    return QStringLiteral(KESTORY_INSTALL_BINDIR);
+}
+
+bool IsSystemProgramFolder(const QString& folder, const QString& installBinDir) {
+    // A package installs into /usr/bin whatever prefix the build it came from was configured with.
+    for (const char* system : {"/usr/bin", "/bin", "/usr/sbin", "/sbin", "/usr/local/bin", "/usr/local/sbin"}) {
+        if (SameFolder(folder, QString::fromLatin1(system))) {
+            return true;
+        }
+    }
+    return SameFolder(folder, installBinDir);
+}
 
 bool CanCreateFileIn(const QString& folder) {
     const QFileInfo info(folder);
@@ -176,9 +200,10 @@ bool SettingsFile::update(const std::function<void(QSettings&)>& change) {
         const QString folder = info.absolutePath();
         QDir().mkpath(folder);
         bool replace = true;
+        const bool keptOut = SameFolder(folder, readOnlyFolder);
         // The user's own folder is taken as it is: it is the last place left.
-        if (path != fallbackPath && canCreateIn && !canCreateIn(folder)) {
-            if (!info.exists() || !CanWriteInPlace(path)) {
+        if (path != fallbackPath && (keptOut || (canCreateIn && !canCreateIn(folder)))) {
+            if (keptOut || !info.exists() || !CanWriteInPlace(path)) {
                 if (fallbackPath.isEmpty()) {
                     return false;
                 }

@@ -101,6 +101,15 @@ bool CanWriteInPlace(const QString& file);
 QString ChooseSettingsPath(const QString& programDir, const QString& fallbackDir,
                            const FolderCheck& canCreateIn = CanCreateFileIn);
 
+// The bin folder the build installs the program into (CMake's CMAKE_INSTALL_FULL_BINDIR).
+QString InstallBinDir();
+
+// Whether a folder holds the system's installed programs: /usr/bin, /bin, /usr/sbin, /sbin,
+// /usr/local/bin, /usr/local/sbin or installBinDir, compared with links resolved. Settings never
+// go there, whoever runs the program: root can write into /usr/bin, but a file there would be
+// shared by every user and left behind by the package manager.
+bool IsSystemProgramFolder(const QString& folder, const QString& installBinDir = InstallBinDir());
+
 // The value brought into its range; ViewType other than thumbnails or marks becomes thumbnails.
 DisplaySettings ClampDisplaySettings(DisplaySettings settings);
 // Show states other than minimised and maximised show the window normally.
@@ -124,6 +133,10 @@ public:
     explicit SettingsFile(QString path, QString fallbackPath = QString(), FolderCheck canCreateIn = CanCreateFileIn);
 
     const QString& Path() const { return path; }
+
+    // A folder nothing is written into, however writable: a file there is read, and the first
+    // write goes to the fallback path as for a read-only file.
+    void NeverWriteIn(const QString& folder) { readOnlyFolder = folder; }
 
     int32_t ReadMainWndInt(const Key& key) const;
     // The platform write's success: false when the file could not be written.
@@ -151,6 +164,7 @@ private:
     QString path;
     QString fallbackPath;
     FolderCheck canCreateIn;
+    QString readOnlyFolder;
 };
 
 }  // namespace kestory::settings

@@ -9,6 +9,8 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace kestory::dialogs {
@@ -51,6 +53,33 @@ std::unique_ptr<QFileDialog> MakeSaveCsvDialog(QWidget* parent) {
     dialog->setNameFilter(CaseFreeFilter(texts::kCsvFilterCaption, u"CSV"));
     dialog->setDefaultSuffix(ToQString(texts::kCsvDefaultSuffix));
     return dialog;
+}
+
+void OpenWith(const QString& opener, const QUrl& url, QObject* context, const std::function<void(bool)>& opened) {
+    // Nobody's child: ending Kestory neither kills an xdg-open that still waits for its viewer nor
+    // hears from it. It removes itself when it ends.
+    auto* process = new QProcess;
+    // The viewer xdg-open may start (and wait for) writes to our terminal rather than into pipes
+    // nobody reads, and does not die of a broken pipe when we end first.
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    QObject* const listener = context != nullptr ? context : process;
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QObject::connect(process, &QProcess::finished, listener, [opened](int code, QProcess::ExitStatus status) {
+        opened(status == QProcess::NormalExit && code == 0);
+    });
+    // A process that could not start emits this and no finished; Crashed comes before finished.
+    QObject::connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            process->deleteLater();
+        }
+    });
+    QObject::connect(process, &QProcess::errorOccurred, listener, [opened](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            opened(false);
+        }
+    });
+    process->start(opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
 }
 
 }  // namespace kestory::dialogs
@@ -101,6 +130,11 @@ void QtShellDialogs::ShowAbout(QWidget* parent) {
     dialog.exec();
 }
 
-bool QtShellDialogs::OpenDocument(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
+void QtShellDialogs::OpenDocument(const QUrl& url, QObject* context, const std::function<void(bool)>& opened) {
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (xdgOpen.isEmpty()) {
+        opened(QDesktopServices::openUrl(url));
+        return;
+    }
+    kestory::dialogs::OpenWith(xdgOpen, url, context, opened);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QFileDialog;
+class QObject;
 class QPrinter;
 class QUrl;
 class QWidget;
@@ -32,9 +33,10 @@ public:
     virtual bool SetUpPage(QPrinter& printer, QWidget* parent) = 0;
     // The About box, modal.
     virtual void ShowAbout(QWidget* parent) = 0;
-    // Opens a document with the desktop's program for its type; false when the desktop has none
-    // (or no way to start one).
-    virtual bool OpenDocument(const QUrl& url) = 0;
+    // Opens a document with the desktop's program for its type and calls opened with false when
+    // the desktop has none (or no way to start one), true when one took it. The answer may come
+    // later from the event loop, and never once context is gone.
+    virtual void OpenDocument(const QUrl& url, QObject* context, const std::function<void(bool)>& opened) = 0;
 };
 
 // The real dialogs.
@@ -47,7 +49,8 @@ public:
     void PreviewPrint(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter&)>& paint) override;
     bool SetUpPage(QPrinter& printer, QWidget* parent) override;
     void ShowAbout(QWidget* parent) override;
-    bool OpenDocument(const QUrl& url) override;
+    // Through xdg-open where it is installed (see kestory::dialogs::OpenWith), else Qt's own way.
+    void OpenDocument(const QUrl& url, QObject* context, const std::function<void(bool)>& opened) override;
 };
 
 namespace kestory::dialogs {
@@ -59,5 +62,11 @@ namespace kestory::dialogs {
 // the same files the folder import takes.
 std::unique_ptr<QFileDialog> MakeOpenPhotosDialog(QWidget* parent);
 std::unique_ptr<QFileDialog> MakeSaveCsvDialog(QWidget* parent);
+
+// Runs `opener <path or URL>` without waiting for it. opened hears true when it exits with status
+// 0, false when it cannot be started, crashes or exits otherwise: xdg-open exits 3 when no program
+// for the type is found and 4 when the one it found failed, where Qt's openUrl would only have
+// reported that xdg-open started. opened is not called once context is gone.
+void OpenWith(const QString& opener, const QUrl& url, QObject* context, const std::function<void(bool)>& opened);
 
 }  // namespace kestory::dialogs

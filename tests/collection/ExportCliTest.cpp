@@ -87,11 +87,16 @@ TEST(ExportOptions, ChartPictureSettings) {
     }
 }
 
-std::string Quote(const std::string& s) {
-    std::string quoted = "'";
-    for (char c : s)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+// A space, then s in single quotes for sh.
+void AppendQuoted(std::string& command, const std::string& s) {
+    command += " '";
+    for (char c : s) {
+        if (c == '\'')
+            command += "'\\''";  // close, an escaped quote, reopen
+        else
+            command += c;
+    }
+    command += '\'';
 }
 
 struct RunResult {
@@ -101,10 +106,15 @@ struct RunResult {
 
 RunResult RunExporter(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "") {
     // A time limit, so an exporter stuck on a FIFO fails the test instead of hanging it.
-    std::string command = env + " timeout 60 " + Quote(KESTORY_EXPORT_BINARY);
+    std::string command = env;
+    command += " timeout 60";
+    AppendQuoted(command, KESTORY_EXPORT_BINARY);
     for (const std::string& a : args)
-        command += " " + Quote(a);
-    command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
+        AppendQuoted(command, a);
+    command += " >";
+    AppendQuoted(command, dir / "stdout.txt");
+    command += " 2>";
+    AppendQuoted(command, dir / "stderr.txt");
     const int status = std::system(command.c_str());
     RunResult result;
     if (status != -1 && WIFEXITED(status))

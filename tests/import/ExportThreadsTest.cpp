@@ -27,7 +27,7 @@ TEST(ExportThreads, EveryThreadCountWritesTheSameFileAndMessages) {
     TempDir dir;
     std::vector<std::string> inputs;
     for (int i = 0; i < 9; ++i) {
-        const std::string path = dir / ("P" + std::to_string(i) + ".JPG");
+        const std::string path = dir / std::string("P").append(std::to_string(i)).append(".JPG");
         if (i % 4 == 2) {
             ASSERT_TRUE(MinimalPhoto().noExif().writeTo(path));
         } else {

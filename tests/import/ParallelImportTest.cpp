@@ -55,7 +55,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(MinimalPhoto().patternPicture(2400, 1600).writeTo(dir / "00-large.JPG"));
         for (int i = 1; i <= 24; ++i) {
-            const std::string name = (i < 10 ? "0" : "") + std::to_string(i);
+            std::string name = std::to_string(i);
+            if (i < 10) {
+                name.insert(name.begin(), '0');
+            }
             std::string path = dir / (name + ".JPG");
             switch (i % 6) {
             case 1:

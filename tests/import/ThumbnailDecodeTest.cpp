@@ -184,7 +184,10 @@ std::vector<uint8_t> Stream(const std::vector<std::pair<uint8_t, std::vector<uin
 std::vector<uint8_t> FramePayload(uint8_t components) {
     std::vector<uint8_t> payload = {8, 0x0B, 0xB8, 0x0F, 0xA0, components};
     for (uint8_t i = 0; i < components; ++i) {
-        payload.insert(payload.end(), {static_cast<uint8_t>(i + 1), 0x11, 0});
+        // id, sampling 1x1, quantisation table 0
+        payload.push_back(static_cast<uint8_t>(i + 1));
+        payload.push_back(0x11);
+        payload.push_back(0);
     }
     return payload;
 }

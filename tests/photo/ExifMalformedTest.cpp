@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -233,8 +234,9 @@ TEST_P(ExifMalformedOrder, HundredStandardApp0SegmentsThenApp1IsRead) {
 // rest all `tag` of `type` with `count` values at `valueAt`; `tail` follows the directory.
 Bytes LargeSelfPointingIfd0(uint16_t tag, uint16_t type, uint32_t count, uint32_t valueAt, const Bytes& tail) {
     constexpr uint16_t kEntries = 0x7FFF;
-    Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    tiff.resize(8 + 2 + 12 * kEntries + 4, 0);
+    Bytes tiff(8 + 2 + 12 * kEntries + 4, 0);
+    const uint8_t header[] = {'I', 'I', 42, 0, 8, 0, 0, 0};  // little-endian, IFD0 at 8
+    std::copy(std::begin(header), std::end(header), tiff.begin());
     const auto put32 = [&](size_t at, uint32_t v) {
         Put16(tiff, at, static_cast<uint16_t>(v), ByteOrder::Little);
         Put16(tiff, at + 2, static_cast<uint16_t>(v >> 16), ByteOrder::Little);

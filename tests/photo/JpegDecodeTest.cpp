@@ -282,7 +282,7 @@ TEST(FileBytes, ReadsInsideAReuseScopeGiveEachFileItsOwnBytes) {
         for (size_t i = 0; i < size; ++i) {
             bytes[i] = static_cast<uint8_t>((i * 7 + size) % 251);
         }
-        ASSERT_TRUE(WriteBytes(dir / ("f" + std::to_string(contents.size())), bytes));
+        ASSERT_TRUE(WriteBytes(dir / std::string("f").append(std::to_string(contents.size())), bytes));
         contents.push_back(std::move(bytes));
     }
     const auto same = [](const FileBytes& file, const std::vector<uint8_t>& expected) {
@@ -295,7 +295,7 @@ TEST(FileBytes, ReadsInsideAReuseScopeGiveEachFileItsOwnBytes) {
         const FileBytes::ReuseScope reuse;
         for (size_t i = 0; i < contents.size(); ++i) {
             FileBytes file;
-            ASSERT_TRUE(file.Read(dir / ("f" + std::to_string(i))));
+            ASSERT_TRUE(file.Read(dir / std::string("f").append(std::to_string(i))));
             EXPECT_TRUE(same(file, contents[i])) << "file " << i;
             EXPECT_FALSE(file.Read(dir / "missing")); // a refusal gives the mapping back
         }

@@ -23,9 +23,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 using kestory::test::CameraLikeJpeg;
 using kestory::test::JpegBuilder;
@@ -312,35 +315,41 @@ void CommandsTest::helpCommandOpensTheWorkingDirectorysDocument() {
 }
 
 // A program installed as <root>/prefix/bin/kestory, started in <root>/work. Files are named
-// "<folder>/<rtf|html>"; a document whose kind is in "refused" finds no program to open it.
+// "<folder>/<rtf|html>". The desktop's opener is a stand-in xdg-open first on PATH that exits with
+// the status "exits" gives a document's kind ("rtf 3"), 0 for the others; "cannot start" makes it
+// a file that cannot be run.
 void CommandsTest::helpDocumentSearch_data() {
     QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<QStringList>("exits");
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("message");  // its first line, empty for none
     const QString none;
     const QString notFound = QStringLiteral("ヘルプ文書 Kestoryヘルプ.rtf が見つかりません。");
     const QString noRtfProgram = QStringLiteral("ヘルプ文書 Kestoryヘルプ.rtf を開くプログラムがありません。");
+    const QStringList all{"work/rtf", "share/html"};
     QTest::newRow("working dir first") << QStringList{"work/rtf", "bin/rtf", "share/rtf"} << QStringList{} << "work/rtf" << none;
     QTest::newRow("beside program") << QStringList{"bin/rtf", "share/rtf"} << QStringList{} << "bin/rtf" << none;
     QTest::newRow("installed share") << QStringList{"share/rtf", "share/html"} << QStringList{} << "share/rtf" << none;
     QTest::newRow("folder of that name") << QStringList{"work/rtf/", "share/rtf"} << QStringList{} << "share/rtf" << none;
-    QTest::newRow("no RTF program: HTML") << QStringList{"work/rtf", "share/html"} << QStringList{"rtf"} << "share/html" << none;
+    QTest::newRow("no RTF program: HTML") << all << QStringList{"rtf 3"} << "share/html" << none;
+    QTest::newRow("RTF program failed: HTML") << all << QStringList{"rtf 4"} << "share/html" << none;
     QTest::newRow("HTML only") << QStringList{"bin/html"} << QStringList{} << "bin/html" << none;
     QTest::newRow("nothing found") << QStringList{} << QStringList{} << none << notFound;
-    QTest::newRow("no program at all") << QStringList{"share/rtf", "share/html"} << QStringList{"rtf", "html"} << none << noRtfProgram;
-    QTest::newRow("no RTF program, no HTML") << QStringList{"work/rtf"} << QStringList{"rtf"} << none << noRtfProgram;
+    QTest::newRow("no program at all") << all << QStringList{"rtf 3", "html 3"} << none << noRtfProgram;
+    QTest::newRow("no RTF program, no HTML") << QStringList{"work/rtf"} << QStringList{"rtf 3"} << none << noRtfProgram;
+    QTest::newRow("opener cannot start") << all << QStringList{"cannot start"} << none << noRtfProgram;
 }
 
 void CommandsTest::helpDocumentSearch() {
     QFETCH(QStringList, files);
-    QFETCH(QStringList, refused);
+    QFETCH(QStringList, exits);
     QFETCH(QString, opened);
     QFETCH(QString, message);
     QTemporaryDir root;
     const QMap<QString, QString> folders{{"work", root.filePath("work")},
                                          {"bin", root.filePath("prefix/bin")},
-                                         {"share", root.filePath("prefix/share/kestory")}};
+                                         {"share", root.filePath("prefix/share/kestory")},
+                                         {"desktop", root.filePath("desktop")}};
     for (const QString& folder : folders) {
         QVERIFY(QDir().mkpath(folder));
     }
@@ -352,21 +361,38 @@ void CommandsTest::helpDocumentSearch() {
     for (const QString& file : files) {
         QVERIFY(file.endsWith(u'/') ? QDir().mkdir(pathOf(file)) : QFile(pathOf(file)).open(QIODevice::WriteOnly));
     }
+    QFile opener{QDir(folders["desktop"]).filePath(QStringLiteral("xdg-open"))};
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    QString script = QStringLiteral("#!/bin/sh\ncase \"$1\" in\n");
+    for (const QString& exit : exits) {
+        script += QStringLiteral("*.%1) exit %2 ;;\n").arg(exit.section(u' ', 0, 0), exit.section(u' ', 1, 1));
+    }
+    script += QStringLiteral("esac\n");
+    opener.write(exits.contains(QStringLiteral("cannot start")) ? "#!/nonexistent/sh\n" : script.toUtf8());
+    opener.close();
+    QVERIFY(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
 
     const QStringList searched = kestory::help::SearchFolders(folders["work"], folders["bin"]);
     QCOMPARE(searched, (QStringList{folders["work"], folders["bin"], folders["share"]}));
     QCOMPARE(kestory::help::SearchFolders(folders["bin"], folders["bin"]), (QStringList{folders["bin"], folders["share"]}));
 
+    const QByteArray searchPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(folders["desktop"]) + ':' + searchPath);
+    const auto restorePath = qScopeGuard([&searchPath] { qputenv("PATH", searchPath); });
     QList<QUrl> tried;
     RecordingNotifier notifier;
-    const bool shown = kestory::help::ShowHelp(
+    QtShellDialogs desktop;
+    QObject context;
+    std::optional<bool> shown;
+    kestory::help::ShowHelp(
         searched,
-        [&](const QUrl& url) {
+        [&](const QUrl& url, const kestory::help::Opened& done) {
             tried.append(url);
-            return !refused.contains(QFileInfo(url.toLocalFile()).suffix());
+            desktop.OpenDocument(url, &context, done);
         },
-        notifier);
-    QCOMPARE(shown, !opened.isEmpty());
+        notifier, [&](bool answer) { shown = answer; });
+    QTRY_VERIFY(shown.has_value());
+    QCOMPARE(*shown, !opened.isEmpty());
     if (!opened.isEmpty()) {
         QCOMPARE(tried.constLast(), QUrl::fromLocalFile(pathOf(opened)));
     }

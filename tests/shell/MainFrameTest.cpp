@@ -12,6 +12,7 @@
 #include "tests/support/JpegBuilder.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -68,6 +69,7 @@ private slots:
     void rectangleOnNoScreenIsReplaced();
     void hugeSavedWindowIsCutToTheScreen();
     void unwritableProgramFolderUsesTheUsersFolder();
+    void installedProgramsFolderIsNeverWritten();
     void menuTextsAndStates_data();
     void menuTextsAndStates();
     void menuOrder();
@@ -276,6 +278,32 @@ void MainFrameTest::unwritableProgramFolderUsesTheUsersFolder() {
     QVERIFY(Start(writable));
     QCOMPARE(writable.app->SettingsPath(), st::BuildSettingsPath(program.path()));
     QTRY_COMPARE(writable.app->Document().settings.magnify, 300);
+}
+
+// As /usr/bin for root: the folder takes new files, yet it is where the program is installed.
+void MainFrameTest::installedProgramsFolderIsNeverWritten() {
+    QTemporaryDir bin;
+    QTemporaryDir user;
+    const QString beside = st::BuildSettingsPath(bin.path());
+    const QString own = user.path() + QStringLiteral("/Kestory/Kestory.dat");
+    const QByteArray before("[MainWnd]\nMagnify=300\n[Other]\nkept=1\n");
+    WriteSettings(beside, before);
+    for (int start = 0; start < 2; ++start) {
+        ProgramRun run(bin.path(), user.path() + QStringLiteral("/Kestory"), st::CanCreateFileIn, std::string(),
+                       bin.path());
+        QVERIFY(Start(run));
+        // A file left there by an earlier version is read until the user has one.
+        QCOMPARE(run.app->SettingsPath(), start == 0 ? beside : own);
+        QTRY_COMPARE(run.app->Document().settings.magnify, start == 0 ? 300 : 250);
+        run.app->Document().settings.magnify = 250;
+        run.app->MainFrame()->close();
+        QCOMPARE(run.app->SettingsPath(), own);
+    }
+    QCOMPARE(QDir(bin.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Kestory.dat")});
+    QFile file(beside);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QCOMPARE(Stored(own, QStringLiteral("Other/kept")).toInt(), 1);
 }
 
 void MainFrameTest::menuTextsAndStates_data() {

@@ -38,6 +38,8 @@ private slots:
     void settingsPathBesideTheProgramOrInTheUsersFolder_data();
     void settingsPathBesideTheProgramOrInTheUsersFolder();
     void realFolderCheck();
+    void systemProgramFolders_data();
+    void systemProgramFolders();
     void rectangleMustLieOnAScreen_data();
     void rectangleMustLieOnAScreen();
     void savedRectangleIsCutToItsScreen_data();
@@ -218,6 +220,27 @@ void SettingsFileTest::realFolderCheck() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
     QVERIFY(!st::CanCreateFileIn(dir.path() + QStringLiteral("/missing")));
     QVERIFY(!st::CanCreateFileIn(QString()));
+}
+
+// "<install>" stands for the configured install bin folder, a temporary folder here.
+void SettingsFileTest::systemProgramFolders_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("system");
+    QTest::newRow("/usr/bin spelled otherwise") << "/usr/lib/../bin/" << true;
+    QTest::newRow("/bin") << "/bin" << true;
+    QTest::newRow("/usr itself") << "/usr" << false;
+    QTest::newRow("a build under /usr") << "/usr/src/kestory/build/shell" << false;
+    QTest::newRow("link to the configured bin folder") << "<install>/../link" << true;
+    QTest::newRow("a build beside it") << "<install>/../build/shell" << false;
+}
+
+void SettingsFileTest::systemProgramFolders() {
+    QFETCH(QString, folder);
+    QTemporaryDir root;
+    const QString install = root.filePath(QStringLiteral("prefix"));
+    QVERIFY(QDir().mkpath(install) && QDir().mkpath(root.filePath(QStringLiteral("build/shell"))));
+    QVERIFY(QFile::link(install, root.filePath(QStringLiteral("link"))));
+    QTEST(st::IsSystemProgramFolder(folder.replace(QStringLiteral("<install>"), install), install), "system");
 }
 
 void SettingsFileTest::rectangleMustLieOnAScreen_data() {

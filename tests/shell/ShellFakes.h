@@ -57,9 +57,9 @@ public:
         return true;
     }
     void ShowAbout(QWidget*) override { ++aboutShown; }
-    bool OpenDocument(const QUrl& url) override {
+    void OpenDocument(const QUrl& url, QObject*, const std::function<void(bool)>& done) override {
         opened.append(url);
-        return true;
+        done(true);
     }
 
     QStringList photoFiles;
@@ -77,12 +77,14 @@ public:
 struct ProgramRun {
     ProgramRun(const QString& programDir, const QString& userDir = QString(),
                kestory::settings::FolderCheck check = kestory::settings::CanCreateFileIn,
-               const std::string& thumbnailCacheFile = std::string()) {
+               const std::string& thumbnailCacheFile = std::string(),
+               const QString& installBinDir = kestory::settings::InstallBinDir()) {
         CLumivaneApp::Options options;
         options.thumbnailCacheFile = thumbnailCacheFile;
         options.programDir = programDir;
         options.fallbackDir = userDir;
         options.canCreateIn = std::move(check);
+        options.installBinDir = installBinDir;
         options.dialogs = &dialogs;
         options.notifier = &notifier;
         app = std::make_unique<CLumivaneApp>(options);
