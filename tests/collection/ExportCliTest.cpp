@@ -192,7 +192,8 @@ TEST(ExportCli, ExitCodesAndMessages) {
 TEST(ExportCli, ThumbnailCacheInTheUsersCacheFolderUnlessNoCache) {
     TempDir dir;
     ASSERT_TRUE(MinimalPhoto().patternPicture(640, 480).writeTo(dir / "a.jpg"));
-    const std::string home = "XDG_CACHE_HOME=" + Quote(dir / "cache");
+    std::string home = "XDG_CACHE_HOME=";
+    AppendQuoted(home, dir / "cache");
     const std::string cacheFile = dir / "cache/Kestory/thumbnails.sqlite";
     EXPECT_EQ(RunExporter(dir, {"--no-cache", "--csv", dir / "plain.csv", dir / "a.jpg"}, home).exitCode, 0);
     EXPECT_FALSE(fs::exists(cacheFile));
