@@ -51,6 +51,8 @@ inline constexpr Key kMagnify{"Magnify", 100};
 inline constexpr Key kSizePict{"SizePict", 40};
 inline constexpr Key kViewType{"ViewType", DisplaySettings::kViewThumbnails};
 inline constexpr Key kIsoIndex{"IsoIndex", 1};
+// What the marks' colour tells (DisplaySettings::kMarkRed ..); written after the nine keys above.
+inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 inline constexpr const char* kDockSection = "ControlBar";
@@ -98,7 +100,8 @@ bool CanWriteInPlace(const QString& file);
 QString ChooseSettingsPath(const QString& programDir, const QString& fallbackDir,
                            const FolderCheck& canCreateIn = CanCreateFileIn);
 
-// The value brought into its range; ViewType other than thumbnails or marks becomes thumbnails.
+// The value brought into its range; ViewType other than thumbnails, marks or density becomes
+// thumbnails, an unknown MarkColor red.
 DisplaySettings ClampDisplaySettings(DisplaySettings settings);
 // Show states other than minimised and maximised show the window normally.
 int NormaliseShowState(int state);
@@ -127,11 +130,11 @@ public:
     bool WriteMainWndInt(const Key& key, int32_t value);
 
     WindowPlacement ReadPlacement() const;
-    // Only the four display keys; evCaption is left as it was.
+    // Only the display keys; evCaption is left as it was.
     void ReadDisplaySettings(DisplaySettings& settings) const;
     QByteArray ReadDockState() const;
 
-    // The nine [MainWnd] keys, then the docking state, in one write of the file. Where a new file
+    // The nine [MainWnd] keys and MarkColor, then the docking state, in one write of the file. Where a new file
     // can be made beside it, the file is replaced as a whole (written beside it and renamed into
     // place), so an interrupted write leaves the old file. Where none can, a writable file is
     // rewritten in place; a read-only one is copied to the fallback path, which takes the write
