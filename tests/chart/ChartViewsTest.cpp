@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -79,16 +78,6 @@ std::vector<Color> EllipseFills(const RecordingCanvas& canvas) {
 const Color kRed = kMarkColour;
 const Color kGrey = kOtherColour;
 
-TEST(MarkColours, ViridisRunsFromItsFirstToItsLastSample) {
-    EXPECT_EQ(ViridisAt(0), kViridis[0]);
-    EXPECT_EQ(ViridisAt(-3), kViridis[0]);
-    EXPECT_EQ(ViridisAt(std::nan("")), kViridis[0]);
-    EXPECT_EQ(ViridisAt(0.5), kViridis[4]);
-    EXPECT_EQ(ViridisAt(1), kViridis[8]);
-    EXPECT_EQ(ViridisAt(7), kViridis[8]);
-    EXPECT_EQ(ViridisAt(1.0 / 16), (Color{70, 23, 104})); // halfway between the first two samples
-}
-
 // Each mode against one set: numbers on their scales, photos without the value grey.
 TEST(MarkColours, EveryModeColoursTheSameSet) {
     const std::vector<Shot> shots = {
@@ -136,21 +125,16 @@ TEST(MarkColours, EveryModeColoursTheSameSet) {
 }
 
 TEST(MarkColours, EightCamerasByCountThenTheRestAsOthers) {
-    std::vector<Shot> shots;
     // "C9" has three photos and ranks first; "C0" .. "C7" one each, so "C7" is the ninth and grey.
-    for (int i = 0; i < 3; ++i) {
-        shots.push_back({125, 56, 100, 0, "C9", ""});
-    }
+    std::vector<Shot> shots(3, Shot{125, 56, 100, 0, "C9", ""});
     for (int i = 0; i < 8; ++i) {
         shots.push_back({125, 56, 100, 0, "C" + std::to_string(i), ""});
     }
-    ShotDoc set(shots);
-    const MarkColouring colouring = ColourMarks(set.photos(), DisplaySettings::kMarkByCamera);
+    const MarkColouring colouring = ColourMarks(ShotDoc(shots).photos(), DisplaySettings::kMarkByCamera);
     ASSERT_EQ(colouring.legend.entries.size(), 9u);
     EXPECT_EQ(colouring.legend.entries[0], (std::pair<std::string, Color>{"C9", kOkabeIto[0]}));
     EXPECT_EQ(colouring.legend.entries[7], (std::pair<std::string, Color>{"C6", kOkabeIto[7]}));
     EXPECT_EQ(colouring.legend.entries[8], (std::pair<std::string, Color>{"その他", kGrey}));
-    EXPECT_EQ(colouring.colours[0], kOkabeIto[0]);
     EXPECT_EQ(colouring.colours[3], kOkabeIto[1]); // C0
     EXPECT_EQ(colouring.colours.back(), kGrey);     // C7
 }
@@ -184,7 +168,6 @@ TEST(PaintChartColours, MarksTakeTheColoursAndTheLegendGoesTopRight) {
     const std::vector<CanvasCall> fills = iso.Of(Kind::FillRect);
     ASSERT_EQ(fills.size(), 1u + 24u);
     EXPECT_EQ(fills[1].rect, (Rect{560, 18, 565, 28}));
-    EXPECT_EQ(fills[1].color, ViridisAt(0.5 / 24));
     EXPECT_EQ(fills.back().rect, (Rect{675, 18, 680, 28}));
     for (size_t i = 75; i < texts.size(); ++i) {
         const Rect& r = texts[i].rect;
@@ -266,10 +249,7 @@ TEST(DensityView, CellsFilledAndCountedOnScreenAndPaper) {
     }
     t.Add(MakeChartPhoto(1, 30, 2, 1));
     LayoutPhotos(t.doc);
-    EXPECT_EQ(DensityColour(0, 4), kBackgroundColour);
-    EXPECT_EQ(DensityColour(1, 4), kViridis.back());
     EXPECT_EQ(DensityColour(2, 4), ViridisAt(0.5));
-    EXPECT_EQ(DensityColour(4, 4), kViridis.front());
     EXPECT_EQ(DensityColour(1, 1), kViridis.back());
 
     struct Case {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -125,31 +126,26 @@ TEST(ExportCli, PdfAloneTakesThePictureSettings) {
         bool marks, density;
         int markColour;
         int32_t viewType;
-    } cases[] = {
-        {false, false, 0, DisplaySettings::kViewThumbnails},
-        {true, false, 0, DisplaySettings::kViewMarks},
-        {false, false, 3, DisplaySettings::kViewMarks},
-        {false, true, 0, DisplaySettings::kViewDensity},
-    };
+    } cases[] = {{false, false, 0, DisplaySettings::kViewThumbnails},
+                 {true, false, 0, DisplaySettings::kViewMarks},
+                 {false, false, 3, DisplaySettings::kViewMarks},
+                 {false, true, 0, DisplaySettings::kViewDensity}};
     for (const auto& c : cases) {
         ExportOptions options;
         options.pdfPath = dir / "c.pdf";
         options.inputs = {dir / "a.jpg"};
-        options.marks = c.marks;
-        options.density = c.density;
-        options.markColour = c.markColour;
-        options.sizePict = 80;
+        std::tie(options.marks, options.density, options.markColour, options.sizePict) =
+            std::tuple(c.marks, c.density, c.markColour, 80);
         RecordingNotifier notifier;
         DisplaySettings drawn;
-        const ChartFileWriter pdf = [&](CLumivaneDoc& doc, std::string& bytes) {
-            drawn = doc.settings;
-            bytes = "pdf";
-            return true;
-        };
-        EXPECT_EQ(RunExport(options, notifier, pdf), kExitOk);
-        EXPECT_EQ(drawn.viewType, c.viewType);
-        EXPECT_EQ(drawn.markColour, c.markColour);
-        EXPECT_EQ(drawn.sizePict, 80);
+        EXPECT_EQ(RunExport(options, notifier, [&](CLumivaneDoc& doc, std::string& bytes) {
+                      drawn = doc.settings;
+                      bytes = "pdf";
+                      return true;
+                  }),
+                  kExitOk);
+        EXPECT_EQ(std::tuple(drawn.viewType, drawn.markColour, drawn.sizePict),
+                  std::tuple(c.viewType, c.markColour, 80));
     }
 }
 
