@@ -6,6 +6,7 @@
 #include "chart/Canvas.h"
 #include "chart/ChartGeometry.h"
 #include "chart/ChartRender.h"
+#include "chart/IsoSpeed.h"
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/CsvExport.h"
@@ -27,11 +28,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -342,6 +345,48 @@ void BM_PaintTenThousand(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PaintTenThousand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// The whole chart at 100 % with 10,000 photos whose EXIF blocks carry twelve camera models, focal
+// lengths from 14 to 400 mm and times all through the day: marks in red, marks coloured by a value
+// with their legend (the colours and the camera ranking are worked out in every paint), and the
+// density view. Argument: the view (0 red marks, 1 by camera, 2 by focal length, 3 by time, 4
+// density).
+void BM_PaintTenThousandColouredOrDense(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    FillDocument(doc, 10000);
+    std::vector<std::vector<uint8_t>> blocks;
+    for (int i = 0; i < 12; ++i) {
+        char taken[32];
+        std::snprintf(taken, sizeof taken, "2024:06:%02d %02d:%02d:00", 1 + i, (i * 7) % 24, (i * 13) % 60);
+        blocks.push_back(kestory::test::JpegBuilder()
+                             .model("Camera " + std::to_string(i))
+                             .exposureTime(1, 125)
+                             .fNumber(56, 10)
+                             .isoSpeed(400)
+                             .rational(kestory::test::kExifDirectory, 0x920A, 14 + 33 * static_cast<uint32_t>(i), 1)
+                             .ascii(kestory::test::kExifDirectory, 0x9003, taken)
+                             .noPicture()
+                             .build());
+    }
+    for (size_t i = 0; i < doc.GetCount(); ++i) {
+        const std::vector<uint8_t>& block = blocks[(i * 7 + i / 13) % blocks.size()];
+        doc.GetAt(i).exif.ReadMemory(block.data(), block.size());
+    }
+    const int view = static_cast<int>(state.range(0));
+    static const int32_t kColours[] = {DisplaySettings::kMarkRed, DisplaySettings::kMarkByCamera,
+                                       DisplaySettings::kMarkByFocalLength, DisplaySettings::kMarkByTimeOfDay};
+    doc.settings.viewType = view == 4 ? DisplaySettings::kViewDensity : DisplaySettings::kViewMarks;
+    doc.settings.markColour = view == 4 ? DisplaySettings::kMarkRed : kColours[view];
+    ApplyIsoIndex(doc.settings, 1);
+    LayoutPhotos(doc);
+    QImage target(750, 520, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc);
+    }
+}
+BENCHMARK(BM_PaintTenThousandColouredOrDense)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 void BM_WriteCsv(benchmark::State& state) {
     SilentNotifier notifier;

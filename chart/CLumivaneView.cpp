@@ -2,6 +2,7 @@
 
 #include "chart/ChartGeometry.h"
 #include "chart/ChartRender.h"
+#include "chart/DensityView.h"
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 
@@ -97,6 +98,10 @@ void CLumivaneView::scrollContentsBy(int dx, int dy) {
 }
 
 PhotoItem* CLumivaneView::PhotoAtViewport(const QPoint& viewportPoint) const {
+    // The density view draws no photo, so none can be pointed at.
+    if (doc.settings.viewType == DisplaySettings::kViewDensity) {
+        return nullptr;
+    }
     const QPoint chart = ViewportToView(viewportPoint);
     return doc.PhotoAt(chart.x(), chart.y());
 }
@@ -140,10 +145,35 @@ void CLumivaneView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+QString CLumivaneView::DensityTipAtViewport(const QPoint& viewportPoint) const {
+    if (doc.settings.viewType != DisplaySettings::kViewDensity) {
+        return {};
+    }
+    const QPoint at = ViewportToView(viewportPoint);
+    const std::optional<DensityCell> cell = DensityCellAt(at.x(), at.y(), doc.settings.magnify);
+    if (!cell) {
+        return {};
+    }
+    int32_t count = 0;
+    for (const auto& photo : doc.Photos()) {
+        count += DensityCellOf(*photo) == *cell ? 1 : 0;
+    }
+    return count > 0 ? QString::fromStdString(DensityTipText(count, *cell)) : QString();
+}
+
 void CLumivaneView::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
     if (pressOnEmpty && event->buttons().testFlag(Qt::LeftButton)) {
         dragBandTo(event->position().toPoint());
+        return;
+    }
+    if (doc.settings.viewType == DisplaySettings::kViewDensity) {
+        const QString tip = DensityTipAtViewport(event->position().toPoint());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(event->globalPosition().toPoint(), tip, viewport());
+        }
         return;
     }
     const PhotoItem* photo = PhotoAtViewport(event->position().toPoint());

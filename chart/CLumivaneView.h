@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPoint>
+#include <QString>
 
 #include <string>
 
@@ -59,8 +60,11 @@ public:
     // The whole chart at 100 %, without scroll bars: what a new window makes room for.
     QSize sizeHint() const override;
 
-    // The photo under a viewport point, or null.
+    // The photo under a viewport point, or null; always null in the density view.
     PhotoItem* PhotoAtViewport(const QPoint& viewportPoint) const;
+    // In the density view, the tool tip of the grid cell under a viewport point ("12 枚\nF5.6–F8\n
+    // 1/125–1/250 秒"); empty outside the grid, over an empty cell and in the other views.
+    QString DensityTipAtViewport(const QPoint& viewportPoint) const;
 
     static constexpr int kMagnifyMin = 30;   // percent
     static constexpr int kMagnifyMax = 400;  // percent

@@ -1,6 +1,8 @@
 #include "chart/ChartRender.h"
 
 #include "chart/ChartGeometry.h"
+#include "chart/DensityView.h"
+#include "chart/MarkColours.h"
 #include "collection/CLumivaneDoc.h"
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
@@ -115,7 +117,11 @@ Rect MarkBounds(const Rect& r) {
 }
 
 void DrawMark(Canvas& canvas, const PhotoItem& photo) {
-    canvas.DrawEllipse(MarkBounds(photo.drawRect), kMarkColour);
+    DrawMark(canvas, photo, kMarkColour);
+}
+
+void DrawMark(Canvas& canvas, const PhotoItem& photo, Color fill) {
+    canvas.DrawEllipse(MarkBounds(photo.drawRect), fill);
 }
 
 Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType) {
@@ -137,8 +143,20 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
                                        ScaleToView(chart.height, settings.magnify)},
                         kBackgroundColour);
     }
-    DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
     const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
+    if (settings.viewType == DisplaySettings::kViewDensity) {
+        const DensityCounts counts = CountPerCell(photos);
+        DrawDensityCells(canvas, counts, settings.magnify, printer ? nullptr : exposed);
+        DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
+        DrawDensityCountTexts(canvas, counts, settings.magnify);
+        DrawLegend(canvas, DensityLegend(counts), settings.magnify);
+        return;
+    }
+    DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
+    // Red marks need no colouring and no legend: the chart stays as it always was.
+    const bool coloured =
+        settings.viewType == DisplaySettings::kViewMarks && settings.markColour != DisplaySettings::kMarkRed;
+    const MarkColouring colouring = coloured ? ColourMarks(photos, settings.markColour) : MarkColouring{};
     const bool thumbnails = settings.viewType == DisplaySettings::kViewThumbnails;
     // Pictures no one could see are not drawn on screen; a printer still gets every photo.
     const std::vector<bool> hidden =
@@ -153,9 +171,14 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
         }
         if (settings.viewType == DisplaySettings::kViewThumbnails) {
             DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
+        } else if (coloured) {
+            DrawMark(canvas, *photo, colouring.colours[i]);
         } else {
             DrawMark(canvas, *photo);
         }
+    }
+    if (coloured) {
+        DrawLegend(canvas, colouring.legend, settings.magnify);
     }
 }
 

@@ -33,6 +33,8 @@ void DrawChart(Canvas& canvas, int32_t magnify, const std::string& evCaption, co
 // The square the mark's circle is drawn in: the larger side of drawRect, centred on it.
 Rect MarkBounds(const Rect& drawRect);
 void DrawMark(Canvas& canvas, const PhotoItem& photo);
+// The same mark in another fill: the colour of a value the marks are coloured by.
+void DrawMark(Canvas& canvas, const PhotoItem& photo, Color fill);
 
 // Where a photo leaves ink in its current view type, its mark's outline included.
 Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
@@ -42,6 +44,8 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
 // that leave no ink in it are skipped; with no rectangle the whole magnified chart is cleared. A
 // screen canvas also skips a thumbnail that a later photo's picture of the same drawRect hides
 // completely, so the screen shows the same. A printer canvas gets no background, and every photo.
+// Marks coloured by a value get the legend of the colours in the top-right corner; the density view
+// draws the photos' counts per grid cell instead of the photos.
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);
 
 // The selection's highlight on screen: a frame kSelectionFrameWidth pixels wide just outside where

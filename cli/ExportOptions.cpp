@@ -40,8 +40,20 @@ std::optional<std::string> SetNumber(int& field, std::string_view name, const st
     return std::nullopt;
 }
 
-const std::array<ValueOption, 7>& ValueOptions() {
-    static const std::array<ValueOption, 7> options = {{
+// The values of --color-by, at the positions of DisplaySettings' kMarkByIso .. kMarkByTimeOfDay.
+std::optional<std::string> SetMarkColour(int& field, const std::string& value) {
+    static constexpr std::array<std::string_view, 4> kNames{"iso", "focal", "camera", "time"};
+    for (size_t i = 0; i < kNames.size(); ++i) {
+        if (value == kNames[i]) {
+            field = static_cast<int>(i) + 1;
+            return std::nullopt;
+        }
+    }
+    return std::string("--color-by には iso、focal、camera、time のどれかを指定してください");
+}
+
+const std::array<ValueOption, 8>& ValueOptions() {
+    static const std::array<ValueOption, 8> options = {{
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
         {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
         {"--png", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pngPath, "--png", v); }},
@@ -52,6 +64,7 @@ const std::array<ValueOption, 7>& ValueOptions() {
          [](ExportOptions& o, const std::string& v) { return SetNumber(o.isoIndex, "--iso-index", v, 0, 10); }},
         {"--threads",
          [](ExportOptions& o, const std::string& v) { return SetNumber(o.threads, "--threads", v, 1, 256); }},
+        {"--color-by", [](ExportOptions& o, const std::string& v) { return SetMarkColour(o.markColour, v); }},
     }};
     return options;
 }
@@ -94,6 +107,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.noCache = true;
             continue;
         }
+        if (arg == "--density") {
+            result.options.density = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -117,6 +134,11 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             return Usage(*error);
         }
     }
+    // The density view draws no photo: neither marks nor their colours.
+    if (result.options.density && (result.options.marks || result.options.markColour != 0)) {
+        return Usage(std::string("--density は ") + (result.options.marks ? "--marks" : "--color-by") +
+                     " と一緒には指定できません");
+    }
     if (result.options.csvPath.empty() && result.options.pdfPath.empty() && result.options.pngPath.empty()) {
         return Usage("出力先 (--csv、--png または --pdf) を指定してください");
     }
@@ -129,7 +151,7 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
 const char* ExportHelpText() {
     return "使い方: kestory-export --csv 出力.csv [--png 出力.png] [--pdf 出力.pdf] パス...\n"
            "        kestory-export --png 出力.png [--magnify N] [--size N] [--marks] [--iso-index N] パス...\n"
-           "        kestory-export --pdf 出力.pdf パス...\n"
+           "        kestory-export --pdf 出力.pdf [--color-by 値 | --density] パス...\n"
            "\n"
            "JPEG 写真の撮影データ (EV, AV, TV, 感度補正と 17 の撮影情報) を\n"
            "ＣＳＶファイル (コードページ 932, CR LF) に書き出します。\n"
@@ -143,11 +165,16 @@ const char* ExportHelpText() {
            "オプション:\n"
            "  --csv 出力.csv  撮影データの保存先 (既存のファイルは置き換えます)\n"
            "  --png 出力.png  チャート全体を画面と同じ表示で PNG 画像に書き出します\n"
-           "  --magnify N     PNG の拡大率 (30〜400 %、既定 100)\n"
-           "  --size N        PNG の画像サイズ (10〜120、既定 40)\n"
-           "  --marks         PNG で写真を縮小画像ではなく赤いマークで表します\n"
+           "  --magnify N     PNG の拡大率 (30〜400 %、既定 100。PDF は印刷と同じく 100 %)\n"
+           "  --size N        画像サイズ (10〜120、既定 40)\n"
+           "  --marks         写真を縮小画像ではなく赤いマークで表します\n"
+           "  --color-by 値   写真をマークで表し、その色で値を示します (iso: ISO 感度、\n"
+           "                  focal: 焦点距離、camera: 機種、time: 撮影時刻)。凡例は右上に入ります\n"
+           "  --density       写真の代わりに、格子の一目ごとの枚数を色と数で表します\n"
            "  --iso-index N   EV 線の感度 (0〜10: ISO 50〜51200、既定 1 = ISO 100)\n"
+
            "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
+           "                  (--magnify 以外の表示の指定は PNG と PDF の両方に効きます)\n"
            "  --recursive     フォルダのサブフォルダも読み込みます (隠しフォルダとリンクは除く)\n"
            "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
            "  --no-cache      サムネイルのキャッシュ (~/.cache/Kestory/thumbnails.sqlite) を使わず、\n"

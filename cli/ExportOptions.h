@@ -8,11 +8,14 @@ struct ExportOptions {
     std::string csvPath;             // --csv: the shooting-data file to write
     std::string pdfPath;             // --pdf: the chart on one landscape page, as printed
     std::string pngPath;             // --png: the whole chart as the screen shows it
-    // The display settings of the --png picture, as the display-settings panel offers them.
+    // The display settings of the pictures, as the display-settings panel offers them; the PDF page
+    // is drawn at 100 % whatever --magnify says.
     int magnify = 100;               // --magnify 30..400 (percent)
     int sizePict = 40;               // --size 10..120 (chart units)
     bool marks = false;              // --marks: red marks instead of thumbnails
     int isoIndex = 1;                // --iso-index 0..10 (1 is ISO 100)
+    int markColour = 0;              // --color-by iso|focal|camera|time (DisplaySettings::kMark..); marks
+    bool density = false;            // --density: photo counts per grid cell
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
     bool recursive = false;          // --recursive: folders with every folder below them
     bool noCache = false;            // --no-cache: every picture decoded, the thumbnail cache untouched

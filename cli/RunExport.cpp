@@ -86,11 +86,16 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
         TellSaveFailed(notifier, kestory::texts::kCsvSaveFailed, options.csvPath, reason);
         return kExitWriteFailed;
     }
+    // The pictures' display settings, for the PNG and the PDF alike (the PDF is then laid out at
+    // 100 %, as printing does).
+    doc.settings.sizePict = options.sizePict;
+    doc.settings.viewType = options.density                            ? DisplaySettings::kViewDensity
+                            : options.marks || options.markColour != 0 ? DisplaySettings::kViewMarks
+                                                                       : DisplaySettings::kViewThumbnails;
+    doc.settings.markColour = options.markColour;
+    ApplyIsoIndex(doc.settings, options.isoIndex);
     if (!options.pngPath.empty()) {
         doc.settings.magnify = options.magnify;
-        doc.settings.sizePict = options.sizePict;
-        doc.settings.viewType = options.marks ? DisplaySettings::kViewMarks : DisplaySettings::kViewThumbnails;
-        ApplyIsoIndex(doc.settings, options.isoIndex);
         LayoutPhotos(doc);
         if (!SaveChart(doc, writePng, options.pngPath, "ＰＮＧファイルの保存に失敗しました。", notifier)) {
             return kExitWriteFailed;

@@ -61,19 +61,28 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     // texts would not fit their boxes.
     setFont(kestory::DialogFont(font()));
 
-    SunkenText(QStringLiteral("画像表示"), DluRect(2, 4, 55, 13), this);
+    // The label is narrower than the others of its column, so that three buttons fit beside it.
+    SunkenText(QStringLiteral("画像表示"), DluRect(2, 4, 46, 13), this);
     thumbnailButton = new QRadioButton(QStringLiteral("画像"), this);
-    // Each radio button reaches to the next control: the indicator and three full-width
-    // characters need more than the template's 32 units in a Qt style.
-    thumbnailButton->setGeometry(DluRect(69, 4, 111 - 69 - 2, 13));
     markButton = new QRadioButton(QStringLiteral("マーク"), this);
-    markButton->setGeometry(DluRect(111, 4, 158 - 111 - 1, 13));
+    densityButton = new QRadioButton(QStringLiteral("密度"), this);
+    // Each button as wide as its indicator and full-width characters ask in the style, a few
+    // pixels apart: the template's 32 units are too narrow for them in a Qt style.
+    int left = kestory::DluX(49);
+    const QRect row = DluRect(0, 4, 0, 13);
+    for (QRadioButton* button : {thumbnailButton, markButton, densityButton}) {
+        const int width = button->sizeHint().width();
+        button->setGeometry(left, row.y(), width, row.height());
+        left += width + 3;
+    }
     viewTypeGroup = new QButtonGroup(this);
-    viewTypeGroup->addButton(thumbnailButton, 0);
-    viewTypeGroup->addButton(markButton, 1);
+    viewTypeGroup->addButton(thumbnailButton, DisplaySettings::kViewThumbnails);
+    viewTypeGroup->addButton(markButton, DisplaySettings::kViewMarks);
+    viewTypeGroup->addButton(densityButton, DisplaySettings::kViewDensity);
     // clicked, not toggled: only the user's choice is a change of the setting.
     connect(thumbnailButton, &QRadioButton::clicked, this, &CDlgBarControl::OnThumbnails);
     connect(markButton, &QRadioButton::clicked, this, &CDlgBarControl::OnMarks);
+    connect(densityButton, &QRadioButton::clicked, this, &CDlgBarControl::OnDensity);
 
     SunkenText(QStringLiteral("画像サイズ"), DluRect(2, 20, 55, 13), this);
     sizeBar = Bar(kSizePictMin, kSizePictMax, kSizeLineStep, kSizePageStep, DluRect(60, 21, 68, 11), this);
@@ -106,11 +115,22 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
                          std::min(isoList->sizeHint().height(), kestory::DluY(69 - 53) - 2));
     connect(isoList, &QComboBox::activated, this, &CDlgBarControl::OnIsoChosen);
 
+    SunkenText(QStringLiteral("マークの色"), DluRect(2, 69, 55, 13), this);
+    markColourList = new QComboBox(this);
+    markColourList->setEditable(false);
+    // In the order of DisplaySettings::kMarkRed ... kMarkByTimeOfDay.
+    markColourList->addItems({QStringLiteral("赤"), QStringLiteral("ISO 感度"), QStringLiteral("焦点距離"),
+                              QStringLiteral("機種"), QStringLiteral("撮影時刻")});
+    const QRect colourBox = DluRect(60, 69, 95, 13);
+    markColourList->setGeometry(colourBox.x(), colourBox.y(), colourBox.width(),
+                                std::min(markColourList->sizeHint().height(), kestory::DluY(85 - 69) - 2));
+    connect(markColourList, &QComboBox::activated, this, &CDlgBarControl::OnMarkColourChosen);
+
     deleteAllButton = new QPushButton(QStringLiteral("画像の全削除"), this);
-    deleteAllButton->setGeometry(DluRect(2, 69, 66, 14));
+    deleteAllButton->setGeometry(DluRect(2, 85, 66, 14));
     connect(deleteAllButton, &QPushButton::clicked, this, &CDlgBarControl::OnDeleteAll);
     initialButton = new QPushButton(QStringLiteral("初期設定"), this);
-    initialButton->setGeometry(DluRect(70, 69, 66, 14));
+    initialButton->setGeometry(DluRect(70, 85, 66, 14));
     connect(initialButton, &QPushButton::clicked, this, &CDlgBarControl::OnInitialSettings);
 }
 
@@ -123,7 +143,11 @@ void CDlgBarControl::SetBarQuietly(QScrollBar* bar, int value) {
 
 void CDlgBarControl::InitControls() {
     DisplaySettings& settings = view.GetDocument().settings;
-    (settings.viewType == DisplaySettings::kViewMarks ? markButton : thumbnailButton)->setChecked(true);
+    ShowViewType(settings.viewType);
+    {
+        const QSignalBlocker quiet(markColourList);
+        markColourList->setCurrentIndex(settings.markColour);
+    }
 
     // The bars keep their positions within their ranges; the document takes what they show.
     SetBarQuietly(sizeBar, settings.sizePict);
@@ -185,13 +209,32 @@ void CDlgBarControl::OnMagnifyChanged(int value) {
     magnifyText->setNum(value);
 }
 
+void CDlgBarControl::ShowViewType(int32_t viewType) {
+    QAbstractButton* button = viewTypeGroup->button(viewType);
+    (button != nullptr ? button : thumbnailButton)->setChecked(true);
+    markColourList->setEnabled(viewType == DisplaySettings::kViewMarks);
+}
+
 void CDlgBarControl::OnThumbnails() {
     view.GetDocument().settings.viewType = DisplaySettings::kViewThumbnails;
+    ShowViewType(DisplaySettings::kViewThumbnails);
     view.InvalidateChart();
 }
 
 void CDlgBarControl::OnMarks() {
     view.GetDocument().settings.viewType = DisplaySettings::kViewMarks;
+    ShowViewType(DisplaySettings::kViewMarks);
+    view.InvalidateChart();
+}
+
+void CDlgBarControl::OnDensity() {
+    view.GetDocument().settings.viewType = DisplaySettings::kViewDensity;
+    ShowViewType(DisplaySettings::kViewDensity);
+    view.InvalidateChart();
+}
+
+void CDlgBarControl::OnMarkColourChosen(int index) {
+    view.GetDocument().settings.markColour = index;
     view.InvalidateChart();
 }
 
@@ -218,8 +261,13 @@ void CDlgBarControl::OnInitialSettings() {
     settings.viewType = DisplaySettings::kViewThumbnails;
     settings.sizePict = kInitialSizePict;
     settings.isoIndex = kInitialIsoIndex;
+    settings.markColour = DisplaySettings::kMarkRed;
 
-    thumbnailButton->setChecked(true);
+    ShowViewType(DisplaySettings::kViewThumbnails);
+    {
+        const QSignalBlocker quiet(markColourList);
+        markColourList->setCurrentIndex(DisplaySettings::kMarkRed);
+    }
     SetBarQuietly(sizeBar, kInitialSizePict);
     sizeText->setNum(kInitialSizePict);
     SetBarQuietly(magnifyBar, kInitialMagnify);

@@ -17,7 +17,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 
-// The display-settings panel: thumbnails or marks, picture size, magnification and the ISO speed
+// The display-settings panel: thumbnails, marks or density, the marks' colour, picture size, magnification and the ISO speed
 // the EV lines are numbered for, "画像の全削除" and "初期設定". The document holds every value;
 // the controls only show them. Each change goes into the document at once and the chart is laid
 // out, sized and repainted as far as the change needs.
@@ -50,6 +50,10 @@ public:
 
     QRadioButton* ThumbnailButton() const { return thumbnailButton; }
     QRadioButton* MarkButton() const { return markButton; }
+    QRadioButton* DensityButton() const { return densityButton; }
+    // "マークの色": 赤, ISO 感度, 焦点距離, 機種, 撮影時刻 at the positions of markColour; enabled in
+    // mark view only.
+    QComboBox* MarkColourList() const { return markColourList; }
     QScrollBar* SizeBar() const { return sizeBar; }
     QScrollBar* MagnifyBar() const { return magnifyBar; }
     QLabel* SizeText() const { return sizeText; }
@@ -65,6 +69,8 @@ public slots:
 
     void OnThumbnails();
     void OnMarks();
+    void OnDensity();
+    void OnMarkColourChosen(int index);
     void OnIsoChosen(int index);
     void OnDeleteAll();
     void OnInitialSettings();
@@ -72,6 +78,8 @@ public slots:
 private:
     void OnSizeChanged(int value);
     void OnMagnifyChanged(int value);
+    // The radio button of the view type checked, and the colour list usable in mark view only.
+    void ShowViewType(int32_t viewType);
     // Positions a bar without running its change handler.
     static void SetBarQuietly(QScrollBar* bar, int value);
 
@@ -81,6 +89,8 @@ private:
     QButtonGroup* viewTypeGroup = nullptr;
     QRadioButton* thumbnailButton = nullptr;
     QRadioButton* markButton = nullptr;
+    QRadioButton* densityButton = nullptr;
+    QComboBox* markColourList = nullptr;
     QScrollBar* sizeBar = nullptr;
     QScrollBar* magnifyBar = nullptr;
     QLabel* sizeText = nullptr;

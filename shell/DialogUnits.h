@@ -23,8 +23,9 @@ inline QFont DialogFont(QFont font) {
     return font;
 }
 
-// The panels keep the size of their templates.
-inline QSize SettingsPanelSize() { return DluSize(158, 86); }
+// The panels keep the size of their templates. The display-settings panel has a row more than its
+// first template (86 units high): the colour of the marks, above the two buttons.
+inline QSize SettingsPanelSize() { return DluSize(158, 102); }
 inline QSize InfoPanelSize() { return DluSize(158, 351); }
 
 }  // namespace kestory

@@ -119,8 +119,12 @@ DisplaySettings ClampDisplaySettings(DisplaySettings settings) {
     settings.magnify = std::clamp(settings.magnify, kMagnifyMin, kMagnifyMax);
     settings.sizePict = std::clamp(settings.sizePict, kSizePictMin, kSizePictMax);
     settings.isoIndex = std::clamp(settings.isoIndex, kIsoIndexMin, kIsoIndexMax);
-    if (settings.viewType != DisplaySettings::kViewThumbnails && settings.viewType != DisplaySettings::kViewMarks) {
+    if (settings.viewType != DisplaySettings::kViewThumbnails && settings.viewType != DisplaySettings::kViewMarks &&
+        settings.viewType != DisplaySettings::kViewDensity) {
         settings.viewType = DisplaySettings::kViewThumbnails;
+    }
+    if (settings.markColour < DisplaySettings::kMarkRed || settings.markColour > DisplaySettings::kMarkByTimeOfDay) {
+        settings.markColour = DisplaySettings::kMarkRed;
     }
     return settings;
 }
@@ -255,6 +259,7 @@ void SettingsFile::ReadDisplaySettings(DisplaySettings& settings) const {
     read.sizePict = readInt(file.get(), kSizePict);
     read.viewType = readInt(file.get(), kViewType);
     read.isoIndex = readInt(file.get(), kIsoIndex);
+    read.markColour = readInt(file.get(), kMarkColour);
     settings = ClampDisplaySettings(std::move(read));
 }
 
@@ -278,6 +283,7 @@ bool SettingsFile::WriteAll(const WindowPlacement& placement, const DisplaySetti
         put(kSizePict, settings.sizePict);
         put(kViewType, settings.viewType);
         put(kIsoIndex, settings.isoIndex);
+        put(kMarkColour, settings.markColour);
         Put(file, FullKey(kDockSection, kDockStateKey), dockState);
     });
 }

@@ -54,6 +54,8 @@ inline constexpr Key kIsoIndex{"IsoIndex", 1};
 // Not written at close but when the menu item changes: 1 imports keep their thumbnails between
 // runs, 0 they decode every picture.
 inline constexpr Key kCacheThumbnails{"CacheThumbnails", 1};
+// What the marks' colour tells (DisplaySettings::kMarkRed ..); written after the nine keys above.
+inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 inline constexpr const char* kDockSection = "ControlBar";
@@ -110,7 +112,8 @@ QString InstallBinDir();
 // shared by every user and left behind by the package manager.
 bool IsSystemProgramFolder(const QString& folder, const QString& installBinDir = InstallBinDir());
 
-// The value brought into its range; ViewType other than thumbnails or marks becomes thumbnails.
+// The value brought into its range; ViewType other than thumbnails, marks or density becomes
+// thumbnails, an unknown MarkColor red.
 DisplaySettings ClampDisplaySettings(DisplaySettings settings);
 // Show states other than minimised and maximised show the window normally.
 int NormaliseShowState(int state);
@@ -143,11 +146,11 @@ public:
     bool WriteMainWndInt(const Key& key, int32_t value);
 
     WindowPlacement ReadPlacement() const;
-    // Only the four display keys; evCaption is left as it was.
+    // Only the display keys; evCaption is left as it was.
     void ReadDisplaySettings(DisplaySettings& settings) const;
     QByteArray ReadDockState() const;
 
-    // The nine [MainWnd] keys, then the docking state, in one write of the file. Where a new file
+    // The nine [MainWnd] keys and MarkColor, then the docking state, in one write of the file. Where a new file
     // can be made beside it, the file is replaced as a whole (written beside it and renamed into
     // place), so an interrupted write leaves the old file. Where none can, a writable file is
     // rewritten in place; a read-only one is copied to the fallback path, which takes the write

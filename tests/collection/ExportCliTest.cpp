@@ -6,11 +6,14 @@
 #include "tests/collection/CollectionTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -84,6 +87,70 @@ TEST(ExportOptions, ChartPictureSettings) {
              {"--png", "c.png", "--iso-index", "-1", "a.jpg"},
          }) {
         EXPECT_EQ(ParseExportOptions(bad).status, Status::UsageError) << bad[2] << " " << bad[3];
+    }
+
+    // The marks' colour and the density view; a bad value or a clash names the option.
+    const struct {
+        std::vector<std::string> args;
+        int markColour;
+        bool density;
+        const char* named; // in the error, for a usage error
+    } views[] = {
+        {{"--color-by", "iso"}, 1, false, nullptr},
+        {{"--color-by=focal"}, 2, false, nullptr},
+        {{"--color-by", "camera", "--marks"}, 3, false, nullptr},
+        {{"--color-by", "time"}, 4, false, nullptr},
+        {{"--density"}, 0, true, nullptr},
+        {{"--color-by", "ISO"}, 0, false, "--color-by"},
+        {{"--color-by", ""}, 0, false, "--color-by"},
+        {{"--density", "--marks"}, 0, false, "--density"},
+        {{"--color-by", "time", "--density"}, 0, false, "--color-by"},
+    };
+    for (const auto& v : views) {
+        std::vector<std::string> args{"--png", "c.png"};
+        args.insert(args.end(), v.args.begin(), v.args.end());
+        args.push_back("a.jpg");
+        parsed = ParseExportOptions(args);
+        SCOPED_TRACE(v.args.front() + " " + v.args.back());
+        if (v.named != nullptr) {
+            EXPECT_EQ(parsed.status, Status::UsageError);
+            EXPECT_NE(parsed.error.find(v.named), std::string::npos) << parsed.error;
+            continue;
+        }
+        ASSERT_EQ(parsed.status, Status::Run) << parsed.error;
+        EXPECT_EQ(parsed.options.markColour, v.markColour);
+        EXPECT_EQ(parsed.options.density, v.density);
+    }
+}
+
+// The display options are the pictures' alike: a PDF asked for alone takes them as the PNG would.
+TEST(ExportCli, PdfAloneTakesThePictureSettings) {
+    TempDir dir;
+    ASSERT_TRUE(MinimalPhoto().writeTo(dir / "a.jpg"));
+    const struct {
+        bool marks, density;
+        int markColour;
+        int32_t viewType;
+    } cases[] = {{false, false, 0, DisplaySettings::kViewThumbnails},
+                 {true, false, 0, DisplaySettings::kViewMarks},
+                 {false, false, 3, DisplaySettings::kViewMarks},
+                 {false, true, 0, DisplaySettings::kViewDensity}};
+    for (const auto& c : cases) {
+        ExportOptions options;
+        options.pdfPath = dir / "c.pdf";
+        options.inputs = {dir / "a.jpg"};
+        std::tie(options.marks, options.density, options.markColour, options.sizePict) =
+            std::tuple(c.marks, c.density, c.markColour, 80);
+        RecordingNotifier notifier;
+        DisplaySettings drawn;
+        EXPECT_EQ(RunExport(options, notifier, [&](CLumivaneDoc& doc, std::string& bytes) {
+                      drawn = doc.settings;
+                      bytes = "pdf";
+                      return true;
+                  }),
+                  kExitOk);
+        EXPECT_EQ(std::tuple(drawn.viewType, drawn.markColour, drawn.sizePict),
+                  std::tuple(c.viewType, c.markColour, 80));
     }
 }
 
@@ -204,6 +271,49 @@ TEST(ExportCli, ThumbnailCacheInTheUsersCacheFolderUnlessNoCache) {
         EXPECT_TRUE(fs::exists(cacheFile));
         EXPECT_EQ(ReadText(dir / csv), ReadText(dir / "plain.csv"));
     }
+// Colours and counts of a known set, read back from the exporter's PNG at known pixels.
+TEST(ExportCli, ColouredMarksAndDensityCellsAtKnownPixels) {
+    TempDir dir;
+    const auto shot = [](uint32_t timeDen, uint32_t fNumber, const std::string& model) {
+        JpegBuilder b;
+        b.model(model).exposureTime(1, timeDen).fNumber(fNumber, 1).isoSpeed(100).patternPicture(16, 12);
+        return b;
+    };
+    ASSERT_TRUE(shot(125, 8, "Alpha").writeTo(dir / "a1.jpg"));
+    ASSERT_TRUE(shot(125, 8, "Alpha").writeTo(dir / "a2.jpg"));
+    ASSERT_TRUE(shot(30, 2, "Beta").writeTo(dir / "b.jpg"));
+    const auto pixel = [](const cv::Mat& image, int x, int y) {
+        const cv::Vec3b bgr = image.at<cv::Vec3b>(y, x);
+        return std::vector<int>{bgr[2], bgr[1], bgr[0]};
+    };
+    const auto render = [&](const std::vector<std::string>& view) {
+        std::vector<std::string> args{"--png", dir / "c.png"};
+        args.insert(args.end(), view.begin(), view.end());
+        args.insert(args.end(), {dir / "a1.jpg", dir / "a2.jpg", dir / "b.jpg"});
+        EXPECT_EQ(RunExporter(dir, args).exitCode, 0);
+        return cv::imread(dir / "c.png", cv::IMREAD_COLOR);
+    };
+
+    // Alpha (two photos) takes Okabe and Ito's first colour, Beta the second; the legend's discs
+    // stand in one column in the top-right corner.
+    const cv::Mat cameras = render({"--color-by", "camera"});
+    ASSERT_EQ(cameras.cols, 750);
+    EXPECT_EQ(pixel(cameras, 472, 262), (std::vector<int>{0, 0, 0}));       // 1/125 s F8
+    EXPECT_EQ(pixel(cameras, 412, 142), (std::vector<int>{230, 159, 0}));   // 1/30 s F2
+    EXPECT_EQ(pixel(cameras, 664, 7), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(pixel(cameras, 664, 18), (std::vector<int>{230, 159, 0}));
+
+    // The fuller cell darkest, the single photo's lightest, an empty one white.
+    const cv::Mat density = render({"--density"});
+    ASSERT_EQ(density.cols, 750);
+    EXPECT_EQ(pixel(density, 473, 263), (std::vector<int>{68, 1, 84}));     // F8-F11 x 1/125-1/250
+    EXPECT_EQ(pixel(density, 413, 143), (std::vector<int>{253, 231, 37}));  // F2-F2.8 x 1/30-1/60
+    EXPECT_EQ(pixel(density, 443, 263), (std::vector<int>{255, 255, 255})); // F8-F11 x 1/60-1/125
+
+    // With no view option the picture has neither.
+    const cv::Mat plain = render({"--marks"});
+    EXPECT_EQ(pixel(plain, 472, 262), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(pixel(plain, 664, 7), (std::vector<int>{255, 255, 255}));
 }
 
 // The three outputs go through one way of writing a file: each target case gives the same result

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QRubberBand>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -65,6 +66,7 @@ private slots:
     void toolTipFollowsThePhotosAndHidesOverEmptyChart();
     void doubleClickOnEmptyChartOpensNothing();
     void bandSelectsShiftAddsAndClicksOrEscapeEnd();
+    void densityCellsTellTheirCountAndHitNoPhoto();
 };
 
 void ChartMouseTest::clickSelectsTheTopmostAndRightClickSendsItBack() {
@@ -296,6 +298,35 @@ void ChartMouseTest::bandSelectsShiftAddsAndClicksOrEscapeEnd() {
     QCOMPARE(selected(), std::vector<PhotoItem*>{&c});
     bench.Reveal(c);
     QVERIFY(FramedOnScreen(bench, c));
+// In the density view the cells answer the pointer, and the photos drawn nowhere are hit nowhere.
+void ChartMouseTest::densityCellsTellTheirCountAndHitNoPhoto() {
+    PanelBench bench;
+    PhotoItem& f8 = bench.Import(QStringLiteral("f8.jpg"));
+    PhotoItem& f9 = bench.Import(QStringLiteral("f9.jpg"), PanelBench::Exposure(200, 9, 1, 100));
+    bench.Import(QStringLiteral("f2.jpg"), PanelBench::Exposure(30, 2, 1, 100));
+    const QPoint onF8 = bench.Reveal(f8);
+    Clicks clicks(*bench.view);
+    QTest::mouseClick(bench.control->DensityButton(), Qt::LeftButton);
+
+    QVERIFY(bench.view->PhotoAtViewport(onF8) == nullptr);
+    QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, onF8);
+    QCOMPARE(clicks.Last(), nullptr);
+    QTest::mouseClick(bench.view->viewport(), Qt::RightButton, {},
+                      bench.ToViewport((f9.drawRect.left + f9.drawRect.right) / 2, (f9.drawRect.top + f9.drawRect.bottom) / 2));
+    QCOMPARE(&bench.doc.GetAt(0), &f8);
+
+    // F8 at 1/125 s and F9 at 1/200 s share the cell F8–F11 x 1/125–1/250.
+    Move(*bench.view, onF8 + QPoint(5, 5));
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("2 枚\nF8–F11\n1/125–1/250 秒"));
+    // An empty cell, and the margin outside the grid, say nothing.
+    Move(*bench.view, onF8 - QPoint(20, 20));
+    QTRY_VERIFY(!QToolTip::isVisible());
+    QVERIFY(bench.view->DensityTipAtViewport(bench.ToViewport(10, 10)).isEmpty());
+
+    QTest::mouseClick(bench.control->MarkButton(), Qt::LeftButton);
+    QVERIFY(bench.view->DensityTipAtViewport(onF8).isEmpty());
+    QCOMPARE(bench.view->PhotoAtViewport(onF8), &f8);
 }
 
 int RunChartMouseTest(int argc, char** argv) {

@@ -54,12 +54,13 @@ private slots:
     void deleteAllAsksAndNoKeepsThePhotos();
     void deleteAllYesClearsEvenAnEmptyChart();
     void initialSettingsAfterChanges();
+    void densityViewAndMarkColours();
 };
 
 void SettingsPanelTest::initControlsShowsTheDocumentsSettings() {
     PanelBench bench;
     CDlgBarControl& panel = *bench.control;
-    QCOMPARE(panel.size(), QSize(237, 139));
+    QCOMPARE(panel.size(), QSize(237, 165));
     QComboBox* iso = panel.IsoList();
     QCOMPARE(iso->count(), 11);
     QCOMPARE(iso->itemText(0), QStringLiteral("ISO 50"));
@@ -296,6 +297,48 @@ void SettingsPanelTest::initialSettingsAfterChanges() {
     QCOMPARE(bench.doc.GetAt(0).drawRect.width(), 40);
     QCOMPARE(bench.view->horizontalScrollBar()->maximum(), 750 - bench.view->viewport()->width());
     QCOMPARE(bench.doc.GetCount(), size_t{1});
+}
+
+void SettingsPanelTest::densityViewAndMarkColours() {
+    PanelBench bench;
+    bench.Import(QStringLiteral("a.jpg"));
+    CDlgBarControl& panel = *bench.control;
+    QComboBox* colours = panel.MarkColourList();
+    QStringList items;
+    for (int i = 0; i < colours->count(); ++i) {
+        items << colours->itemText(i);
+    }
+    QCOMPARE(items, (QStringList{"赤", "ISO 感度", "焦点距離", "機種", "撮影時刻"}));
+    QCOMPARE(colours->currentIndex(), 0);
+    QVERIFY(!colours->isEnabled());
+    // The three view buttons share one row: each shows its whole text, none overlaps the next.
+    const QRadioButton* row[] = {panel.ThumbnailButton(), panel.MarkButton(), panel.DensityButton()};
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(row[i]->sizeHint().width() <= row[i]->width(),
+                 qPrintable(row[i]->text() + QStringLiteral(" %1 > %2").arg(row[i]->sizeHint().width()).arg(row[i]->width())));
+        QVERIFY(i == 2 || row[i]->geometry().right() < row[i + 1]->geometry().left());
+    }
+    QVERIFY(row[2]->geometry().right() < panel.width());
+
+    MarkLayout(bench.doc);
+    QTest::mouseClick(panel.MarkButton(), Qt::LeftButton);
+    QVERIFY(colours->isEnabled());
+    colours->setFocus();
+    QTest::keyClick(colours, Qt::Key_Down);
+    QTest::keyClick(colours, Qt::Key_Down);
+    QCOMPARE(bench.doc.settings.markColour, DisplaySettings::kMarkByFocalLength);
+    QTest::mouseClick(panel.DensityButton(), Qt::LeftButton);
+    QCOMPARE(bench.doc.settings.viewType, DisplaySettings::kViewDensity);
+    QVERIFY(panel.DensityButton()->isChecked());
+    QVERIFY(!colours->isEnabled());
+    QCOMPARE(bench.doc.settings.markColour, DisplaySettings::kMarkByFocalLength);
+    QVERIFY(!LaidOutSinceMark(bench.doc));
+
+    QTest::mouseClick(panel.InitialSettingsButton(), Qt::LeftButton);
+    QCOMPARE(bench.doc.settings.viewType, DisplaySettings::kViewThumbnails);
+    QCOMPARE(bench.doc.settings.markColour, DisplaySettings::kMarkRed);
+    QCOMPARE(colours->currentIndex(), 0);
+    QVERIFY(!colours->isEnabled());
 }
 
 int RunSettingsPanelTest(int argc, char** argv) {

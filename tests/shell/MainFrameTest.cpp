@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -102,7 +104,7 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
     QCOMPARE(frame->InfoDock()->windowTitle(), QStringLiteral("画像情報表示パネル"));
     QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
     QCOMPARE(frame->InfoDock()->widget()->size(), QSize(237, 570));
-    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 139));
+    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 165));
     // The whole chart at 100 % beside both panels, without scrolling (CTest gives this program a
     // screen of 1600 x 1000).
     QVERIFY(frame->screen()->availableSize().width() >= 1600);
@@ -123,7 +125,8 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
 
 void MainFrameTest::deferredStepRunsAfterStartUp() {
     QTemporaryDir program;
-    WriteSettings(st::BuildSettingsPath(program.path()), "[MainWnd]\nMagnify=200\nIsoIndex=3\n");
+    WriteSettings(st::BuildSettingsPath(program.path()),
+                  "[MainWnd]\nMagnify=200\nIsoIndex=3\nViewType=2\nMarkColor=2\n");
     ProgramRun run(program.path());
     QVERIFY(run.app->InitInstance({QStringLiteral("kestory")}));
     // Not yet: start-up has only posted the step.
@@ -131,6 +134,13 @@ void MainFrameTest::deferredStepRunsAfterStartUp() {
     QTRY_COMPARE(run.app->Document().settings.magnify, 200);
     QCOMPARE(run.app->Document().settings.isoIndex, 3);
     QCOMPARE(run.app->Document().settings.evCaption, EvCaptionFor(3));
+    // The density view and the marks' colour come back as they were left, the colour list waiting
+    // for mark view.
+    const CDlgBarControl& panel = run.app->MainFrame()->ControlPanel();
+    QVERIFY(panel.DensityButton()->isChecked());
+    QCOMPARE(panel.MarkColourList()->currentIndex(), 2);
+    QVERIFY(!panel.MarkColourList()->isEnabled());
+    QCOMPARE(run.app->Document().settings.markColour, 2);
 }
 
 void MainFrameTest::closeWhileMaximisedWritesTheRestoredRectangle() {
@@ -173,8 +183,8 @@ void MainFrameTest::closeWithoutChangesWritesTheNineKeys() {
     file.beginGroup(QStringLiteral("MainWnd"));
     QStringList keys = file.childKeys();
     keys.sort();
-    QCOMPARE(keys, (QStringList{"IsoIndex", "Magnify", "SizePict", "ViewType", "height", "left", "state", "top",
-                                "width"}));
+    QCOMPARE(keys, (QStringList{"IsoIndex", "Magnify", "MarkColor", "SizePict", "ViewType", "height", "left", "state",
+                                "top", "width"}));
     QCOMPARE(file.value(QStringLiteral("Magnify")).toInt(), 250);
     QCOMPARE(file.value(QStringLiteral("state")).toInt(), 1);
     file.endGroup();

@@ -33,7 +33,7 @@ private slots:
     void displayValuesAreBroughtIntoRange();
     void showStates_data();
     void showStates();
-    void writesNineKeysAsDecimalAndReadsThemBack();
+    void writesTheKeysAsDecimalAndReadsThemBack();
     void writeReplacesTheFileWhole();
     void settingsPathBesideTheProgramOrInTheUsersFolder_data();
     void settingsPathBesideTheProgramOrInTheUsersFolder();
@@ -77,16 +77,24 @@ void SettingsFileTest::displayValuesAreBroughtIntoRange_data() {
     QTest::addColumn<int>("sizePict");
     QTest::addColumn<int>("viewType");
     QTest::addColumn<int>("isoIndex");
-    QTest::newRow("in range") << QByteArray("Magnify=250\nSizePict=120\nViewType=1\nIsoIndex=10\n") << 250 << 120 << 1 << 10;
-    QTest::newRow("lower edges") << QByteArray("Magnify=30\nSizePict=10\nViewType=0\nIsoIndex=0\n") << 30 << 10 << 0 << 0;
-    QTest::newRow("above") << QByteArray("Magnify=401\nSizePict=121\nViewType=2\nIsoIndex=11\n") << 400 << 120 << 0 << 10;
-    QTest::newRow("below") << QByteArray("Magnify=29\nSizePict=9\nViewType=-1\nIsoIndex=-1\n") << 30 << 10 << 0 << 0;
-    QTest::newRow("huge") << QByteArray("Magnify=2147483647\nSizePict=-2147483648\nIsoIndex=99999\n") << 400 << 10 << 0 << 10;
-    QTest::newRow("not numbers") << QByteArray("Magnify=abc\nSizePict=\nViewType=x1\nIsoIndex=3.5\n") << 100 << 40 << 0 << 1;
-    QTest::newRow("beyond 32 bits") << QByteArray("Magnify=99999999999\n") << 100 << 40 << 0 << 1;
-    QTest::newRow("keys in any case") << QByteArray("magnify=150\nSIZEPICT=60\nviewtype=1\nIsoindex=4\n") << 150 << 60 << 1
-                                      << 4;
-    QTest::newRow("own spelling first") << QByteArray("magnify=150\nMagnify=120\n") << 120 << 40 << 0 << 1;
+    QTest::addColumn<int>("markColour");
+    QTest::newRow("in range") << QByteArray("Magnify=250\nSizePict=120\nViewType=1\nIsoIndex=10\nMarkColor=3\n") << 250
+                              << 120 << 1 << 10 << 3;
+    QTest::newRow("lower edges") << QByteArray("Magnify=30\nSizePict=10\nViewType=0\nIsoIndex=0\nMarkColor=0\n") << 30
+                                 << 10 << 0 << 0 << 0;
+    QTest::newRow("density, colour by time") << QByteArray("ViewType=2\nMarkColor=4\n") << 100 << 40 << 2 << 1 << 4;
+    QTest::newRow("above") << QByteArray("Magnify=401\nSizePict=121\nViewType=3\nIsoIndex=11\nMarkColor=5\n") << 400
+                           << 120 << 0 << 10 << 0;
+    QTest::newRow("below") << QByteArray("Magnify=29\nSizePict=9\nViewType=-1\nIsoIndex=-1\nMarkColor=-1\n") << 30 << 10
+                           << 0 << 0 << 0;
+    QTest::newRow("huge") << QByteArray("Magnify=2147483647\nSizePict=-2147483648\nIsoIndex=99999\n") << 400 << 10 << 0
+                          << 10 << 0;
+    QTest::newRow("not numbers") << QByteArray("Magnify=abc\nSizePict=\nViewType=x1\nIsoIndex=3.5\n") << 100 << 40 << 0
+                                 << 1 << 0;
+    QTest::newRow("beyond 32 bits") << QByteArray("Magnify=99999999999\n") << 100 << 40 << 0 << 1 << 0;
+    QTest::newRow("keys in any case") << QByteArray("magnify=150\nSIZEPICT=60\nviewtype=1\nIsoindex=4\nmarkcolor=2\n")
+                                      << 150 << 60 << 1 << 4 << 2;
+    QTest::newRow("own spelling first") << QByteArray("magnify=150\nMagnify=120\n") << 120 << 40 << 0 << 1 << 0;
 }
 
 void SettingsFileTest::displayValuesAreBroughtIntoRange() {
@@ -100,6 +108,7 @@ void SettingsFileTest::displayValuesAreBroughtIntoRange() {
     QTEST(int(settings.sizePict), "sizePict");
     QTEST(int(settings.viewType), "viewType");
     QTEST(int(settings.isoIndex), "isoIndex");
+    QTEST(int(settings.markColour), "markColour");
 }
 
 void SettingsFileTest::showStates_data() {
@@ -119,7 +128,7 @@ void SettingsFileTest::showStates() {
     QTEST(st::NormaliseShowState(stored), "shown");
 }
 
-void SettingsFileTest::writesNineKeysAsDecimalAndReadsThemBack() {
+void SettingsFileTest::writesTheKeysAsDecimalAndReadsThemBack() {
     QTemporaryDir dir;
     const QString path = st::BuildSettingsPath(dir.path());
     st::SettingsFile file(path);
@@ -127,13 +136,14 @@ void SettingsFileTest::writesNineKeysAsDecimalAndReadsThemBack() {
     DisplaySettings settings;
     settings.magnify = 250;
     settings.sizePict = 60;
-    settings.viewType = 1;
+    settings.viewType = 2;
     settings.isoIndex = 4;
+    settings.markColour = 3;
     QVERIFY(file.WriteAll(placement, settings, QByteArray("\x01\x02\x00\xff", 4)));
 
     const QByteArray text = ReadText(path);
     for (const char* line : {"left=-8", "top=-30", "width=900", "height=640", "state=3", "Magnify=250", "SizePict=60",
-                             "ViewType=1", "IsoIndex=4"}) {
+                             "ViewType=2", "IsoIndex=4", "MarkColor=3"}) {
         QVERIFY2(text.contains(QByteArray(line) + "\n"), line);
     }
     QVERIFY(text.contains("[MainWnd]"));
@@ -146,8 +156,9 @@ void SettingsFileTest::writesNineKeysAsDecimalAndReadsThemBack() {
     file.ReadDisplaySettings(read);
     QCOMPARE(read.magnify, 250);
     QCOMPARE(read.sizePict, 60);
-    QCOMPARE(read.viewType, 1);
+    QCOMPARE(read.viewType, 2);
     QCOMPARE(read.isoIndex, 4);
+    QCOMPARE(read.markColour, 3);
     QCOMPARE(file.ReadDockState(), QByteArray("\x01\x02\x00\xff", 4));
 
     QVERIFY(file.WriteMainWndInt(st::kMagnify, -5));

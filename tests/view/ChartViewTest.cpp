@@ -189,10 +189,15 @@ void ChartViewTest::renderedThumbnailsShowTheirPictures() {
 void ChartViewTest::paintingInPiecesEqualsOnePaint_data() {
     QTest::addColumn<int>("magnify");
     QTest::addColumn<int>("viewType");
-    QTest::newRow("marks at 100") << 100 << int(DisplaySettings::kViewMarks);
-    QTest::newRow("thumbnails at 100") << 100 << int(DisplaySettings::kViewThumbnails);
-    QTest::newRow("marks at 230") << 230 << int(DisplaySettings::kViewMarks);
-    QTest::newRow("thumbnails at 30") << 30 << int(DisplaySettings::kViewThumbnails);
+    QTest::addColumn<int>("markColour");
+    QTest::newRow("marks at 100") << 100 << int(DisplaySettings::kViewMarks) << 0;
+    QTest::newRow("thumbnails at 100") << 100 << int(DisplaySettings::kViewThumbnails) << 0;
+    QTest::newRow("marks at 230") << 230 << int(DisplaySettings::kViewMarks) << 0;
+    QTest::newRow("thumbnails at 30") << 30 << int(DisplaySettings::kViewThumbnails) << 0;
+    QTest::newRow("marks by ISO with legend at 100") << 100 << int(DisplaySettings::kViewMarks)
+                                                     << int(DisplaySettings::kMarkByIso);
+    QTest::newRow("density at 100") << 100 << int(DisplaySettings::kViewDensity) << 0;
+    QTest::newRow("density at 230") << 230 << int(DisplaySettings::kViewDensity) << 0;
 }
 
 // The view paints only what was exposed: the pieces must add up to exactly the whole paint, lines,
@@ -200,7 +205,9 @@ void ChartViewTest::paintingInPiecesEqualsOnePaint_data() {
 void ChartViewTest::paintingInPiecesEqualsOnePaint() {
     QFETCH(int, magnify);
     QFETCH(int, viewType);
+    QFETCH(int, markColour);
     Scene scene(magnify, viewType);
+    scene.doc().settings.markColour = markColour;
     const QImage whole = RenderChartImage(scene.doc());
     QImage pieces(whole.size(), whole.format());
     pieces.setDotsPerMeterX(whole.dotsPerMeterX());
