@@ -271,6 +271,8 @@ TEST(ExportCli, ThumbnailCacheInTheUsersCacheFolderUnlessNoCache) {
         EXPECT_TRUE(fs::exists(cacheFile));
         EXPECT_EQ(ReadText(dir / csv), ReadText(dir / "plain.csv"));
     }
+}
+
 // Colours and counts of a known set, read back from the exporter's PNG at known pixels.
 TEST(ExportCli, ColouredMarksAndDensityCellsAtKnownPixels) {
     TempDir dir;

@@ -298,6 +298,8 @@ void ChartMouseTest::bandSelectsShiftAddsAndClicksOrEscapeEnd() {
     QCOMPARE(selected(), std::vector<PhotoItem*>{&c});
     bench.Reveal(c);
     QVERIFY(FramedOnScreen(bench, c));
+}
+
 // In the density view the cells answer the pointer, and the photos drawn nowhere are hit nowhere.
 void ChartMouseTest::densityCellsTellTheirCountAndHitNoPhoto() {
     PanelBench bench;
