@@ -259,8 +259,9 @@ TEST(ExportCli, ExitCodesAndMessages) {
 TEST(ExportCli, ThumbnailCacheInTheUsersCacheFolderUnlessNoCache) {
     TempDir dir;
     ASSERT_TRUE(MinimalPhoto().patternPicture(640, 480).writeTo(dir / "a.jpg"));
-    std::string home = "XDG_CACHE_HOME=";
-    AppendQuoted(home, dir / "cache");
+    std::string home = "XDG_CACHE_HOME='";  // a temporary folder's name holds no quote
+    home += dir / "cache";
+    home += '\'';
     const std::string cacheFile = dir / "cache/Kestory/thumbnails.sqlite";
     EXPECT_EQ(RunExporter(dir, {"--no-cache", "--csv", dir / "plain.csv", dir / "a.jpg"}, home).exitCode, 0);
     EXPECT_FALSE(fs::exists(cacheFile));
