@@ -62,7 +62,17 @@ int CLumivaneDoc::AddDroppedFiles(const std::vector<std::string>& paths) {
 
 void CLumivaneDoc::AppendPhoto(std::unique_ptr<PhotoItem> photo) {
     if (photo) {
+        // Room in all three first: a full memory leaves the collection as it was.
+        photos.reserve(photos.size() + 1);
+        filterKeys.reserve(filterKeys.size() + 1);
+        shown.reserve(shown.size() + 1);
+        FilterKeys keys = FilterKeysOf(*photo);
+        const bool passes = filter.Passes(keys);
         photos.push_back(std::move(photo));
+        filterKeys.push_back(std::move(keys));
+        shown.push_back(passes);
+        shownCount += passes ? 1 : 0;
+        ++photoSetVersion;
     }
 }
 
@@ -75,13 +85,23 @@ int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
     if (it == photos.end()) {
         return 0;
     }
+    const auto index = it - photos.begin();
     photos.erase(it);
+    shownCount -= shown[static_cast<size_t>(index)] ? 1 : 0;
+    filterKeys.erase(filterKeys.begin() + index);
+    shown.erase(shown.begin() + index);
+    ++photoSetVersion;
     return 1;
 }
 
 void CLumivaneDoc::RemoveAllPhotos() {
     photos.clear();
     photos.shrink_to_fit();
+    filterKeys = {};
+    shown = {};
+    shownCount = 0;
+    filter = PhotoFilter();
+    ++photoSetVersion;
 }
 
 void CLumivaneDoc::MoveToFirst(const PhotoItem* photo) {
@@ -90,14 +110,27 @@ void CLumivaneDoc::MoveToFirst(const PhotoItem* photo) {
     if (photo == nullptr || it == photos.end()) {
         return;
     }
+    const auto index = it - photos.begin();
     std::rotate(photos.begin(), it, it + 1);
+    std::rotate(filterKeys.begin(), filterKeys.begin() + index, filterKeys.begin() + index + 1);
+    std::rotate(shown.begin(), shown.begin() + index, shown.begin() + index + 1);
 }
 
 PhotoItem* CLumivaneDoc::PhotoAt(int32_t x, int32_t y) const {
-    for (auto it = photos.rbegin(); it != photos.rend(); ++it) {
-        if ((*it)->drawRect.contains(x, y)) {
-            return it->get();
+    for (size_t i = photos.size(); i-- > 0;) {
+        if (IsShown(i) && photos[i]->drawRect.contains(x, y)) {
+            return photos[i].get();
         }
     }
     return nullptr;
+}
+
+void CLumivaneDoc::SetFilter(PhotoFilter newFilter) {
+    filter = std::move(newFilter);
+    shownCount = 0;
+    for (size_t i = 0; i < filterKeys.size(); ++i) {
+        const bool passes = filter.Passes(filterKeys[i]);
+        shown[i] = passes;
+        shownCount += passes ? 1 : 0;
+    }
 }

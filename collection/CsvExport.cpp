@@ -204,7 +204,8 @@ std::string FormatCsvRow(const PhotoItem& photo) {
     return line;
 }
 
-int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason) {
+int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason,
+             const std::vector<bool>* shown) {
     const auto fail = [reason](std::string why) {
         if (reason != nullptr) {
             *reason = std::move(why);
@@ -216,7 +217,11 @@ int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::s
         text.reserve(256 * (photos.size() + 1));
         text += kCsvHeader;
         text += kLineEnd;
-        for (const auto& photo : photos) {
+        for (size_t i = 0; i < photos.size(); ++i) {
+            const auto& photo = photos[i];
+            if (shown != nullptr && i < shown->size() && !(*shown)[i]) {
+                continue;
+            }
             if (!photo) {
                 return fail("no photo record");
             }

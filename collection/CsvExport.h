@@ -12,9 +12,10 @@ extern const char* const kCsvHeader;
 // Writes the header and one line per photo, in collection order, as code page 932 text with CR LF
 // after every line, through WriteOutputFile: a read-only file, a folder or a FIFO is refused and
 // left as it was, a link's file is written, and a failed write leaves the earlier file. 1 written,
-// 0 failed, with the system's reason in *reason when given; never throws.
+// 0 failed, with the system's reason in *reason when given; never throws. With shown (one flag per
+// photo, CLumivaneDoc::Shown), only the photos flagged get a line.
 int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path,
-             std::string* reason = nullptr);
+             std::string* reason = nullptr, const std::vector<bool>* shown = nullptr);
 
 // One photo's line without its line end, UTF-8: the file name, EV, AV, TV, 感度補正 ("%.1f", empty
 // when not finite) and 17 property texts. A text field (the file name and fields 13 to 22, from
