@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/PhotoFilter.h"
+
 #include <string>
 #include <vector>
 
@@ -14,6 +16,10 @@ struct ExportOptions {
     bool marks = false;              // --marks: red marks instead of thumbnails
     int isoIndex = 1;                // --iso-index 0..10 (1 is ISO 100)
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
+    // --camera and --lens (each may be given more than once: any of them), --focal and --iso
+    // (MIN-MAX), --from and --to (YYYY-MM-DD): the photos all three outputs take. A date range
+    // leaves out the photos without a date.
+    PhotoFilter filter;
     std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
 };
 
