@@ -54,6 +54,7 @@ void CLumivaneView::UpdateScrollSizes() {
 
 void CLumivaneView::InvalidateChart() {
     viewport()->update();
+    emit chartInvalidated();
 }
 
 QSize CLumivaneView::sizeHint() const {

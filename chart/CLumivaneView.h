@@ -67,6 +67,9 @@ signals:
     void magnifyChanged(int magnify);
     // The view is being closed: the open viewers are to be forgotten.
     void closing();
+    // InvalidateChart was asked for: whoever shows something of the photos (the filter panel's
+    // counts) looks whether it changed.
+    void chartInvalidated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
