@@ -140,6 +140,10 @@ FilterCounts CountFilterValues(const std::vector<FilterKeys>& keys, const PhotoF
         if (photo.date == 0 && (failed & ~kFailDate) == 0) {
             ++counts.undated;
         }
+        if (photo.date != 0) {
+            counts.firstDate = counts.firstDate == 0 ? photo.date : std::min(counts.firstDate, photo.date);
+            counts.lastDate = std::max(counts.lastDate, photo.date);
+        }
     }
     for (size_t list = 0; list < kFilterListCount; ++list) {
         std::vector<FilterValueCount>& entries = counts.lists[list];

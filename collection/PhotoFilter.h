@@ -73,6 +73,8 @@ struct FilterCounts {
     size_t undated = 0;  // photos without a date that every other criterion lets through
     size_t shown = 0;    // photos the whole filter lets through
     size_t total = 0;
+    int32_t firstDate = 0;  // yyyymmdd of the earliest and the latest photo, 0 when none has a date
+    int32_t lastDate = 0;
 };
 
 // The photos' keys in collection order against the filter.

@@ -4,9 +4,11 @@
 #include "collection/CLumivaneDoc.h"
 #include "shell/DialogUnits.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -117,6 +119,9 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
         connect(edit, &QDateEdit::dateChanged, this, &CDlgBarFilter::ApplyControls);
     }
     connect(undatedBox, &QCheckBox::toggled, this, &CDlgBarFilter::ApplyControls);
+    for (QDateEdit* edit : {dateFrom, dateTo}) {
+        edit->calendarWidget()->window()->installEventFilter(this);
+    }
 
     statusText = new QLabel(this);
     statusText->setObjectName(QStringLiteral("filterStatus"));
@@ -136,6 +141,18 @@ CDlgBarFilter::~CDlgBarFilter() = default;
 void CDlgBarFilter::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     SyncWithDocument();
+}
+
+bool CDlgBarFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        for (QDateEdit* edit : {dateFrom, dateTo}) {
+            const int32_t hint = edit == dateFrom ? firstDate : lastDate;
+            if (watched == edit->calendarWidget()->window() && edit->date() <= kNoDate && hint != 0) {
+                edit->calendarWidget()->setCurrentPage(hint / 10000, hint / 100 % 100);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CDlgBarFilter::SyncWithDocument() {
@@ -204,6 +221,8 @@ void CDlgBarFilter::ShowCounts() {
     const CLumivaneDoc& doc = view.GetDocument();
     const FilterCounts counts = doc.CountFilterValues();
     shownVersion = doc.PhotoSetVersion();
+    firstDate = counts.firstDate;
+    lastDate = counts.lastDate;
     for (size_t list = 0; list < kFilterListCount; ++list) {
         QListWidget* widget = lists[list];
         const std::vector<FilterValueCount>& entries = counts.lists[list];

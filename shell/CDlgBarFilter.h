@@ -47,6 +47,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A date edit's calendar opening on "指定なし" shows the photos' first (or last) month, not
+    // the edit's minimum of 1900.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The criteria the controls show, into the document; the chart repainted.
@@ -67,4 +70,6 @@ private:
     // What the panel last showed; another version or filter in the document means it is stale.
     uint64_t shownVersion = UINT64_MAX;
     PhotoFilter shownFilter;
+    int32_t firstDate = 0;  // yyyymmdd of the photos, 0 none
+    int32_t lastDate = 0;
 };

@@ -102,6 +102,9 @@ TEST(PhotoFilter, CriteriaCombineAndListsCountUnderTheOthers) {
         }
         EXPECT_EQ(counts.undated, c.undated);
         EXPECT_EQ(c.filter.IsEmpty(), std::string(c.name) == "none");
+        // The calendar's first and last months: of all photos, whatever the filter.
+        EXPECT_EQ(counts.firstDate, 20221231);
+        EXPECT_EQ(counts.lastDate, 20240101);
     }
 }
 

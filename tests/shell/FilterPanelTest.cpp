@@ -5,6 +5,7 @@
 #include "shell/CDlgBarFilter.h"
 #include "tests/support/JpegBuilder.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDockWidget>
@@ -159,6 +160,13 @@ void FilterPanelTest::rangesAndShowAll() {
     QCOMPARE(b.Hit(), QStringLiteral("BCE"));
     QCOMPARE(b.panel->UndatedBox()->text(), QStringLiteral("日付なし (1)"));
 
+    // An unset edit's calendar opens at the photos' first (or last) month, not at its 1900.
+    for (QDateEdit* edit : {b.panel->DateFrom(), b.panel->DateTo()}) {
+        QCalendarWidget* calendar = edit->calendarWidget();
+        calendar->window()->show();
+        QCOMPARE(calendar->yearShown() * 100 + calendar->monthShown(), edit == b.panel->DateFrom() ? 202212 : 202401);
+        calendar->window()->hide();
+    }
     b.panel->DateFrom()->setDate(QDate(2023, 1, 1));
     b.panel->DateTo()->setDate(QDate(2023, 12, 31));
     QCOMPARE(b.Hit(), QStringLiteral("BC"));  // C has no date: under 日付なし, still checked
