@@ -85,33 +85,34 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setVerticalSpacing(2);
     int row = 0;
+    // Three columns: a range's start, "〜", its end; titles and lists span all three.
     for (size_t list = 0; list < kFilterListCount; ++list) {
-        layout->addWidget(new QLabel(QString::fromUtf8(kListTitles[list]), this), row++, 0, 1, 4);
+        layout->addWidget(new QLabel(QString::fromUtf8(kListTitles[list]), this), row++, 0, 1, 3);
         lists[list] = new QListWidget(this);
         lists[list]->setObjectName(QStringLiteral("filterList%1").arg(list));
         lists[list]->setSelectionMode(QAbstractItemView::NoSelection);
-        layout->addWidget(lists[list], row++, 0, 1, 4);
+        layout->addWidget(lists[list], row++, 0, 1, 3);
         layout->setRowStretch(row - 1, 1);
         connect(lists[list], &QListWidget::itemChanged, this, &CDlgBarFilter::ApplyControls);
     }
 
     isoFrom = IsoBox(this);
     isoTo = IsoBox(this);
-    layout->addWidget(new QLabel(QStringLiteral("ISO 感度"), this), row, 0);
-    layout->addWidget(isoFrom, row, 1);
-    layout->addWidget(new QLabel(QStringLiteral("〜"), this), row, 2);
-    layout->addWidget(isoTo, row++, 3);
     dateFrom = DateBox(this);
     dateTo = DateBox(this);
-    layout->addWidget(new QLabel(QStringLiteral("撮影日"), this), row, 0);
-    layout->addWidget(dateFrom, row, 1);
-    layout->addWidget(new QLabel(QStringLiteral("〜"), this), row, 2);
-    layout->addWidget(dateTo, row++, 3);
+    const auto addRange = [&](const QString& title, QWidget* from, QWidget* to) {
+        layout->addWidget(new QLabel(title, this), row++, 0, 1, 3);
+        layout->addWidget(from, row, 0);
+        layout->addWidget(new QLabel(QStringLiteral("〜"), this), row, 1);
+        layout->addWidget(to, row++, 2);
+    };
+    addRange(QStringLiteral("ISO 感度"), isoFrom, isoTo);
+    addRange(QStringLiteral("撮影日"), dateFrom, dateTo);
     undatedBox = new QCheckBox(this);
     undatedBox->setChecked(true);
-    layout->addWidget(undatedBox, row++, 1, 1, 3);
-    layout->setColumnStretch(1, 1);
-    layout->setColumnStretch(3, 1);
+    layout->addWidget(undatedBox, row++, 0, 1, 3);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(2, 1);
     for (QSpinBox* box : {isoFrom, isoTo}) {
         connect(box, &QSpinBox::valueChanged, this, &CDlgBarFilter::ApplyControls);
     }
@@ -126,8 +127,8 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
     statusText = new QLabel(this);
     statusText->setObjectName(QStringLiteral("filterStatus"));
     showAllButton = new QPushButton(QStringLiteral("すべて表示"), this);
-    layout->addWidget(statusText, row, 0, 1, 2);
-    layout->addWidget(showAllButton, row, 2, 1, 2);
+    layout->addWidget(statusText, row, 0);
+    layout->addWidget(showAllButton, row, 1, 1, 2);
     connect(showAllButton, &QPushButton::clicked, this, &CDlgBarFilter::OnShowAll);
 
     // Every change of photos ends in a repaint request of the chart: imports, deletions, and the
