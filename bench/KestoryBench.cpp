@@ -1,6 +1,6 @@
 // Benchmarks of the costs a large photo set brings: EXIF read, thumbnail decode, layout, paint,
-// the end of a selection drag and CSV export. Built with -DKESTORY_BENCH=ON (make bench), never
-// part of make test.
+// the end of a selection drag, a change of filter and CSV export. Built with -DKESTORY_BENCH=ON
+// (make bench), never part of make test.
 
 #include "bench/NoisyPhoto.h"
 #include "chart/Canvas.h"
@@ -387,6 +387,56 @@ void BM_PaintTenThousandColouredOrDense(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PaintTenThousandColouredOrDense)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+// A change of the filter with 10,000 photos, as the filter panel makes it: the document's flags,
+// the counts of every list and one paint of a 1000 x 700 viewport in the middle of the chart at
+// 100 %. The photos keep their layout, so no layout is part of it. Alternates between a camera
+// choice and an ISO range, so every round changes what is shown.
+void BM_FilterChange(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    // Eight cameras with their lenses, focal lengths and dates, as EXIF entries of real blocks.
+    std::vector<CExifAnalize> blocks(8);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        kestory::test::JpegBuilder builder;
+        builder.model("Camera " + std::to_string(i))
+            .ascii(kestory::test::kExifDirectory, 0xA434, "Lens " + std::to_string(i % 3))
+            .rational(kestory::test::kExifDirectory, 0x920A, static_cast<uint32_t>(24 + 10 * i), 1)
+            .ascii(kestory::test::kExifDirectory, 0x9003, "2023:0" + std::to_string(1 + i) + ":15 12:00:00")
+            .noPicture();
+        const std::vector<uint8_t> bytes = builder.build();
+        blocks[i].ReadMemory(bytes.data(), bytes.size());
+    }
+    std::mt19937 random(20110102);
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        std::unique_ptr<PhotoItem> photo = SyntheticPhoto(random);
+        photo->exif = blocks[static_cast<size_t>(i) % blocks.size()];
+        doc.AppendPhoto(std::move(photo));
+    }
+    LayoutPhotos(doc);
+    PhotoFilter byCamera;
+    byCamera.chosen[kFilterCamera] = {"Camera 1", "Camera 5"};
+    PhotoFilter byIso;
+    byIso.iso = {400, 1600};
+    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
+    const QSize viewport(1000, 700);
+    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
+                        std::max(0, (sizes.total.height - viewport.height()) / 2));
+    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
+    QImage target(viewport, QImage::Format_RGB32);
+    bool camera = false;
+    for (auto _ : state) {
+        camera = !camera;
+        doc.SetFilter(camera ? byCamera : byIso);
+        benchmark::DoNotOptimize(doc.CountFilterValues());
+        QPainter painter(&target);
+        painter.setClipRect(QRect(QPoint(0, 0), viewport));
+        painter.translate(-scroll);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+    }
+    state.counters["shown"] = static_cast<double>(doc.ShownCount());
+}
+BENCHMARK(BM_FilterChange)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WriteCsv(benchmark::State& state) {
     SilentNotifier notifier;

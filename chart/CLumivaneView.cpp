@@ -58,6 +58,7 @@ void CLumivaneView::UpdateScrollSizes() {
 
 void CLumivaneView::InvalidateChart() {
     viewport()->update();
+    emit chartInvalidated();
 }
 
 QSize CLumivaneView::sizeHint() const {
@@ -155,8 +156,8 @@ QString CLumivaneView::DensityTipAtViewport(const QPoint& viewportPoint) const {
         return {};
     }
     int32_t count = 0;
-    for (const auto& photo : doc.Photos()) {
-        count += DensityCellOf(*photo) == *cell ? 1 : 0;
+    for (size_t i = 0; i < doc.Photos().size(); ++i) {
+        count += doc.IsShown(i) && DensityCellOf(*doc.Photos()[i]) == *cell ? 1 : 0;
     }
     return count > 0 ? QString::fromStdString(DensityTipText(count, *cell)) : QString();
 }

@@ -80,6 +80,9 @@ signals:
     void closing();
     // The document's selection was changed from the chart; the chart is already being repainted.
     void selectionChanged();
+    // InvalidateChart was asked for: whoever shows something of the photos (the filter panel's
+    // counts) looks whether it changed.
+    void chartInvalidated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -157,8 +157,9 @@ bool BandTouchesPhoto(const Rect& band, const PhotoItem& photo, int32_t viewType
 
 std::vector<PhotoItem*> PhotosInBand(const CLumivaneDoc& doc, const Rect& band) {
     std::vector<PhotoItem*> touched;
-    for (const auto& photo : doc.Photos()) {
-        if (BandTouchesPhoto(band, *photo, doc.settings.viewType)) {
+    for (size_t i = 0; i < doc.Photos().size(); ++i) {
+        const auto& photo = doc.Photos()[i];
+        if (doc.IsShown(i) && BandTouchesPhoto(band, *photo, doc.settings.viewType)) {
             touched.push_back(photo.get());
         }
     }

@@ -40,11 +40,16 @@ bool PictureFillsItsRect(const PhotoItem& photo) {
 // Per photo, whether a later photo's picture covers it completely: photos of equal exposure and
 // picture shape share one drawRect and lie exactly on top of each other, and on screen only the
 // last of them can be seen. Walks the collection from its end.
-std::vector<bool> HiddenByLaterPictures(const std::vector<std::unique_ptr<PhotoItem>>& photos) {
+// Photos the filter keeps out cover nothing.
+std::vector<bool> HiddenByLaterPictures(const CLumivaneDoc& doc) {
+    const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
     std::vector<bool> hidden(photos.size(), false);
     std::unordered_set<Rect, RectHash> filled;
     filled.reserve(photos.size());
     for (size_t i = photos.size(); i-- > 0;) {
+        if (!doc.IsShown(i)) {
+            continue;
+        }
         const PhotoItem& photo = *photos[i];
         if (filled.count(photo.drawRect) != 0) {
             hidden[i] = true;
@@ -145,7 +150,7 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
     }
     const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
     if (settings.viewType == DisplaySettings::kViewDensity) {
-        const DensityCounts counts = CountPerCell(photos);
+        const DensityCounts counts = CountPerCell(photos, &doc.Shown());
         DrawDensityCells(canvas, counts, settings.magnify, printer ? nullptr : exposed);
         DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
         DrawDensityCountTexts(canvas, counts, settings.magnify);
@@ -160,10 +165,10 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
     const bool thumbnails = settings.viewType == DisplaySettings::kViewThumbnails;
     // Pictures no one could see are not drawn on screen; a printer still gets every photo.
     const std::vector<bool> hidden =
-        !printer && thumbnails ? HiddenByLaterPictures(photos) : std::vector<bool>(photos.size(), false);
+        !printer && thumbnails ? HiddenByLaterPictures(doc) : std::vector<bool>(photos.size(), false);
     for (size_t i = 0; i < photos.size(); ++i) {
         const auto& photo = photos[i];
-        if (hidden[i]) {
+        if (hidden[i] || !doc.IsShown(i)) {
             continue;
         }
         if (!printer && exposed && !Intersects(PhotoPaintBounds(*photo, settings.viewType), *exposed)) {

@@ -44,6 +44,7 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
 // that leave no ink in it are skipped; with no rectangle the whole magnified chart is cleared. A
 // screen canvas also skips a thumbnail that a later photo's picture of the same drawRect hides
 // completely, so the screen shows the same. A printer canvas gets no background, and every photo.
+// Photos the document's filter keeps out are drawn on no canvas and hide nothing.
 // Marks coloured by a value get the legend of the colours in the top-right corner; the density view
 // draws the photos' counts per grid cell instead of the photos.
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);

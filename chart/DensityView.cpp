@@ -43,10 +43,13 @@ DensityCell DensityCellOf(const PhotoItem& photo) {
             std::clamp((at.x - kGridLeft) / kStep, 0, kDensityColumns - 1)};
 }
 
-DensityCounts CountPerCell(const std::vector<std::unique_ptr<PhotoItem>>& photos) {
+DensityCounts CountPerCell(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::vector<bool>* shown) {
     DensityCounts result;
-    for (const auto& photo : photos) {
-        const DensityCell cell = DensityCellOf(*photo);
+    for (size_t i = 0; i < photos.size(); ++i) {
+        if (shown != nullptr && i < shown->size() && !(*shown)[i]) {
+            continue;
+        }
+        const DensityCell cell = DensityCellOf(*photos[i]);
         int32_t& count = result.counts[static_cast<size_t>(cell.row * kDensityColumns + cell.column)];
         ++count;
         result.most = std::max(result.most, count);

@@ -37,7 +37,9 @@ struct DensityCounts {
 };
 
 DensityCell DensityCellOf(const PhotoItem& photo);
-DensityCounts CountPerCell(const std::vector<std::unique_ptr<PhotoItem>>& photos);
+// shown: null, or one flag per photo; the photos flagged false (kept out by the filter) are not counted.
+DensityCounts CountPerCell(const std::vector<std::unique_ptr<PhotoItem>>& photos,
+                           const std::vector<bool>* shown = nullptr);
 
 // The cell's rectangle in chart units, between its grid lines.
 Rect DensityCellRect(const DensityCell& cell);

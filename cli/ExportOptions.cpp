@@ -52,8 +52,74 @@ std::optional<std::string> SetMarkColour(int& field, const std::string& value) {
     return std::string("--color-by には iso、focal、camera、time のどれかを指定してください");
 }
 
-const std::array<ValueOption, 8>& ValueOptions() {
-    static const std::array<ValueOption, 8> options = {{
+// One more value of a list; the option may stand more than once.
+std::optional<std::string> AddChoice(ExportOptions& o, FilterList list, std::string_view name, const std::string& value) {
+    if (value.empty()) {
+        return std::string(name) + " に空の値は指定できません";
+    }
+    o.filter.chosen[list].insert(value);
+    return std::nullopt;
+}
+
+// A whole number of at most 9 digits, or nothing when the text is empty.
+bool ParseBound(std::string_view text, std::optional<int32_t>& bound) {
+    if (text.empty()) {
+        bound.reset();
+        return true;
+    }
+    int32_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || rest != end || text.size() > 9 || text.front() == '-' || text.front() == '+') {
+        return false;
+    }
+    bound = number;
+    return true;
+}
+
+// "MIN-MAX", "MIN-" or "-MAX" (either end open), or "N" for exactly N; MIN not above MAX.
+std::optional<std::string> SetRange(IntRange& range, std::string_view name, const std::string& value) {
+    const std::string_view text(value);
+    const size_t dash = text.find('-');
+    IntRange parsed;
+    const bool ok = dash == std::string_view::npos
+                        ? !text.empty() && ParseBound(text, parsed.min) && ParseBound(text, parsed.max)
+                        : text.size() > 1 && ParseBound(text.substr(0, dash), parsed.min) &&
+                              ParseBound(text.substr(dash + 1), parsed.max);
+    if (!ok || (parsed.min && parsed.max && *parsed.min > *parsed.max)) {
+        return std::string(name) + " には 最小-最大 の整数 (例: 100-800) を指定してください";
+    }
+    if (!range.IsOpen()) {
+        return std::string(name) + " は一度だけ指定できます";
+    }
+    range = parsed;
+    return std::nullopt;
+}
+
+// YYYY-MM-DD, a calendar date; the end of the range it sets must not come before its start.
+std::optional<std::string> SetDate(IntRange& range, bool from, std::string_view name, const std::string& value) {
+    std::optional<int32_t> year, month, day;
+    const std::string_view text(value);
+    const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-' &&
+                        ParseBound(text.substr(0, 4), year) && ParseBound(text.substr(5, 2), month) &&
+                        ParseBound(text.substr(8, 2), day) && year && month && day;
+    const int32_t date = shaped ? DateNumber(*year, *month, *day) : 0;
+    if (date == 0) {
+        return std::string(name) + " には YYYY-MM-DD の日付 (例: 2011-01-02) を指定してください";
+    }
+    std::optional<int32_t>& end = from ? range.min : range.max;
+    if (end) {
+        return std::string(name) + " は一度だけ指定できます";
+    }
+    end = date;
+    if (range.min && range.max && *range.min > *range.max) {
+        return std::string(name) + ": --from の日付が --to の日付より後です";
+    }
+    return std::nullopt;
+}
+
+const std::array<ValueOption, 14>& ValueOptions() {
+    static const std::array<ValueOption, 14> options = {{
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
         {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
         {"--png", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pngPath, "--png", v); }},
@@ -65,6 +131,20 @@ const std::array<ValueOption, 8>& ValueOptions() {
         {"--threads",
          [](ExportOptions& o, const std::string& v) { return SetNumber(o.threads, "--threads", v, 1, 256); }},
         {"--color-by", [](ExportOptions& o, const std::string& v) { return SetMarkColour(o.markColour, v); }},
+        {"--camera", [](ExportOptions& o, const std::string& v) { return AddChoice(o, kFilterCamera, "--camera", v); }},
+        {"--lens", [](ExportOptions& o, const std::string& v) { return AddChoice(o, kFilterLens, "--lens", v); }},
+        {"--focal", [](ExportOptions& o, const std::string& v) { return SetRange(o.filter.focalMm, "--focal", v); }},
+        {"--iso", [](ExportOptions& o, const std::string& v) { return SetRange(o.filter.iso, "--iso", v); }},
+        {"--from",
+         [](ExportOptions& o, const std::string& v) {
+             o.filter.undated = false;
+             return SetDate(o.filter.dates, true, "--from", v);
+         }},
+        {"--to",
+         [](ExportOptions& o, const std::string& v) {
+             o.filter.undated = false;
+             return SetDate(o.filter.dates, false, "--to", v);
+         }},
     }};
     return options;
 }
@@ -182,11 +262,19 @@ const char* ExportHelpText() {
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"
+           "絞り込み (CSV、PNG、PDF のすべてに効き、複数指定はすべてを満たす写真だけ):\n"
+           "  --camera 機種    モデル名がこれと一致する写真 (繰り返すといずれか)\n"
+           "  --lens レンズ    レンズモデル (なければレンズメーカー) が一致する写真 (繰り返すといずれか)\n"
+           "  --focal 最小-最大  焦点距離 (mm、整数に丸めた値) がこの範囲の写真 (例: 24-70、35- は 35 以上)\n"
+           "  --iso 最小-最大  ISO 感度がこの範囲の写真 (例: 100-800)\n"
+           "  --from YYYY-MM-DD  この日以降に撮影された写真 (撮影日時のない写真は除きます)\n"
+           "  --to YYYY-MM-DD    この日以前に撮影された写真 (撮影日時のない写真は除きます)\n"
+           "\n"
            "読み込めなかったファイルは、標準エラーに一行ずつ報告されます。\n"
            "\n"
            "終了コード:\n"
            "  0   書き出しました\n"
-           "  1   読み込めた写真がありません\n"
+           "  1   読み込めた写真 (絞り込み後) がありません\n"
            "  2   ＣＳＶ、PNG または PDF ファイルの保存に失敗しました\n"
            "  64  コマンドラインの誤り\n";
 }

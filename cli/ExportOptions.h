@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/PhotoFilter.h"
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ struct ExportOptions {
     bool recursive = false;          // --recursive: folders with every folder below them
     bool noCache = false;            // --no-cache: every picture decoded, the thumbnail cache untouched
     std::string thumbnailCache;      // not an option: the cache file the program found; empty for none
+    // --camera and --lens (each may be given more than once: any of them), --focal and --iso
+    // (MIN-MAX), --from and --to (YYYY-MM-DD): the photos all three outputs take. A date range
+    // leaves out the photos without a date.
+    PhotoFilter filter;
     std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
 };
 

@@ -78,11 +78,13 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
         import.Start(ImportPaths(options.inputs, options.recursive));
         import.Run();
     }
-    if (doc.GetCount() < 1) {
+    doc.SetFilter(options.filter);
+    if (doc.ShownCount() < 1) {
         notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);
         return kExitNoPhotos;
     }
-    if (std::string reason; !options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath, &reason) == 0) {
+    if (std::string reason;
+        !options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath, &reason, &doc.Shown()) == 0) {
         TellSaveFailed(notifier, kestory::texts::kCsvSaveFailed, options.csvPath, reason);
         return kExitWriteFailed;
     }

@@ -19,7 +19,8 @@ inline constexpr int kExitNoPhotos = 1;
 inline constexpr int kExitWriteFailed = 2;
 inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 
-// Loads every input into a document, as the window's import does, and writes the outputs.
+// Loads every input into a document, as the window's import does, and writes the outputs of the
+// photos the options' filter lets through (none through: as when none could be loaded).
 // Refusals are told through the notifier with the window's texts; a file that could not be saved
 // with the window's text followed by " path: the system's reason". Without a PNG or PDF to draw,
 // no thumbnail is kept. The PNG picture is drawn at the options' display settings; the PDF page

@@ -62,7 +62,17 @@ int CLumivaneDoc::AddDroppedFiles(const std::vector<std::string>& paths) {
 
 void CLumivaneDoc::AppendPhoto(std::unique_ptr<PhotoItem> photo) {
     if (photo) {
+        // Room in all three first: a full memory leaves the collection as it was.
+        photos.reserve(photos.size() + 1);
+        filterKeys.reserve(filterKeys.size() + 1);
+        shown.reserve(shown.size() + 1);
+        FilterKeys keys = FilterKeysOf(*photo);
+        const bool passes = filter.Passes(keys);
         photos.push_back(std::move(photo));
+        filterKeys.push_back(std::move(keys));
+        shown.push_back(passes);
+        shownCount += passes ? 1 : 0;
+        ++photoSetVersion;
     }
 }
 
@@ -76,7 +86,12 @@ int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
         return 0;
     }
     selection.erase(photo);
+    const auto index = it - photos.begin();
     photos.erase(it);
+    shownCount -= shown[static_cast<size_t>(index)] ? 1 : 0;
+    filterKeys.erase(filterKeys.begin() + index);
+    shown.erase(shown.begin() + index);
+    ++photoSetVersion;
     return 1;
 }
 
@@ -84,6 +99,11 @@ void CLumivaneDoc::RemoveAllPhotos() {
     selection.clear();
     photos.clear();
     photos.shrink_to_fit();
+    filterKeys = {};
+    shown = {};
+    shownCount = 0;
+    filter = PhotoFilter();
+    ++photoSetVersion;
 }
 
 void CLumivaneDoc::MoveToFirst(const PhotoItem* photo) {
@@ -92,13 +112,16 @@ void CLumivaneDoc::MoveToFirst(const PhotoItem* photo) {
     if (photo == nullptr || it == photos.end()) {
         return;
     }
+    const auto index = it - photos.begin();
     std::rotate(photos.begin(), it, it + 1);
+    std::rotate(filterKeys.begin(), filterKeys.begin() + index, filterKeys.begin() + index + 1);
+    std::rotate(shown.begin(), shown.begin() + index, shown.begin() + index + 1);
 }
 
 PhotoItem* CLumivaneDoc::PhotoAt(int32_t x, int32_t y) const {
-    for (auto it = photos.rbegin(); it != photos.rend(); ++it) {
-        if ((*it)->drawRect.contains(x, y)) {
-            return it->get();
+    for (size_t i = photos.size(); i-- > 0;) {
+        if (IsShown(i) && photos[i]->drawRect.contains(x, y)) {
+            return photos[i].get();
         }
     }
     return nullptr;
@@ -138,8 +161,40 @@ PhotoItem* CLumivaneDoc::FirstSelected() const {
 }
 
 size_t CLumivaneDoc::RemoveSelectedPhotos() {
-    const size_t before = photos.size();
-    std::erase_if(photos, [this](const std::unique_ptr<PhotoItem>& p) { return IsSelected(p.get()); });
+    // One pass that keeps the filter's per-photo vectors beside the photos, index for index.
+    size_t kept = 0;
+    for (size_t i = 0; i < photos.size(); ++i) {
+        if (IsSelected(photos[i].get())) {
+            shownCount -= shown[i] ? 1 : 0;
+            continue;
+        }
+        if (kept != i) {
+            photos[kept] = std::move(photos[i]);
+            filterKeys[kept] = std::move(filterKeys[i]);
+            shown[kept] = shown[i];
+        }
+        ++kept;
+    }
+    const size_t removed = photos.size() - kept;
+    photos.resize(kept);
+    filterKeys.resize(kept);
+    shown.resize(kept);
     selection.clear();
-    return before - photos.size();
+    if (removed != 0) {
+        ++photoSetVersion;
+    }
+    return removed;
+}
+
+void CLumivaneDoc::SetFilter(PhotoFilter newFilter) {
+    filter = std::move(newFilter);
+    shownCount = 0;
+    for (size_t i = 0; i < filterKeys.size(); ++i) {
+        const bool passes = filter.Passes(filterKeys[i]);
+        shown[i] = passes;
+        shownCount += passes ? 1 : 0;
+        if (!passes) {
+            selection.erase(photos[i].get()); // what is not drawn cannot stay picked
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collection/DisplaySettings.h"
+#include "collection/PhotoFilter.h"
 #include "photo/PhotoItem.h"
 
 #include <cstddef>
@@ -39,7 +40,7 @@ public:
     int RemovePhoto(const PhotoItem* photo);
     void RemoveAllPhotos();
     void MoveToFirst(const PhotoItem* photo);
-    // The topmost photo whose drawRect holds the chart point, searching last to first; or null.
+    // The topmost shown photo whose drawRect holds the chart point, searching last to first; or null.
     PhotoItem* PhotoAt(int32_t x, int32_t y) const;
 
     size_t GetCount() const { return photos.size(); }
@@ -66,10 +67,28 @@ public:
     // imports that use it.
     void SetThumbnailStore(ThumbnailStore* store) { thumbnailStore = store; }
     ThumbnailStore* GetThumbnailStore() const { return thumbnailStore; }
+    // The filter: the photos it keeps out are not drawn, hit, printed or written to the CSV file;
+    // they keep their places (drawRect), so a change of filter needs a repaint but no layout.
+    // Cleared with RemoveAllPhotos, so the next import starts unfiltered.
+    const PhotoFilter& Filter() const { return filter; }
+    void SetFilter(PhotoFilter newFilter);
+    bool IsShown(size_t index) const { return index >= shown.size() || shown[index]; }
+    // One flag per photo, in collection order.
+    const std::vector<bool>& Shown() const { return shown; }
+    size_t ShownCount() const { return shownCount; }
+    FilterCounts CountFilterValues() const { return ::CountFilterValues(filterKeys, filter); }
+    // Changes whenever photos come or go: whoever shows counts knows when they are stale.
+    uint64_t PhotoSetVersion() const { return photoSetVersion; }
 
 private:
     Notifier& notifier;
     ThumbnailStore* thumbnailStore = nullptr;
     std::vector<std::unique_ptr<PhotoItem>> photos;
     std::unordered_set<const PhotoItem*> selection;
+    // Beside photos, index for index.
+    PhotoFilter filter;
+    std::vector<FilterKeys> filterKeys;
+    std::vector<bool> shown;
+    size_t shownCount = 0;
+    uint64_t photoSetVersion = 0;
 };

@@ -212,8 +212,9 @@ std::string FormatCsvRow(const PhotoItem& photo) {
 
 namespace {
 
+// shown: null, or one flag per photo; the photos flagged false are left out.
 template <typename Photos>
-int WriteCsvRows(const Photos& photos, const std::string& path, std::string* reason) {
+int WriteCsvRows(const Photos& photos, const std::string& path, std::string* reason, const std::vector<bool>* shown) {
     const auto fail = [reason](std::string why) {
         if (reason != nullptr) {
             *reason = std::move(why);
@@ -225,7 +226,11 @@ int WriteCsvRows(const Photos& photos, const std::string& path, std::string* rea
         text.reserve(256 * (photos.size() + 1));
         text += kCsvHeader;
         text += kLineEnd;
-        for (const auto& photo : photos) {
+        for (size_t i = 0; i < photos.size(); ++i) {
+            const auto& photo = photos[i];
+            if (shown != nullptr && i < shown->size() && !(*shown)[i]) {
+                continue;
+            }
             if (!photo) {
                 return fail("no photo record");
             }
@@ -247,10 +252,11 @@ int WriteCsvRows(const Photos& photos, const std::string& path, std::string* rea
 
 } // namespace
 
-int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason) {
-    return WriteCsvRows(photos, path, reason);
+int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path, std::string* reason,
+             const std::vector<bool>* shown) {
+    return WriteCsvRows(photos, path, reason, shown);
 }
 
 int WriteCsv(const std::vector<PhotoItem*>& photos, const std::string& path, std::string* reason) {
-    return WriteCsvRows(photos, path, reason);
+    return WriteCsvRows(photos, path, reason, nullptr);
 }

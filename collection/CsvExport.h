@@ -12,9 +12,10 @@ extern const char* const kCsvHeader;
 // Writes the header and one line per photo, in collection order, as code page 932 text with CR LF
 // after every line, through WriteOutputFile: a read-only file, a folder or a FIFO is refused and
 // left as it was, a link's file is written, and a failed write leaves the earlier file. 1 written,
-// 0 failed, with the system's reason in *reason when given; never throws.
+// 0 failed, with the system's reason in *reason when given; never throws. With shown (one flag per
+// photo, CLumivaneDoc::Shown), only the photos flagged get a line.
 int WriteCsv(const std::vector<std::unique_ptr<PhotoItem>>& photos, const std::string& path,
-             std::string* reason = nullptr);
+             std::string* reason = nullptr, const std::vector<bool>* shown = nullptr);
 // The same file of some of the photos (the selection), in the order given.
 int WriteCsv(const std::vector<PhotoItem*>& photos, const std::string& path, std::string* reason = nullptr);
 

@@ -6,6 +6,7 @@
 #include "inspect/CDlgBarPreView.h"
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
+#include "shell/CDlgBarFilter.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
 #include "shell/DialogUnits.h"
@@ -76,6 +77,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     createActions();
     createCacheAction();
     createDockWindows();
+    createFilterDock();
     createMenus();
     if (!placed) {
         resizeToShowTheWholeChart();
@@ -88,7 +90,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
 
 CMainFrame::~CMainFrame() {
     // The docks outlive this part of the frame and report their hiding while they are torn down.
-    for (QDockWidget* dock : {infoDock, controlDock}) {
+    for (QDockWidget* dock : {infoDock, controlDock, filterDock}) {
         disconnect(dock, nullptr, this, nullptr);
     }
 }
@@ -176,6 +178,19 @@ void CMainFrame::createDockWindows() {
     }
 }
 
+void CMainFrame::createFilterDock() {
+    filterPanel = new CDlgBarFilter(*view);
+    filterDock = MakeDock(QStringLiteral("絞り込みパネル"), QStringLiteral("filterPanelDock"), filterPanel, this);
+    filterDock->toggleViewAction()->setData(static_cast<int>(kViewFilterPanel));
+    actions.append(filterDock->toggleViewAction());
+    splitDockWidget(controlDock, filterDock, Qt::Vertical);
+    // A saved docking state without this panel (an older file) leaves it hidden too.
+    filterDock->hide();
+    connect(filterDock, &QDockWidget::topLevelChanged, this, &CMainFrame::recalcLayout);
+    connect(filterDock, &QDockWidget::dockLocationChanged, this, &CMainFrame::recalcLayout);
+    connect(filterDock, &QDockWidget::visibilityChanged, this, &CMainFrame::recalcLayout);
+}
+
 void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->addAction(Action(kFileOpen));
@@ -205,6 +220,7 @@ void CMainFrame::createMenus() {
     QMenu* show = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     show->addAction(Action(kViewInfoPanel));
     show->addAction(Action(kViewControlPanel));
+    show->addAction(Action(kViewFilterPanel));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->addAction(Action(kHelp));

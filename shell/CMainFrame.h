@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class CDlgBarControl;
+class CDlgBarFilter;
 class CDlgBarPreView;
 class ChartCommands;
 class CLumivaneDoc;
@@ -42,6 +43,7 @@ public:
         kEditPaste = 57637,
         kViewInfoPanel = 32773,
         kViewControlPanel = 32779,
+        kViewFilterPanel = 32801,
         kHelp = 32778,
         kAppAbout = 57664,
         kSaveSelectedShootingData = 32781,
@@ -58,6 +60,8 @@ public:
     QDockWidget* ControlDock() const { return controlDock; }
     CDlgBarPreView& InfoPanel() const { return *infoPanel; }
     CDlgBarControl& ControlPanel() const { return *controlPanel; }
+    QDockWidget* FilterDock() const { return filterDock; }
+    CDlgBarFilter& FilterPanel() const { return *filterPanel; }
     ViewerList& Viewers() const { return *viewers; }
     // The menu action of a command id, or null.
     QAction* Action(Command id) const;
@@ -86,6 +90,8 @@ private:
     void createActions();
     void createMenus();
     void createDockWindows();
+    // The filter panel: docked below the settings panel, hidden until the 表示 menu shows it.
+    void createFilterDock();
     // False when there is no saved rectangle to use.
     bool restorePlacement();
     void resizeToShowTheWholeChart();
@@ -105,6 +111,8 @@ private:
     ViewerList* viewers = nullptr;  // the pop-up viewers, owned by this window
     CDlgBarPreView* infoPanel = nullptr;
     CDlgBarControl* controlPanel = nullptr;
+    QDockWidget* filterDock = nullptr;
+    CDlgBarFilter* filterPanel = nullptr;
     QList<QAction*> actions;
     ThumbnailStore* thumbnailCache = nullptr;
 };

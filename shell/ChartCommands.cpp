@@ -114,7 +114,8 @@ void ChartCommands::OnFileOpenFolderTree() {
 }
 
 void ChartCommands::OnSaveShootingData() {
-    if (doc.GetCount() < 1) {
+    // The photos the filter shows; with all of them filtered out there is nothing to save.
+    if (doc.ShownCount() < 1) {
         notifier.Notify(std::string(kestory::texts::kCsvNoPhotos), Notifier::Icon::None);
         return;
     }
@@ -122,7 +123,7 @@ void ChartCommands::OnSaveShootingData() {
     if (path.isEmpty()) {
         return;
     }
-    if (WriteCsv(doc.Photos(), ToLocalPath(path)) == 0) {
+    if (WriteCsv(doc.Photos(), ToLocalPath(path), nullptr, &doc.Shown()) == 0) {
         notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
     }
 }

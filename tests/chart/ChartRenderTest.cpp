@@ -252,26 +252,38 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         int32_t viewType;
         int emptied;  // index of a photo whose picture is released after the layout, or -1
         int resized;  // index of a photo given a picture smaller than its drawRect, or -1
+        int filtered; // index of the photo the document's filter keeps out, or -1
         std::vector<int> drawn;
     };
     // 0, 1, 3: landscape at 1/125 s F5.6 (one drawRect); 2: portrait there; 4: elsewhere.
     const Case cases[] = {
-        {"screen", false, DisplaySettings::kViewThumbnails, -1, -1, {2, 3, 4}},
-        {"printer", true, DisplaySettings::kViewThumbnails, -1, -1, {0, 1, 2, 3, 4}},
-        {"marks", false, DisplaySettings::kViewMarks, -1, -1, {0, 1, 2, 3, 4}},
-        {"last of the stack without picture", false, DisplaySettings::kViewThumbnails, 3, -1, {1, 2, 4}},
-        {"last of the stack not filling its rect", false, DisplaySettings::kViewThumbnails, -1, 3, {1, 2, 3, 4}},
+        {"screen", false, DisplaySettings::kViewThumbnails, -1, -1, -1, {2, 3, 4}},
+        {"printer", true, DisplaySettings::kViewThumbnails, -1, -1, -1, {0, 1, 2, 3, 4}},
+        {"marks", false, DisplaySettings::kViewMarks, -1, -1, -1, {0, 1, 2, 3, 4}},
+        {"last of the stack without picture", false, DisplaySettings::kViewThumbnails, 3, -1, -1, {1, 2, 4}},
+        {"last of the stack not filling its rect", false, DisplaySettings::kViewThumbnails, -1, 3, -1, {1, 2, 3, 4}},
+        // A photo the filter keeps out is not drawn, and covers nothing beneath it.
+        {"last of the stack filtered out", false, DisplaySettings::kViewThumbnails, -1, -1, 3, {1, 2, 4}},
+        {"filtered out, printer", true, DisplaySettings::kViewThumbnails, -1, -1, 3, {0, 1, 2, 4}},
+        {"filtered out, marks", false, DisplaySettings::kViewMarks, -1, -1, 0, {1, 2, 3, 4}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ChartTestDoc t;
         t.doc.settings.viewType = c.viewType;
         std::vector<PhotoItem*> photos;
-        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
-        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
-        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 158, 237)));
-        photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
-        photos.push_back(&t.Add(MakeChartPhoto(1, 45, 9, 1)));
+        const auto add = [&](std::unique_ptr<PhotoItem> photo) {
+            photo->iso = static_cast<int>(photos.size()) == c.filtered ? 800 : 100;
+            photos.push_back(&t.Add(std::move(photo)));
+        };
+        add(MakeChartPhoto(1, 125, 56, 10, 237, 158));
+        add(MakeChartPhoto(1, 125, 56, 10, 237, 158));
+        add(MakeChartPhoto(1, 125, 56, 10, 158, 237));
+        add(MakeChartPhoto(1, 125, 56, 10, 237, 158));
+        add(MakeChartPhoto(1, 45, 9, 1));
+        PhotoFilter isoFilter;
+        isoFilter.iso = {100, 100};
+        t.doc.SetFilter(isoFilter);
         LayoutPhotos(t.doc);
         ASSERT_EQ(photos[0]->drawRect, photos[3]->drawRect);
         if (c.emptied >= 0) {

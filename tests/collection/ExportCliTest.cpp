@@ -123,6 +123,61 @@ TEST(ExportOptions, ChartPictureSettings) {
     }
 }
 
+// The filter options: each sets its criterion; a bad value is a usage error that names it.
+TEST(ExportOptions, FilterOptions) {
+    const auto parse = [](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--csv", "o.csv"});
+        args.push_back("a.jpg");
+        return ParseExportOptions(args);
+    };
+    PhotoFilter expected;
+    expected.chosen[kFilterCamera] = {"EOS R5", "X-T4"};
+    expected.chosen[kFilterLens] = {"RF50mm F1.8 STM"};
+    expected.focalMm = {24, 70};
+    expected.iso = {100, std::nullopt};
+    expected.dates = {20230101, 20231231};
+    expected.undated = false;
+    const ParsedCommandLine all = parse({"--camera", "EOS R5", "--camera=X-T4", "--lens", "RF50mm F1.8 STM", "--focal",
+                                         "24-70", "--iso=100-", "--from", "2023-01-01", "--to", "2023-12-31"});
+    ASSERT_EQ(all.status, Status::Run) << all.error;
+    EXPECT_TRUE(all.options.filter == expected);
+    EXPECT_TRUE(parse({}).options.filter.IsEmpty());
+
+    const struct {
+        std::vector<std::string> args;
+        std::optional<IntRange> iso; // when it runs
+        const char* named;           // in the error, when it does not
+    } cases[] = {
+        {{"--iso", "400"}, IntRange{400, 400}, nullptr},
+        {{"--iso=-800"}, IntRange{std::nullopt, 800}, nullptr},
+        {{"--iso", "800-400"}, std::nullopt, "--iso"},
+        {{"--iso", "-"}, std::nullopt, "--iso"},
+        {{"--iso", "1x-2"}, std::nullopt, "--iso"},
+        {{"--iso", "1-2-3"}, std::nullopt, "--iso"},
+        {{"--iso", "+5"}, std::nullopt, "--iso"},
+        {{"--iso", "99999999999"}, std::nullopt, "--iso"},
+        {{"--iso", "1-2", "--iso", "3-4"}, std::nullopt, "--iso"},
+        {{"--focal", "a-b"}, std::nullopt, "--focal"},
+        {{"--camera="}, std::nullopt, "--camera"},
+        {{"--lens", ""}, std::nullopt, "--lens"},
+        {{"--from", "2023-02-29"}, std::nullopt, "--from"},
+        {{"--from", "2023/01/01"}, std::nullopt, "--from"},
+        {{"--to", "2023-1-1"}, std::nullopt, "--to"},
+        {{"--from", "2024-01-01", "--to", "2023-12-31"}, std::nullopt, "--to"},
+        {{"--to", "2023-12-31", "--to", "2024-01-01"}, std::nullopt, "--to"},
+    };
+    for (const auto& c : cases) {
+        const ParsedCommandLine parsed = parse(c.args);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(parsed.status, c.iso ? Status::Run : Status::UsageError) << parsed.error;
+        if (c.iso) {
+            EXPECT_TRUE(parsed.options.filter.iso == *c.iso);
+        } else {
+            EXPECT_NE(parsed.error.find(c.named), std::string::npos) << parsed.error;
+        }
+    }
+}
+
 // The display options are the pictures' alike: a PDF asked for alone takes them as the PNG would.
 TEST(ExportCli, PdfAloneTakesThePictureSettings) {
     TempDir dir;
@@ -317,6 +372,51 @@ TEST(ExportCli, ColouredMarksAndDensityCellsAtKnownPixels) {
     const cv::Mat plain = render({"--marks"});
     EXPECT_EQ(pixel(plain, 472, 262), (std::vector<int>{255, 0, 0}));
     EXPECT_EQ(pixel(plain, 664, 7), (std::vector<int>{255, 255, 255}));
+}
+
+// The filter options choose the photos of all three outputs; a filter nothing passes is as no photo.
+TEST(ExportCli, FilterOptionsChooseThePhotos) {
+    TempDir dir;
+    const struct {
+        const char* name;
+        const char* model;
+        uint16_t iso;
+        const char* date;
+    } photos[] = {
+        {"A.JPG", "EOS R5", 100, "2023:01:05 10:00:00"},
+        {"B.JPG", "EOS R5", 1600, "2023:06:10 10:00:00"},
+        {"C.JPG", "X-T4", 400, nullptr},
+    };
+    for (const auto& p : photos) {
+        JpegBuilder b;
+        b.model(p.model).exposureTime(1, 125).fNumber(8, 1).isoSpeed(p.iso).patternPicture(16, 12);
+        if (p.date != nullptr) {
+            b.ascii(kExifDirectory, 0x9003, p.date);
+        }
+        ASSERT_TRUE(b.writeTo(dir / p.name));
+    }
+    const auto rows = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {"--csv", dir / "out.csv"});
+        for (const auto& p : photos)
+            options.push_back(dir / p.name);
+        const RunResult r = RunExporter(dir, options);
+        std::string names = std::to_string(r.exitCode) + ":";
+        const std::string csv = r.exitCode == 0 ? ReadText(dir / "out.csv") : "";
+        for (size_t at = csv.find("\r\n"); at + 2 < csv.size(); at = csv.find("\r\n", at + 2))
+            names += " " + csv.substr(at + 2, csv.find(',', at + 2) - at - 2);
+        return names;
+    };
+    EXPECT_EQ(rows({}), "0: A.JPG B.JPG C.JPG");
+    EXPECT_EQ(rows({"--camera", "EOS R5"}), "0: A.JPG B.JPG");
+    EXPECT_EQ(rows({"--camera", "EOS R5", "--iso", "400-3200"}), "0: B.JPG");
+    EXPECT_EQ(rows({"--from", "2023-01-01"}), "0: A.JPG B.JPG");
+    EXPECT_EQ(rows({"--to", "2023-01-05", "--camera", "EOS R5", "--camera", "X-T4"}), "0: A.JPG");
+    EXPECT_EQ(rows({"--camera", "EOS"}), "1:");
+
+    const RunResult bad = RunExporter(dir, {"--png", dir / "c.png", "--iso", "lots", dir / "A.JPG"});
+    EXPECT_EQ(bad.exitCode, 64);
+    EXPECT_NE(bad.err.find("--iso"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(dir / "c.png"));
 }
 
 // The three outputs go through one way of writing a file: each target case gives the same result

@@ -190,6 +190,25 @@ void CommandsTest::saveShootingData() {
     QCOMPARE(run.notifier.messages.size(), size_t(2));
     QCOMPARE(run.notifier.messages[1].text, std::string("ＣＳＶファイルの保存に失敗しました。"));
     QCOMPARE(run.notifier.messages[1].icon, Notifier::Icon::Warning);
+
+    // The photos the filter shows: the ISO 400 one of two; none shown is as no photo.
+    QCOMPARE(run.app->Document().AddPhoto(photos.filePath(QStringLiteral("b.jpg")).toStdString()), 1);
+    PhotoFilter filter;
+    filter.iso = {400, 400};
+    run.app->Document().SetFilter(filter);
+    run.dialogs.csvFile = out.filePath(QStringLiteral("filtered.CSV"));
+    save->trigger();
+    QFile written(run.dialogs.csvFile);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = written.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);  // header, b.jpg, and nothing after the last line end
+    QVERIFY(lines[1].startsWith("b.jpg,"));
+    filter.iso = {1, 1};
+    run.app->Document().SetFilter(filter);
+    const int asked = run.dialogs.asked;
+    save->trigger();
+    QCOMPARE(run.dialogs.asked, asked);
+    QCOMPARE(run.notifier.messages.back().text, std::string("画像ファイルを読み込んでから実行してください"));
 }
 
 void CommandsTest::saveSelectedShootingDataWritesOnlyTheSelection() {

@@ -81,6 +81,7 @@ private slots:
     void exitClosesLikeTheCloseBox();
     void panelsAreDockedAndWiredToTheChart();
     void cacheItemSwitchesTheImportsCacheAndIsKept();
+    void filterPanelComesBackShownButUnfiltered();
 };
 
 void MainFrameTest::firstStartWithoutSettingsFile() {
@@ -101,6 +102,7 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
         QCOMPARE(dock->allowedAreas(), Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
         QVERIFY(!dock->objectName().isEmpty());
     }
+    QVERIFY(!frame->FilterDock()->isVisible());
     QCOMPARE(frame->InfoDock()->windowTitle(), QStringLiteral("画像情報表示パネル"));
     QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
     QCOMPARE(frame->InfoDock()->widget()->size(), QSize(237, 570));
@@ -340,6 +342,7 @@ void MainFrameTest::menuTextsAndStates_data() {
     QTest::newRow("paste") << int(CMainFrame::kEditPaste) << "貼り付け\tCtrl+V(&P)" << false << K{};
     QTest::newRow("info panel") << int(CMainFrame::kViewInfoPanel) << "画像情報表示パネル" << true << K{};
     QTest::newRow("settings panel") << int(CMainFrame::kViewControlPanel) << "表示設定パネル" << true << K{};
+    QTest::newRow("filter panel") << int(CMainFrame::kViewFilterPanel) << "絞り込みパネル" << true << K{};
     QTest::newRow("help") << int(CMainFrame::kHelp) << "ヘルプの表示(&H)" << true << K{};
     QTest::newRow("about") << int(CMainFrame::kAppAbout) << "バージョン情報(&A)..." << true << K{};
 }
@@ -354,10 +357,11 @@ void MainFrameTest::menuTextsAndStates() {
     QTEST(action->text(), "text");
     QTEST(action->isEnabled(), "enabled");
     QTEST(action->shortcuts(), "keys");
-    const bool checkable =
-        id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel || id == CMainFrame::kCacheThumbnails;
+    const bool checkable = id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel ||
+                           id == CMainFrame::kViewFilterPanel || id == CMainFrame::kCacheThumbnails;
     QCOMPARE(action->isCheckable(), checkable);
-    QCOMPARE(action->isChecked(), checkable);  // both panels visible and the cache on at first start
+    // The first two panels are visible and the cache on at first start; the filter panel is hidden.
+    QCOMPARE(action->isChecked(), checkable && id != CMainFrame::kViewFilterPanel);
 }
 
 void MainFrameTest::menuOrder() {
@@ -379,7 +383,7 @@ void MainFrameTest::menuOrder() {
                                 "サムネイルをキャッシュする", "-", "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-",
                                 "切り取り\tCtrl+X(&T)", "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "-",
                                 "選択した写真の CSV 保存...", "表示(&V)", "画像情報表示パネル",
-                                "表示設定パネル", "ヘルプ(&H)", "ヘルプの表示(&H)", "バージョン情報(&A)..."}));
+                                "表示設定パネル", "絞り込みパネル", "ヘルプ(&H)", "ヘルプの表示(&H)", "バージョン情報(&A)..."}));
     QVERIFY(run.app->MainFrame()->findChildren<QToolBar*>().isEmpty());
     QVERIFY(run.app->MainFrame()->findChild<QStatusBar*>() == nullptr);
 }
@@ -567,6 +571,35 @@ void MainFrameTest::cacheItemSwitchesTheImportsCacheAndIsKept() {
         QVERIFY(run.app->MainFrame()->close());
         QCOMPARE(Stored(settingsPath, QStringLiteral("MainWnd/CacheThumbnails")).toInt(), wasOn ? 0 : 1);
     }
+}
+
+// The filter panel's place and visibility are kept with the other panels' docking; its criteria are
+// not kept at all.
+void MainFrameTest::filterPanelComesBackShownButUnfiltered() {
+    QTemporaryDir program;
+    QTemporaryDir photos;
+    const QString photo = photos.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(CameraLikeJpeg().writeTo(photo.toStdString()));
+    {
+        ProgramRun run(program.path());
+        QVERIFY(Start(run));
+        CMainFrame* frame = run.app->MainFrame();
+        QCOMPARE(frame->FilterDock()->windowTitle(), QStringLiteral("絞り込みパネル"));
+        frame->Action(CMainFrame::kViewFilterPanel)->trigger();
+        QTRY_VERIFY(frame->FilterDock()->isVisible());
+        QCOMPARE(frame->dockWidgetArea(frame->FilterDock()), Qt::RightDockWidgetArea);
+        QCOMPARE(run.app->Document().AddPhoto(photo.toStdString()), 1);
+        PhotoFilter filter;
+        filter.iso = {1, 2};
+        run.app->Document().SetFilter(filter);
+        QVERIFY(frame->close());
+    }
+    QCOMPARE(QSettings(st::BuildSettingsPath(program.path()), QSettings::IniFormat).allKeys().size(), 11);
+    ProgramRun again(program.path());
+    QVERIFY(Start(again));
+    QTRY_VERIFY(again.app->MainFrame()->FilterDock()->isVisible());
+    QVERIFY(again.app->MainFrame()->Action(CMainFrame::kViewFilterPanel)->isChecked());
+    QVERIFY(again.app->Document().Filter().IsEmpty());
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -1,0 +1,257 @@
+#include "shell/CDlgBarFilter.h"
+
+#include "chart/CLumivaneView.h"
+#include "collection/CLumivaneDoc.h"
+#include "shell/DialogUnits.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include <string>
+
+namespace {
+
+constexpr int kPanelWidth = 237;  // pixels, as the other two panels
+constexpr int kIsoStep = 100;
+const QDate kNoDate(1900, 1, 1);  // the date edits' minimum, shown as "指定なし"
+
+const char* const kListTitles[kFilterListCount] = {"機種", "レンズ", "焦点距離"};
+
+QString EntryText(size_t list, const FilterValueCount& entry) {
+    QString value = QString::fromStdString(entry.value);
+    if (entry.value.empty()) {
+        value = QStringLiteral("（なし）");
+    } else if (list == kFilterFocal) {
+        value += QStringLiteral(" mm");
+    }
+    return QStringLiteral("%1 (%2)").arg(value).arg(entry.count);
+}
+
+std::optional<int32_t> IsoBound(const QSpinBox* box) {
+    return box->value() > 0 ? std::optional<int32_t>(box->value()) : std::nullopt;
+}
+
+std::optional<int32_t> DateBound(const QDateEdit* edit) {
+    const QDate date = edit->date();
+    if (date <= kNoDate) {
+        return std::nullopt;
+    }
+    return DateNumber(date.year(), date.month(), date.day());
+}
+
+QDate ToDate(const std::optional<int32_t>& number) {
+    return number ? QDate(*number / 10000, *number / 100 % 100, *number % 100) : kNoDate;
+}
+
+QSpinBox* IsoBox(QWidget* parent) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(0, CDlgBarFilter::kIsoMax);
+    box->setSingleStep(kIsoStep);
+    box->setSpecialValueText(QStringLiteral("指定なし"));
+    // A typed number counts when it is complete, not at every digit.
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+QDateEdit* DateBox(QWidget* parent) {
+    auto* edit = new QDateEdit(kNoDate, parent);
+    edit->setMinimumDate(kNoDate);
+    edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    edit->setSpecialValueText(QStringLiteral("指定なし"));
+    edit->setCalendarPopup(true);
+    edit->setKeyboardTracking(false);
+    return edit;
+}
+
+}  // namespace
+
+CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidget(parent), view(chartView) {
+    setObjectName(QStringLiteral("filterPanel"));
+    setFont(kestory::DialogFont(font()));
+    setFixedWidth(kPanelWidth);
+
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setVerticalSpacing(2);
+    int row = 0;
+    // Three columns: a range's start, "〜", its end; titles and lists span all three.
+    for (size_t list = 0; list < kFilterListCount; ++list) {
+        layout->addWidget(new QLabel(QString::fromUtf8(kListTitles[list]), this), row++, 0, 1, 3);
+        lists[list] = new QListWidget(this);
+        lists[list]->setObjectName(QStringLiteral("filterList%1").arg(list));
+        lists[list]->setSelectionMode(QAbstractItemView::NoSelection);
+        layout->addWidget(lists[list], row++, 0, 1, 3);
+        layout->setRowStretch(row - 1, 1);
+        connect(lists[list], &QListWidget::itemChanged, this, &CDlgBarFilter::ApplyControls);
+    }
+
+    isoFrom = IsoBox(this);
+    isoTo = IsoBox(this);
+    dateFrom = DateBox(this);
+    dateTo = DateBox(this);
+    const auto addRange = [&](const QString& title, QWidget* from, QWidget* to) {
+        layout->addWidget(new QLabel(title, this), row++, 0, 1, 3);
+        layout->addWidget(from, row, 0);
+        layout->addWidget(new QLabel(QStringLiteral("〜"), this), row, 1);
+        layout->addWidget(to, row++, 2);
+    };
+    addRange(QStringLiteral("ISO 感度"), isoFrom, isoTo);
+    addRange(QStringLiteral("撮影日"), dateFrom, dateTo);
+    undatedBox = new QCheckBox(this);
+    undatedBox->setChecked(true);
+    layout->addWidget(undatedBox, row++, 0, 1, 3);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(2, 1);
+    for (QSpinBox* box : {isoFrom, isoTo}) {
+        connect(box, &QSpinBox::valueChanged, this, &CDlgBarFilter::ApplyControls);
+    }
+    for (QDateEdit* edit : {dateFrom, dateTo}) {
+        connect(edit, &QDateEdit::dateChanged, this, &CDlgBarFilter::ApplyControls);
+    }
+    connect(undatedBox, &QCheckBox::toggled, this, &CDlgBarFilter::ApplyControls);
+    for (QDateEdit* edit : {dateFrom, dateTo}) {
+        edit->calendarWidget()->window()->installEventFilter(this);
+    }
+
+    statusText = new QLabel(this);
+    statusText->setObjectName(QStringLiteral("filterStatus"));
+    showAllButton = new QPushButton(QStringLiteral("すべて表示"), this);
+    layout->addWidget(statusText, row, 0);
+    layout->addWidget(showAllButton, row, 1, 1, 2);
+    connect(showAllButton, &QPushButton::clicked, this, &CDlgBarFilter::OnShowAll);
+
+    // Every change of photos ends in a repaint request of the chart: imports, deletions, and the
+    // filter cleared with 画像の全削除.
+    connect(&view, &CLumivaneView::chartInvalidated, this, &CDlgBarFilter::SyncWithDocument);
+    SyncWithDocument();
+}
+
+CDlgBarFilter::~CDlgBarFilter() = default;
+
+void CDlgBarFilter::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    SyncWithDocument();
+}
+
+bool CDlgBarFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        for (QDateEdit* edit : {dateFrom, dateTo}) {
+            const int32_t hint = edit == dateFrom ? firstDate : lastDate;
+            if (watched == edit->calendarWidget()->window() && edit->date() <= kNoDate && hint != 0) {
+                edit->calendarWidget()->setCurrentPage(hint / 10000, hint / 100 % 100);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CDlgBarFilter::SyncWithDocument() {
+    const CLumivaneDoc& doc = view.GetDocument();
+    if (doc.PhotoSetVersion() == shownVersion && doc.Filter() == shownFilter) {
+        return;
+    }
+    // A hidden panel catches up when it is shown.
+    if (!isVisible() && shownVersion != UINT64_MAX) {
+        return;
+    }
+    if (!(doc.Filter() == shownFilter)) {
+        ShowFilter(doc.Filter());
+    }
+    ShowCounts();
+}
+
+PhotoFilter CDlgBarFilter::FilterFromControls() const {
+    PhotoFilter filter;
+    for (size_t list = 0; list < kFilterListCount; ++list) {
+        for (int i = 0; i < lists[list]->count(); ++i) {
+            const QListWidgetItem* item = lists[list]->item(i);
+            if (item->checkState() == Qt::Checked) {
+                filter.chosen[list].insert(item->data(Qt::UserRole).toString().toStdString());
+            }
+        }
+    }
+    filter.iso = {IsoBound(isoFrom), IsoBound(isoTo)};
+    filter.dates = {DateBound(dateFrom), DateBound(dateTo)};
+    filter.undated = undatedBox->isChecked();
+    return filter;
+}
+
+void CDlgBarFilter::ApplyControls() {
+    CLumivaneDoc& doc = view.GetDocument();
+    doc.SetFilter(FilterFromControls());
+    shownFilter = doc.Filter();
+    ShowCounts();
+    view.InvalidateChart();
+}
+
+void CDlgBarFilter::OnShowAll() {
+    CLumivaneDoc& doc = view.GetDocument();
+    doc.SetFilter(PhotoFilter());
+    ShowFilter(doc.Filter());
+    ShowCounts();
+    view.InvalidateChart();
+}
+
+void CDlgBarFilter::ShowFilter(const PhotoFilter& filter) {
+    // The lists' checks follow in ShowCounts, which rebuilds their entries.
+    shownFilter = filter;
+    const QSignalBlocker quietIsoFrom(isoFrom);
+    const QSignalBlocker quietIsoTo(isoTo);
+    const QSignalBlocker quietDateFrom(dateFrom);
+    const QSignalBlocker quietDateTo(dateTo);
+    const QSignalBlocker quietUndated(undatedBox);
+    isoFrom->setValue(filter.iso.min.value_or(0));
+    isoTo->setValue(filter.iso.max.value_or(0));
+    dateFrom->setDate(ToDate(filter.dates.min));
+    dateTo->setDate(ToDate(filter.dates.max));
+    undatedBox->setChecked(filter.undated);
+}
+
+void CDlgBarFilter::ShowCounts() {
+    const CLumivaneDoc& doc = view.GetDocument();
+    const FilterCounts counts = doc.CountFilterValues();
+    shownVersion = doc.PhotoSetVersion();
+    firstDate = counts.firstDate;
+    lastDate = counts.lastDate;
+    for (size_t list = 0; list < kFilterListCount; ++list) {
+        QListWidget* widget = lists[list];
+        const std::vector<FilterValueCount>& entries = counts.lists[list];
+        const QSignalBlocker quiet(widget);
+        // The same entries in the same order: only their counts and checks change, and the list
+        // keeps its scroll position.
+        bool same = widget->count() == static_cast<int>(entries.size());
+        for (int i = 0; same && i < widget->count(); ++i) {
+            same = widget->item(i)->data(Qt::UserRole).toString().toStdString() == entries[static_cast<size_t>(i)].value;
+        }
+        if (!same) {
+            widget->clear();
+            for (const FilterValueCount& entry : entries) {
+                auto* item = new QListWidgetItem(widget);
+                item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+                item->setData(Qt::UserRole, QString::fromStdString(entry.value));
+            }
+        }
+        for (int i = 0; i < widget->count(); ++i) {
+            const FilterValueCount& entry = entries[static_cast<size_t>(i)];
+            QListWidgetItem* item = widget->item(i);
+            item->setText(EntryText(list, entry));
+            item->setCheckState(shownFilter.chosen[list].count(entry.value) != 0 ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    {
+        const QSignalBlocker quiet(undatedBox);
+        undatedBox->setText(QStringLiteral("日付なし (%1)").arg(counts.undated));
+    }
+    statusText->setText(QStringLiteral("%1 / %2 枚").arg(counts.shown).arg(counts.total));
+}

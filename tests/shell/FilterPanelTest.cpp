@@ -1,0 +1,217 @@
+#include "ShellFakes.h"
+
+#include "chart/CLumivaneView.h"
+#include "collection/CLumivaneDoc.h"
+#include "shell/CDlgBarFilter.h"
+#include "tests/support/JpegBuilder.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDockWidget>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+using kestory::test::JpegBuilder;
+using kestory::test::kExifDirectory;
+
+namespace {
+
+struct Photo {
+    const char* name;
+    const char* model;  // "" none
+    uint32_t focal;     // mm, 0 none
+    uint16_t iso;
+    const char* date;   // nullptr none
+    uint32_t timeDen;   // 1/timeDen s at F8: where it lies on the chart
+};
+
+// Five photos of two cameras, and one without a model.
+const Photo kPhotos[] = {
+    {"A.JPG", "EOS R5", 50, 100, "2023:01:05 10:00:00", 125},
+    {"B.JPG", "EOS R5", 200, 800, "2023:06:10 10:00:00", 250},
+    {"C.JPG", "X-T4", 50, 3200, nullptr, 500},
+    {"D.JPG", "X-T4", 24, 400, "2022:12:31 10:00:00", 1000},
+    {"E.JPG", "", 0, 1600, "2024:01:01 10:00:00", 2000},
+};
+
+// The chart and the filter panel in a window, the document filled with kPhotos and laid out.
+struct FilterBench {
+    FilterBench() {
+        view = new CLumivaneView(doc);
+        window.setCentralWidget(view);
+        panel = new CDlgBarFilter(*view);
+        dock = new QDockWidget(QStringLiteral("絞り込みパネル"), &window);
+        dock->setWidget(panel);
+        window.addDockWidget(Qt::RightDockWidgetArea, dock);
+        window.resize(1100, 700);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) {
+            qWarning("the window was not exposed");
+        }
+        for (const Photo& p : kPhotos) {
+            Add(p);
+        }
+        view->LayoutPhotos();
+        view->InvalidateChart();
+    }
+    void Add(const Photo& p) {
+        JpegBuilder b;
+        b.exposureTime(1, p.timeDen).fNumber(8, 1).isoSpeed(p.iso).patternPicture(32, 24);
+        if (*p.model != 0) {
+            b.model(p.model);
+        }
+        if (p.focal != 0) {
+            b.rational(kExifDirectory, 0x920A, p.focal, 1);
+        }
+        if (p.date != nullptr) {
+            b.ascii(kExifDirectory, 0x9003, p.date);
+        }
+        const std::string path = dir.filePath(QString::fromLatin1(p.name)).toStdString();
+        QVERIFY(b.writeTo(path));
+        QCOMPARE(doc.AddPhoto(path), 1);
+    }
+    QStringList Entries(FilterList list) const {
+        QStringList texts;
+        const QListWidget* widget = panel->List(list);
+        for (int i = 0; i < widget->count(); ++i) {
+            texts << widget->item(i)->text() + (widget->item(i)->checkState() == Qt::Checked ? "*" : "");
+        }
+        return texts;
+    }
+    // Toggles an entry's check box the way the keyboard does.
+    void Toggle(FilterList list, int row) {
+        QListWidget* widget = panel->List(list);
+        widget->setCurrentRow(row);
+        QTest::keyClick(widget, Qt::Key_Space);
+    }
+    // The names of the photos the chart answers to, in collection order.
+    QString Hit() const {
+        QString names;
+        for (size_t i = 0; i < doc.GetCount(); ++i) {
+            const Rect& r = doc.GetAt(i).drawRect;
+            const PhotoItem* hit = doc.PhotoAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            names += hit == &doc.GetAt(i) ? QString::fromStdString(doc.GetAt(i).path).right(5).left(1) : "";
+        }
+        return names;
+    }
+
+    QTemporaryDir dir;
+    RecordingNotifier notifier;
+    CLumivaneDoc doc{notifier};
+    QMainWindow window;
+    CLumivaneView* view = nullptr;
+    CDlgBarFilter* panel = nullptr;
+    QDockWidget* dock = nullptr;
+};
+
+}  // namespace
+
+class FilterPanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsCountUnderTheOtherCriteria();
+    void rangesAndShowAll();
+    void followsImportsAndDeleteAll();
+};
+
+void FilterPanelTest::listsCountUnderTheOtherCriteria() {
+    FilterBench b;
+    QCOMPARE(b.Entries(kFilterCamera), (QStringList{"EOS R5 (2)", "X-T4 (2)", "（なし） (1)"}));
+    QCOMPARE(b.Entries(kFilterFocal), (QStringList{"24 mm (1)", "50 mm (2)", "200 mm (1)", "（なし） (1)"}));
+    QCOMPARE(b.Entries(kFilterLens), (QStringList{"（なし） (5)"}));
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("5 / 5 枚"));
+    QCOMPARE(b.Hit(), QStringLiteral("ABCDE"));
+
+    b.Toggle(kFilterCamera, 1);  // X-T4
+    QCOMPARE(b.Entries(kFilterCamera), (QStringList{"EOS R5 (2)", "X-T4 (2)*", "（なし） (1)"}));
+    QCOMPARE(b.Entries(kFilterFocal), (QStringList{"24 mm (1)", "50 mm (1)", "200 mm (0)", "（なし） (0)"}));
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("2 / 5 枚"));
+    QCOMPARE(b.Hit(), QStringLiteral("CD"));
+
+    b.Toggle(kFilterFocal, 1);  // 50 mm, AND X-T4
+    QCOMPARE(b.Entries(kFilterCamera), (QStringList{"EOS R5 (1)", "X-T4 (1)*", "（なし） (0)"}));
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("1 / 5 枚"));
+    QCOMPARE(b.Hit(), QStringLiteral("C"));
+
+    b.Toggle(kFilterCamera, 0);  // EOS R5 or X-T4
+    QCOMPARE(b.Hit(), QStringLiteral("AC"));
+    b.Toggle(kFilterCamera, 1);
+    b.Toggle(kFilterCamera, 0);  // nothing checked: any camera
+    QCOMPARE(b.Hit(), QStringLiteral("AC"));
+    QCOMPARE(b.Entries(kFilterFocal), (QStringList{"24 mm (1)", "50 mm (2)*", "200 mm (1)", "（なし） (1)"}));
+}
+
+void FilterPanelTest::rangesAndShowAll() {
+    FilterBench b;
+    QSpinBox* isoFrom = b.panel->IsoFrom();
+    QCOMPARE(isoFrom->text(), QStringLiteral("指定なし"));
+    isoFrom->setFocus();
+    isoFrom->selectAll();
+    QTest::keyClicks(isoFrom, QStringLiteral("800"));
+    QCOMPARE(b.doc.ShownCount(), size_t(5));  // nothing until the number is complete
+    QTest::keyClick(isoFrom, Qt::Key_Return);
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("3 / 5 枚"));
+    QCOMPARE(b.Hit(), QStringLiteral("BCE"));
+    QCOMPARE(b.panel->UndatedBox()->text(), QStringLiteral("日付なし (1)"));
+
+    // An unset edit's calendar opens at the photos' first (or last) month, not at its 1900.
+    for (QDateEdit* edit : {b.panel->DateFrom(), b.panel->DateTo()}) {
+        QCalendarWidget* calendar = edit->calendarWidget();
+        calendar->window()->show();
+        QCOMPARE(calendar->yearShown() * 100 + calendar->monthShown(), edit == b.panel->DateFrom() ? 202212 : 202401);
+        calendar->window()->hide();
+    }
+    b.panel->DateFrom()->setDate(QDate(2023, 1, 1));
+    b.panel->DateTo()->setDate(QDate(2023, 12, 31));
+    QCOMPARE(b.Hit(), QStringLiteral("BC"));  // C has no date: under 日付なし, still checked
+    b.panel->UndatedBox()->click();
+    QCOMPARE(b.Hit(), QStringLiteral("B"));
+    QCOMPARE(b.panel->UndatedBox()->text(), QStringLiteral("日付なし (1)"));
+    b.Toggle(kFilterCamera, 0);
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("1 / 5 枚"));
+
+    QTest::mouseClick(b.panel->ShowAllButton(), Qt::LeftButton);
+    QVERIFY(b.doc.Filter().IsEmpty());
+    QCOMPARE(b.Hit(), QStringLiteral("ABCDE"));
+    QCOMPARE(isoFrom->value(), 0);
+    QCOMPARE(b.panel->DateFrom()->text(), QStringLiteral("指定なし"));
+    QVERIFY(b.panel->UndatedBox()->isChecked());
+    QCOMPARE(b.Entries(kFilterCamera), (QStringList{"EOS R5 (2)", "X-T4 (2)", "（なし） (1)"}));
+}
+
+void FilterPanelTest::followsImportsAndDeleteAll() {
+    FilterBench b;
+    b.Toggle(kFilterCamera, 0);  // EOS R5
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("2 / 5 枚"));
+
+    // A hidden panel is brought up to date when it is shown again.
+    b.dock->hide();
+    b.Add({"F.JPG", "EOS R5", 35, 200, nullptr, 60});
+    b.Add({"G.JPG", "Z 9", 35, 200, nullptr, 30});
+    b.view->LayoutPhotos();
+    b.view->InvalidateChart();
+    QCOMPARE(b.doc.ShownCount(), size_t(3));  // the new EOS R5 photo passes at once
+    b.dock->show();
+    QTRY_COMPARE(b.panel->StatusText()->text(), QStringLiteral("3 / 7 枚"));
+    QCOMPARE(b.Entries(kFilterCamera), (QStringList{"EOS R5 (3)*", "X-T4 (2)", "Z 9 (1)", "（なし） (1)"}));
+
+    // 画像の全削除 ends the filter with the photos.
+    b.panel->IsoTo()->setValue(1000);
+    b.doc.RemoveAllPhotos();
+    b.view->InvalidateChart();
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("0 / 0 枚"));
+    QCOMPARE(b.panel->IsoTo()->value(), 0);
+    QCOMPARE(b.panel->List(kFilterCamera)->count(), 0);
+    b.Add(kPhotos[2]);
+    b.view->InvalidateChart();
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("1 / 1 枚"));
+}
+
+QTEST_MAIN(FilterPanelTest)
+#include "FilterPanelTest.moc"
