@@ -42,4 +42,6 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
 // that leave no ink in it are skipped; with no rectangle the whole magnified chart is cleared. A
 // screen canvas also skips a thumbnail that a later photo's picture of the same drawRect hides
 // completely, so the screen shows the same. A printer canvas gets no background, and every photo.
+// The display pictures of the photos drawn that no paint has made since the layout are made first
+// (the photos' display-picture caches change; nothing else does).
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);

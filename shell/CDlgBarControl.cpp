@@ -1,6 +1,7 @@
 #include "shell/CDlgBarControl.h"
 
 #include "chart/CLumivaneView.h"
+#include "chart/ChartGeometry.h"
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/CDlgBarPreView.h"
@@ -192,6 +193,8 @@ void CDlgBarControl::OnThumbnails() {
 
 void CDlgBarControl::OnMarks() {
     view.GetDocument().settings.viewType = DisplaySettings::kViewMarks;
+    // Marks draw no pictures; thumbnails make them again for what a paint shows.
+    ReleaseDisplayPictures(view.GetDocument());
     view.InvalidateChart();
 }
 

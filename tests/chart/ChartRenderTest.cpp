@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,18 @@ TEST(PaintChart, DrawsLinesThenLabelsThenPhotosInCollectionOrder) {
         EXPECT_EQ(pictures[i].picture.rows, order[i]->displayImage.image.data);
         EXPECT_EQ(pictures[i].picture.width, order[i]->drawRect.width());
     }
+    // The pictures are kept for the next paint; the next layout, or marks, let them go.
+    RecordingCanvas again;
+    PaintChart(again, scene.doc());
+    EXPECT_EQ(again.Of(Kind::Picture)[2].picture.rows, pictures[2].picture.rows);
+    ReleaseDisplayPictures(scene.doc());
+    EXPECT_TRUE(scene.third->displayImage.Empty());
+    EXPECT_EQ(scene.third->drawRect, (Rect{410, 257, 450, 283}));
+    RecordingCanvas remade;
+    PaintChart(remade, scene.doc());
+    EXPECT_FALSE(scene.third->displayImage.Empty());
+    LayoutPhotos(scene.doc());
+    EXPECT_TRUE(scene.third->displayImage.Empty());
 }
 
 TEST(PaintChart, HalvesEveryCoordinateAndTheFontAtMagnify50) {
@@ -203,6 +217,10 @@ TEST(PaintChart, ExposedPartSkipsOnlyPhotosWithoutInkInIt) {
         EXPECT_EQ(canvas.Count(marks ? Kind::Picture : Kind::Ellipse), 0u);
         EXPECT_EQ(canvas.calls.front().rect, c.exposed);
         EXPECT_EQ(canvas.Count(Kind::Text), 75u);
+        // Display pictures only for the pictures drawn.
+        EXPECT_EQ(std::count_if(scene.doc().Photos().begin(), scene.doc().Photos().end(),
+                                [](const auto& p) { return !p->displayImage.Empty(); }),
+                  marks ? 0 : static_cast<std::ptrdiff_t>(c.drawn));
     }
 }
 
@@ -216,6 +234,7 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         int emptied;  // index of a photo whose picture is released after the layout, or -1
         int resized;  // index of a photo given a picture smaller than its drawRect, or -1
         std::vector<int> drawn;
+        int unmakeable = -1;  // index of a photo whose display picture cannot be made, or -1
     };
     // 0, 1, 3: landscape at 1/125 s F5.6 (one drawRect); 2: portrait there; 4: elsewhere.
     const Case cases[] = {
@@ -224,6 +243,8 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         {"marks", false, DisplaySettings::kViewMarks, -1, -1, {0, 1, 2, 3, 4}},
         {"last of the stack without picture", false, DisplaySettings::kViewThumbnails, 3, -1, {1, 2, 4}},
         {"last of the stack not filling its rect", false, DisplaySettings::kViewThumbnails, -1, 3, {1, 2, 3, 4}},
+        // Counted as covering the stack until the paint fails to make it.
+        {"last of the stack failing when first drawn", false, DisplaySettings::kViewThumbnails, -1, -1, {1, 2, 4}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -235,8 +256,16 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 158, 237)));
         photos.push_back(&t.Add(MakeChartPhoto(1, 125, 56, 10, 237, 158)));
         photos.push_back(&t.Add(MakeChartPhoto(1, 45, 9, 1)));
+        if (c.unmakeable >= 0) {
+            // No area average for signed pixels: the fit fails.
+            photos[static_cast<size_t>(c.unmakeable)]->thumbnail.image.convertTo(
+                photos[static_cast<size_t>(c.unmakeable)]->thumbnail.image, CV_8SC3);
+        }
         LayoutPhotos(t.doc);
         ASSERT_EQ(photos[0]->drawRect, photos[3]->drawRect);
+        if (c.emptied >= 0 || c.resized >= 0) {
+            MakeDisplayPictures(AllPhotos(t.doc));
+        }
         if (c.emptied >= 0) {
             photos[static_cast<size_t>(c.emptied)]->displayImage.Release();
         }
@@ -256,6 +285,12 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
                 EXPECT_EQ(drawn[i].rect, MarkBounds(photo.drawRect)) << i;
             } else {
                 EXPECT_EQ(drawn[i].picture.rows, photo.displayImage.image.data) << i;
+            }
+        }
+        // A picture no paint has drawn is not made.
+        for (size_t k = 0; k < photos.size() && c.emptied < 0 && c.resized < 0; ++k) {
+            if (std::find(c.drawn.begin(), c.drawn.end(), static_cast<int>(k)) == c.drawn.end()) {
+                EXPECT_TRUE(photos[k]->displayImage.Empty()) << k;
             }
         }
     }

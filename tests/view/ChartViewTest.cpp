@@ -1,6 +1,7 @@
 #include "chart/CLumivaneView.h"
 #include "chart/ChartGeometry.h"
 #include "chart/ChartImage.h"
+#include "chart/ChartOutput.h"
 #include "chart/ChartRender.h"
 #include "chart/IsoSpeed.h"
 #include "chart/QtCanvas.h"
@@ -63,6 +64,50 @@ struct Scene {
     CLumivaneDoc& doc() { return t.doc; }
 };
 
+// The same photos twice: one document laid out as the chart is (display pictures made when a paint
+// needs them), one with every display picture fitted at once into its cell, as the layout did
+// before. Stacks of equal and of different shapes, colour and grey.
+struct LazyAndEager {
+    ChartTestDoc lazy;
+    ChartTestDoc eager;
+
+    explicit LazyAndEager(int32_t magnify) {
+        static const int kSpeeds[] = {1, 4, 15, 60, 125, 250, 1000, 4000, 8000};
+        static const int kApertures[] = {10, 20, 35, 56, 90, 160, 320};
+        for (ChartTestDoc* t : {&lazy, &eager}) {
+            t->doc.settings.magnify = magnify;
+            ApplyIsoIndex(t->doc.settings, 1);
+            cv::RNG random(11);
+            for (int i = 0; i < 90; ++i) {
+                const int w = i % 4 == 1 ? 158 : 237;
+                const int h = i % 4 == 2 ? 237 : 158 + i % 3;
+                auto photo = MakeChartPhoto(1, kSpeeds[i % 9], kApertures[i % 7], 10, w, h);
+                random.fill(photo->thumbnail.image, cv::RNG::UNIFORM, 0, 256);
+                if (i % 10 == 0) {
+                    cv::extractChannel(photo->thumbnail.image, photo->thumbnail.image, 0);
+                }
+                t->Add(std::move(photo));
+            }
+        }
+        LayoutPhotos(lazy.doc);
+        const int32_t half = ScaleToView(eager.doc.settings.sizePict, magnify) / 2;
+        for (const auto& photo : eager.doc.Photos()) {
+            const ChartPoint c = PositionOnChart(*photo, magnify);
+            photo->FitDisplayImage({c.x - half, c.y - half, c.x + half, c.y + half});
+        }
+    }
+};
+
+QImage PrintedPage(const CLumivaneDoc& doc) {
+    QImage paper(1500, 1040, QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    QPainter painter(&paper);
+    painter.setWindow(0, 0, 750, 520);
+    QtCanvas canvas(painter, true);
+    PaintChart(canvas, doc);
+    return paper;
+}
+
 } // namespace
 
 class ChartViewTest : public QObject {
@@ -82,6 +127,8 @@ private slots:
     void printerLabelsAreEightPointsOnPaper();
     void opaqueBgraPicturesDrawAsTheirColours();
     void skippingHiddenPicturesChangesNoPixel();
+    void lazyDisplayPicturesPaintAsEagerOnes_data();
+    void lazyDisplayPicturesPaintAsEagerOnes();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -437,12 +484,62 @@ void ChartViewTest::skippingHiddenPicturesChangesNoPixel() {
             QtCanvas canvas(painter, false);
             canvas.FillRect(all, kBackgroundColour);
             DrawChart(canvas, magnify, t.doc.settings.evCaption, EvLineLabels(1));
+            MakeDisplayPictures(AllPhotos(t.doc));
             for (const auto& photo : t.doc.Photos()) {
                 DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
             }
         }
         QCOMPARE(painted, everyPicture);
     }
+}
+
+void ChartViewTest::lazyDisplayPicturesPaintAsEagerOnes_data() {
+    QTest::addColumn<int>("magnify");
+    QTest::addColumn<double>("scrollX");  // of the scroll range
+    QTest::addColumn<double>("scrollY");
+    QTest::newRow("30") << 30 << 0.0 << 0.0;
+    QTest::newRow("100, middle") << 100 << 0.5 << 0.4;
+    QTest::newRow("250, lower right") << 250 << 1.0 << 1.0;
+    QTest::newRow("400, top left") << 400 << 0.0 << 0.0;
+    QTest::newRow("400, middle") << 400 << 0.45 << 0.5;
+}
+
+// The screen, scrolled in steps (only strips painted), the clipboard picture, the whole-chart
+// picture and the printed page: all as the eagerly fitted pictures paint them.
+void ChartViewTest::lazyDisplayPicturesPaintAsEagerOnes() {
+    QFETCH(int, magnify);
+    QFETCH(double, scrollX);
+    QFETCH(double, scrollY);
+    LazyAndEager docs(magnify);
+    const QImage eager = RenderChartImage(docs.eager.doc);
+    CLumivaneView view(docs.lazy.doc);
+    view.resize(420, 330);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QScrollBar* h = view.horizontalScrollBar();
+    QScrollBar* v = view.verticalScrollBar();
+    h->setValue(static_cast<int>(h->maximum() * scrollX));
+    v->setValue(static_cast<int>(v->maximum() * scrollY));
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 4; ++i) {
+        h->triggerAction(i % 2 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderPageStepAdd);
+        v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCoreApplication::processEvents();
+    }
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    // White beyond the chart where the viewport is larger.
+    QImage shown(area.size(), QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    QPainter(&shown).drawImage(QPoint(0, 0), eager, QRect(view.ScrollPosition(), area.size()));
+    const QImage window =
+        view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    if (!window.isNull()) {
+        QCOMPARE(window.copy(area), shown);
+    }
+    QCOMPARE(kestory::chartout::VisibleChartImage(view), shown);
+    QCOMPARE(RenderChartImage(docs.lazy.doc), eager);
+    LayoutPhotos(docs.lazy.doc);
+    QCOMPARE(PrintedPage(docs.lazy.doc), PrintedPage(docs.eager.doc));
 }
 
 QTEST_MAIN(ChartViewTest)
