@@ -285,6 +285,46 @@ void BM_PaintVisibleChartWithoutPhotos(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintVisibleChartWithoutPhotos)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
+// One wheel notch as the view takes it: the layout at the new magnification, then the first paint
+// of a 1000 x 700 viewport in the middle of the chart. Arguments: magnify, photo count. Counters:
+// the bytes of display pictures the photos hold afterwards (what the notch leaves in memory).
+void BM_WheelNotch(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    FillDocument(doc, static_cast<int>(state.range(1)));
+    doc.settings.magnify = static_cast<int32_t>(state.range(0));
+    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
+    const QSize viewport(1000, 700);
+    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
+                        std::max(0, (sizes.total.height - viewport.height()) / 2));
+    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
+    QImage target(viewport, QImage::Format_RGB32);
+    for (auto _ : state) {
+        LayoutPhotos(doc);
+        QPainter painter(&target);
+        painter.setClipRect(QRect(QPoint(0, 0), viewport));
+        painter.translate(-scroll);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+    }
+    double bytes = 0;
+    double pictures = 0;
+    for (const auto& photo : doc.Photos()) {
+        const cv::Mat& picture = photo->displayImage.image;
+        bytes += static_cast<double>(picture.total() * picture.elemSize());
+        pictures += picture.empty() ? 0 : 1;
+    }
+    state.counters["displayPictures"] = pictures;
+    state.counters["displayMiB"] = bytes / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_WheelNotch)
+    ->Args({100, 1000})
+    ->Args({400, 1000})
+    ->Args({100, 10000})
+    ->Args({400, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 void BM_WriteCsv(benchmark::State& state) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
