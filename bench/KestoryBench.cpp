@@ -205,8 +205,8 @@ void BM_ThumbnailOpenCvReduced(benchmark::State& state) {
 }
 BENCHMARK(BM_ThumbnailOpenCvReduced)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Every photo's display picture made afresh from its 237 x 158 thumbnail (40 x 26 at magnify 100,
-// 160 x 106 at 400), on OpenCV's worker threads; real time, since the caller waits for them.
+// The layout alone: every photo's cell and drawRect. Display pictures (40 x 26 at magnify 100,
+// 160 x 106 at 400, from 237 x 158 thumbnails) are left to the paint that first draws them.
 void LayoutAt(benchmark::State& state, int32_t magnify, int threads) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
@@ -251,18 +251,18 @@ void PaintVisibleChart(benchmark::State& state, int photoCount) {
     const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
                         std::max(0, (sizes.total.height - viewport.height()) / 2));
     QImage target(viewport, QImage::Format_RGB32);
+    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
+    PictureCounter firstPaint; // makes the display pictures the viewport shows
+    PaintChart(firstPaint, doc, &exposed);
     for (auto _ : state) {
         QPainter painter(&target);
         painter.setClipRect(QRect(QPoint(0, 0), viewport));
         painter.translate(-scroll);
-        const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(),
-                           scroll.y() + viewport.height()};
         QtCanvas canvas(painter, false);
         PaintChart(canvas, doc, &exposed);
     }
     // What the paint draws: the pictures it hands to the canvas and their pixels, beside the photos
     // that reach into the viewport at all.
-    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
     double inViewport = 0;
     for (const auto& photo : doc.Photos()) {
         const Rect& r = photo->drawRect;
@@ -277,10 +277,17 @@ void PaintVisibleChart(benchmark::State& state, int photoCount) {
     state.counters["drawnPixels"] = counter.pixels;
 }
 
+// Arguments: magnify, photo count. The first paint makes the display pictures; the timed ones
+// draw them as they are, as every paint after it until the next layout.
 void BM_PaintVisibleChart(benchmark::State& state) {
-    PaintVisibleChart(state, 1000);
+    PaintVisibleChart(state, static_cast<int>(state.range(1)));
 }
-BENCHMARK(BM_PaintVisibleChart)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintVisibleChart)
+    ->Args({100, 1000})
+    ->Args({400, 1000})
+    ->Args({100, 10000})
+    ->Args({400, 10000})
+    ->Unit(benchmark::kMillisecond);
 
 // The same viewport with no photos: the grid, the diagonals and the 75 texts alone, which the
 // paint with photos costs on top of its pictures.
@@ -437,6 +444,46 @@ void BM_FilterChange(benchmark::State& state) {
     state.counters["shown"] = static_cast<double>(doc.ShownCount());
 }
 BENCHMARK(BM_FilterChange)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One wheel notch as the view takes it: the layout at the new magnification, then the first paint
+// of a 1000 x 700 viewport in the middle of the chart. Arguments: magnify, photo count. Counters:
+// the bytes of display pictures the photos hold afterwards (what the notch leaves in memory).
+void BM_WheelNotch(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    FillDocument(doc, static_cast<int>(state.range(1)));
+    doc.settings.magnify = static_cast<int32_t>(state.range(0));
+    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
+    const QSize viewport(1000, 700);
+    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
+                        std::max(0, (sizes.total.height - viewport.height()) / 2));
+    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
+    QImage target(viewport, QImage::Format_RGB32);
+    for (auto _ : state) {
+        LayoutPhotos(doc);
+        QPainter painter(&target);
+        painter.setClipRect(QRect(QPoint(0, 0), viewport));
+        painter.translate(-scroll);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+    }
+    double bytes = 0;
+    double pictures = 0;
+    for (const auto& photo : doc.Photos()) {
+        const cv::Mat& picture = photo->displayImage.image;
+        bytes += static_cast<double>(picture.total() * picture.elemSize());
+        pictures += picture.empty() ? 0 : 1;
+    }
+    state.counters["displayPictures"] = pictures;
+    state.counters["displayMiB"] = bytes / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_WheelNotch)
+    ->Args({100, 1000})
+    ->Args({400, 1000})
+    ->Args({100, 10000})
+    ->Args({400, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_WriteCsv(benchmark::State& state) {
     SilentNotifier notifier;

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -93,29 +92,37 @@ ChartPoint PositionOnChart(const PhotoItem& photo, int32_t magnify) {
 void LayoutPhotos(CLumivaneDoc& doc) {
     const DisplaySettings& settings = doc.settings;
     const int32_t half = ScaleToView(settings.sizePict, settings.magnify) / 2;
-    const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
-    std::vector<Rect> cells;
-    cells.reserve(photos.size());
-    for (const auto& photo : photos) {
+    for (const auto& photo : doc.Photos()) {
         const ChartPoint centre = PositionOnChart(*photo, settings.magnify);
-        cells.push_back(Rect{centre.x - half, centre.y - half, centre.x + half, centre.y + half});
+        photo->PlaceDisplayImage(Rect{centre.x - half, centre.y - half, centre.x + half, centre.y + half});
     }
-    // A display picture depends only on its own photo's thumbnail and cell, and FitDisplayImage
+}
+
+void ReleaseDisplayPictures(CLumivaneDoc& doc) {
+    for (const auto& photo : doc.Photos()) {
+        photo->ReleaseDisplayImage();
+    }
+}
+
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos) {
+    // A display picture depends only on its own photo's thumbnail and cell, and EnsureDisplayImage
     // touches nothing but that photo (it never throws), so runs of photos are fitted on OpenCV's
-    // worker threads while the caller waits; the result is the same as one photo after another.
+    // worker threads; the result is the same as one photo after another.
     constexpr int kPhotosPerRun = 32;
     const int count = static_cast<int>(photos.size());
+    std::vector<char> made(photos.size(), 0);
     const auto fit = [&](const cv::Range& run) {
         for (int i = run.start; i < run.end; ++i) {
             const auto k = static_cast<size_t>(i);
-            photos[k]->FitDisplayImage(cells[k]);
+            made[k] = photos[k]->EnsureDisplayImage() ? 1 : 0;
         }
     };
     if (count <= kPhotosPerRun) {
         fit(cv::Range(0, count));
-        return;
+    } else {
+        cv::parallel_for_(cv::Range(0, count), fit, (count + kPhotosPerRun - 1) / kPhotosPerRun);
     }
-    cv::parallel_for_(cv::Range(0, count), fit, (count + kPhotosPerRun - 1) / kPhotosPerRun);
+    return static_cast<size_t>(std::count(made.begin(), made.end(), 0));
 }
 
 ChartScrollSizes ScrollSizesFor(int32_t magnify) {

@@ -3,6 +3,7 @@
 #include "chart/ChartTables.h"
 #include "photo/Rect.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,10 +26,18 @@ int32_t AperturePosition(float fNumber);
 // The centre of the photo's cell in view pixels, from its exposure-time and F-number fractions.
 ChartPoint PositionOnChart(const PhotoItem& photo, int32_t magnify);
 
-// Gives every photo of the document its cell from sizePict and magnify, a display picture fitted
-// into the cell and its drawRect (view pixels). Expensive (one resize per photo): run it after a
-// change of photos, sizePict or magnify, never while painting.
+// Gives every photo of the document its cell from sizePict and magnify and its drawRect (view
+// pixels), and releases the display pictures of the layout before. Cheap (no picture is made): a
+// display picture is fitted into its cell when a paint first needs it, and kept until the next
+// layout. Run it after a change of photos, sizePict or magnify.
 void LayoutPhotos(CLumivaneDoc& doc);
+
+// Lets go of every display picture made, keeping the layout: marks draw none.
+void ReleaseDisplayPictures(CLumivaneDoc& doc);
+
+// Makes the display pictures still to be made of these photos (PhotoItem::EnsureDisplayImage), runs
+// of them on OpenCV's worker threads while the caller waits. Returns how many could not be made.
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos);
 
 // What the scroll view is given: the chart's size at a magnification in pixels, a page step of a
 // tenth of it and a line step of a tenth of that.

@@ -30,11 +30,19 @@ struct RectHash {
 };
 
 // Whether the photo's picture fills its drawRect: drawn 1:1 (a display picture has exactly
-// drawRect's size) and opaque (every picture goes to the canvas without transparency).
+// drawRect's size) and opaque (every picture goes to the canvas without transparency). A picture
+// still to be made is placed at the size it will have, so it is counted as filling; should it then
+// fail to be made, the paint looks again.
 bool PictureFillsItsRect(const PhotoItem& photo) {
     const Rect& r = photo.drawRect;
-    return !photo.displayImage.Empty() && r.width() > 0 && r.height() > 0 &&
-           photo.displayImage.image.cols == r.width() && photo.displayImage.image.rows == r.height();
+    if (r.width() <= 0 || r.height() <= 0) {
+        return false;
+    }
+    if (photo.DisplayImagePending()) {
+        return true;
+    }
+    return !photo.displayImage.Empty() && photo.displayImage.image.cols == r.width() &&
+           photo.displayImage.image.rows == r.height();
 }
 
 // Per photo, whether a later photo's picture covers it completely: photos of equal exposure and
@@ -163,18 +171,32 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
         settings.viewType == DisplaySettings::kViewMarks && settings.markColour != DisplaySettings::kMarkRed;
     const MarkColouring colouring = coloured ? ColourMarks(photos, settings.markColour) : MarkColouring{};
     const bool thumbnails = settings.viewType == DisplaySettings::kViewThumbnails;
+    const auto inExposed = [&](const PhotoItem& photo) {
+        return printer || !exposed || Intersects(PhotoPaintBounds(photo, settings.viewType), *exposed);
+    };
     // Pictures no one could see are not drawn on screen; a printer still gets every photo.
-    const std::vector<bool> hidden =
+    std::vector<bool> hidden =
         !printer && thumbnails ? HiddenByLaterPictures(doc) : std::vector<bool>(photos.size(), false);
+    // The display pictures this paint draws and no paint has made yet, made all at once. A picture
+    // that cannot be made hides nothing, so the photos under it are looked at again.
+    while (thumbnails) {
+        std::vector<const PhotoItem*> toMake;
+        for (size_t i = 0; i < photos.size(); ++i) {
+            if (!hidden[i] && doc.IsShown(i) && photos[i]->DisplayImagePending() && inExposed(*photos[i])) {
+                toMake.push_back(photos[i].get());
+            }
+        }
+        if (toMake.empty() || MakeDisplayPictures(toMake) == 0 || printer) {
+            break;
+        }
+        hidden = HiddenByLaterPictures(doc);
+    }
     for (size_t i = 0; i < photos.size(); ++i) {
         const auto& photo = photos[i];
-        if (hidden[i] || !doc.IsShown(i)) {
+        if (hidden[i] || !doc.IsShown(i) || !inExposed(*photo)) {
             continue;
         }
-        if (!printer && exposed && !Intersects(PhotoPaintBounds(*photo, settings.viewType), *exposed)) {
-            continue;
-        }
-        if (settings.viewType == DisplaySettings::kViewThumbnails) {
+        if (thumbnails) {
             DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
         } else if (coloured) {
             DrawMark(canvas, *photo, colouring.colours[i]);

@@ -47,6 +47,8 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType);
 // Photos the document's filter keeps out are drawn on no canvas and hide nothing.
 // Marks coloured by a value get the legend of the colours in the top-right corner; the density view
 // draws the photos' counts per grid cell instead of the photos.
+// The display pictures of the photos drawn that no paint has made since the layout are made first
+// (the photos' display-picture caches change; nothing else does).
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed = nullptr);
 
 // The selection's highlight on screen: a frame kSelectionFrameWidth pixels wide just outside where

@@ -83,6 +83,8 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     drawRect = other.drawRect;
     thumbnail = other.thumbnail.Clone();
     displayImage = other.displayImage.Clone();
+    displayArea = other.displayArea;
+    displayPending = other.displayPending;
     exif = other.exif;
     exposureValid = other.exposureValid;
     exposureTimeNum = other.exposureTimeNum;
@@ -149,6 +151,8 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
 }
 
 void PhotoItem::FitDisplayImage(const Rect& area) {
+    displayArea = area;
+    displayPending = false;
     // Straight from the thumbnail (no clone first); empty when the picture cannot be made.
     MakeDisplayPicture(thumbnail, area, displayImage);
     const int32_t w = displayImage.image.cols;
@@ -157,6 +161,34 @@ void PhotoItem::FitDisplayImage(const Rect& area) {
     drawRect.right = drawRect.left + w;
     drawRect.top = area.top + (area.bottom - area.top - h) / 2;
     drawRect.bottom = drawRect.top + h;
+}
+
+void PhotoItem::PlaceDisplayImage(const Rect& area) {
+    displayImage.Release();
+    displayArea = area;
+    // An empty thumbnail gives no picture, which FitDisplayImage places as 0 x 0.
+    displayPending = !thumbnail.Empty();
+    const Size fitted =
+        displayPending ? FittedPictureSize(thumbnail.image.cols, thumbnail.image.rows, area) : Size{};
+    drawRect.left = area.left + (area.right - area.left - fitted.width) / 2;
+    drawRect.right = drawRect.left + fitted.width;
+    drawRect.top = area.top + (area.bottom - area.top - fitted.height) / 2;
+    drawRect.bottom = drawRect.top + fitted.height;
+}
+
+bool PhotoItem::EnsureDisplayImage() const {
+    if (displayPending) {
+        displayPending = false;
+        MakeDisplayPicture(thumbnail, displayArea, displayImage);
+    }
+    return !displayImage.Empty();
+}
+
+void PhotoItem::ReleaseDisplayImage() {
+    if (!displayImage.Empty()) {
+        displayImage.Release();
+        displayPending = true;
+    }
 }
 
 std::string PhotoItem::GetSummaryText() const {

@@ -30,6 +30,20 @@ public:
     // displayImage = thumbnail fitted into the area; drawRect = its rectangle centred in the area.
     void FitDisplayImage(const Rect& area);
 
+    // The chart's way: drawRect as FitDisplayImage(area) sets it, computed from the thumbnail's size
+    // alone, and the display picture left to make until a paint needs it. Any picture made before
+    // is released.
+    void PlaceDisplayImage(const Rect& area);
+    // Whether the placed display picture is still to be made.
+    bool DisplayImagePending() const { return displayPending; }
+    // Makes the placed display picture if it is still to be made: the pixels FitDisplayImage gives
+    // for the same area. One that cannot be made stays empty and is not tried again before the next
+    // placement. False when there is no picture afterwards. Touches only this record, so different
+    // records may be made on different threads at once.
+    bool EnsureDisplayImage() const;
+    // Lets go of a display picture made for the placed area; it is made again when next needed.
+    void ReleaseDisplayImage();
+
     // "Ev値：%.1f\nAv値：%.1f\nTv値：%.1f\n(感度補正 %.1f)"; a value that is not finite reads "---".
     std::string GetSummaryText() const;
 
@@ -39,7 +53,8 @@ public:
     std::string path;  // UTF-8, as given to Load
     Rect drawRect{};   // where displayImage was last placed, in device pixels
     PhotoImage thumbnail;
-    PhotoImage displayImage;
+    // A cache of the thumbnail fitted to the placed area, so it may be made from a const record.
+    mutable PhotoImage displayImage;
     CExifAnalize exif;
     int32_t exposureValid = 0;
     int32_t exposureTimeNum = 0;
@@ -51,6 +66,10 @@ public:
     double tv = 0;
     double isoCorrection = 0;  // not finite when iso is 0
     double ev = 0;             // not finite when iso is 0
+
+private:
+    Rect displayArea{};                   // where PlaceDisplayImage fits the picture
+    mutable bool displayPending = false;  // placed, not yet made
 };
 
 // "%.1f" of a value, or "---" when it is not finite: what every text shows for a missing value.

@@ -1,6 +1,7 @@
 #include "shell/CDlgBarControl.h"
 
 #include "chart/CLumivaneView.h"
+#include "chart/ChartGeometry.h"
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/CDlgBarPreView.h"
@@ -224,12 +225,15 @@ void CDlgBarControl::OnThumbnails() {
 void CDlgBarControl::OnMarks() {
     view.GetDocument().settings.viewType = DisplaySettings::kViewMarks;
     ShowViewType(DisplaySettings::kViewMarks);
+    // Marks draw no pictures; thumbnails make them again for what a paint shows.
+    ReleaseDisplayPictures(view.GetDocument());
     view.InvalidateChart();
 }
 
 void CDlgBarControl::OnDensity() {
     view.GetDocument().settings.viewType = DisplaySettings::kViewDensity;
     ShowViewType(DisplaySettings::kViewDensity);
+    ReleaseDisplayPictures(view.GetDocument());
     view.InvalidateChart();
 }
 

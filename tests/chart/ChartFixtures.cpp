@@ -16,3 +16,11 @@ std::unique_ptr<PhotoItem> MakeChartPhoto(int32_t timeNum, int32_t timeDen, int3
     photo->thumbnail.image = cv::Mat(thumbHeight, thumbWidth, CV_8UC3, cv::Scalar(40, 160, 90));
     return photo;
 }
+
+std::vector<const PhotoItem*> AllPhotos(const CLumivaneDoc& doc) {
+    std::vector<const PhotoItem*> photos;
+    for (const auto& photo : doc.Photos()) {
+        photos.push_back(photo.get());
+    }
+    return photos;
+}

@@ -29,6 +29,9 @@ struct ChartTestNotifier : Notifier {
 std::unique_ptr<PhotoItem> MakeChartPhoto(int32_t timeNum, int32_t timeDen, int32_t fNum, int32_t fDen,
                                           int thumbWidth = 237, int thumbHeight = 158);
 
+// Every photo of the document, for MakeDisplayPictures.
+std::vector<const PhotoItem*> AllPhotos(const CLumivaneDoc& doc);
+
 // A document that owns its notifier.
 struct ChartTestDoc {
     ChartTestNotifier notifier;

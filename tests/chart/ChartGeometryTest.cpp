@@ -110,6 +110,9 @@ TEST(LayoutPhotos, FitsEachThumbnailIntoItsCell) {
         PhotoItem& photo = t.Add(MakeChartPhoto(1, 125, 56, 10, c.thumbWidth, c.thumbHeight));
         LayoutPhotos(t.doc);
         EXPECT_EQ(photo.drawRect, c.drawRect);
+        // The picture is made when first drawn, not by the layout.
+        EXPECT_TRUE(photo.displayImage.Empty());
+        ASSERT_TRUE(photo.EnsureDisplayImage());
         EXPECT_EQ(photo.displayImage.image.cols, c.drawRect.width());
         EXPECT_EQ(photo.displayImage.image.rows, c.drawRect.height());
         // The thumbnail itself is kept as loaded.
@@ -132,8 +135,9 @@ TEST(LayoutPhotos, EqualExposuresShareACellAndIsoIndexMovesNothing) {
     EXPECT_EQ(c.drawRect, before);
 }
 
-// A large document is laid out in runs on several threads: every photo must end up exactly as
-// fitting it alone into its cell gives, whatever its thumbnail (colour, grey, other sizes, 16 bits).
+// A large document's display pictures are made in runs on several threads: every photo must end up
+// exactly as fitting it alone into its cell gives, whatever its thumbnail (colour, grey, other
+// sizes, 16 bits).
 TEST(LayoutPhotos, ManyPhotosEndAsEachFittedAlone) {
     static const int kSpeeds[] = {1, 4, 30, 125, 500, 2000, 8000};
     static const int kApertures[] = {10, 28, 56, 80, 160, 450};
@@ -155,6 +159,7 @@ TEST(LayoutPhotos, ManyPhotosEndAsEachFittedAlone) {
             t.Add(std::move(photo));
         }
         LayoutPhotos(t.doc);
+        EXPECT_EQ(MakeDisplayPictures(AllPhotos(t.doc)), 0u);
         const int32_t half = ScaleToView(41, magnify) / 2;
         for (const auto& photo : t.doc.Photos()) {
             PhotoItem alone;

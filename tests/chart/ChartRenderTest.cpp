@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,16 @@ TEST(PaintChart, DrawsLinesThenLabelsThenPhotosInCollectionOrder) {
         EXPECT_EQ(pictures[i].picture.rows, order[i]->displayImage.image.data);
         EXPECT_EQ(pictures[i].picture.width, order[i]->drawRect.width());
     }
+    // Kept for the next paint; marks (keeping drawRect) and the next layout let them go.
+    PaintChart(canvas, scene.doc());
+    EXPECT_EQ(scene.third->displayImage.image.data, pictures[2].picture.rows);
+    ReleaseDisplayPictures(scene.doc());
+    EXPECT_TRUE(scene.third->displayImage.Empty());
+    EXPECT_EQ(pictures[2].rect, scene.third->drawRect);
+    PaintChart(canvas, scene.doc());
+    EXPECT_FALSE(scene.third->displayImage.Empty()); // made again for thumbnails
+    LayoutPhotos(scene.doc());
+    EXPECT_TRUE(scene.third->displayImage.Empty());
 }
 
 TEST(PaintChart, HalvesEveryCoordinateAndTheFontAtMagnify50) {
@@ -240,6 +252,10 @@ TEST(PaintChart, ExposedPartSkipsOnlyPhotosWithoutInkInIt) {
         EXPECT_EQ(canvas.Count(marks ? Kind::Picture : Kind::Ellipse), 0u);
         EXPECT_EQ(canvas.calls.front().rect, c.exposed);
         EXPECT_EQ(canvas.Count(Kind::Text), 75u);
+        // Display pictures only for the pictures drawn.
+        EXPECT_EQ(std::count_if(scene.doc().Photos().begin(), scene.doc().Photos().end(),
+                                [](const auto& p) { return !p->displayImage.Empty(); }),
+                  marks ? 0 : static_cast<std::ptrdiff_t>(c.drawn));
     }
 }
 
@@ -254,6 +270,7 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         int resized;  // index of a photo given a picture smaller than its drawRect, or -1
         int filtered; // index of the photo the document's filter keeps out, or -1
         std::vector<int> drawn;
+        int unmakeable = -1;  // index of a photo whose display picture cannot be made, or -1
     };
     // 0, 1, 3: landscape at 1/125 s F5.6 (one drawRect); 2: portrait there; 4: elsewhere.
     const Case cases[] = {
@@ -266,6 +283,8 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         {"last of the stack filtered out", false, DisplaySettings::kViewThumbnails, -1, -1, 3, {1, 2, 4}},
         {"filtered out, printer", true, DisplaySettings::kViewThumbnails, -1, -1, 3, {0, 1, 2, 4}},
         {"filtered out, marks", false, DisplaySettings::kViewMarks, -1, -1, 0, {1, 2, 3, 4}},
+        // Counted as covering the stack until the paint fails to make it.
+        {"last of the stack failing when first drawn", false, DisplaySettings::kViewThumbnails, -1, -1, -1, {1, 2, 4}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -284,8 +303,15 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
         PhotoFilter isoFilter;
         isoFilter.iso = {100, 100};
         t.doc.SetFilter(isoFilter);
+        if (c.unmakeable >= 0) { // no area average for signed pixels: the fit fails
+            cv::Mat& thumbnail = photos[static_cast<size_t>(c.unmakeable)]->thumbnail.image;
+            thumbnail.convertTo(thumbnail, CV_8SC3);
+        }
         LayoutPhotos(t.doc);
         ASSERT_EQ(photos[0]->drawRect, photos[3]->drawRect);
+        if (c.emptied >= 0 || c.resized >= 0) {
+            MakeDisplayPictures(AllPhotos(t.doc));
+        }
         if (c.emptied >= 0) {
             photos[static_cast<size_t>(c.emptied)]->displayImage.Release();
         }
@@ -306,6 +332,10 @@ TEST(PaintChart, ScreenSkipsPicturesALaterPictureHidesCompletely) {
             } else {
                 EXPECT_EQ(drawn[i].picture.rows, photo.displayImage.image.data) << i;
             }
+        }
+        for (size_t k = 0; k < photos.size() && c.emptied < 0 && c.resized < 0; ++k) {
+            const bool drew = std::count(c.drawn.begin(), c.drawn.end(), static_cast<int>(k)) != 0;
+            EXPECT_TRUE(drew || photos[k]->displayImage.Empty()) << k << " made but never drawn";
         }
     }
 }

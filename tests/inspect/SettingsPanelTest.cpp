@@ -195,9 +195,11 @@ void SettingsPanelTest::viewTypeAndIsoChangeNoPlaces() {
     bench.Import(QStringLiteral("a.jpg"));
     CDlgBarControl& panel = *bench.control;
 
+    QVERIFY(bench.doc.GetAt(0).EnsureDisplayImage());
     MarkLayout(bench.doc);
     QTest::mouseClick(panel.MarkButton(), Qt::LeftButton);
     QCOMPARE(bench.doc.settings.viewType, DisplaySettings::kViewMarks);
+    QVERIFY(bench.doc.GetAt(0).displayImage.Empty());  // marks hold no display picture
     QTest::mouseClick(panel.ThumbnailButton(), Qt::LeftButton);
     QCOMPARE(bench.doc.settings.viewType, DisplaySettings::kViewThumbnails);
 

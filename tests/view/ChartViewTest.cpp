@@ -1,6 +1,7 @@
 #include "chart/CLumivaneView.h"
 #include "chart/ChartGeometry.h"
 #include "chart/ChartImage.h"
+#include "chart/ChartOutput.h"
 #include "chart/ChartRender.h"
 #include "chart/IsoSpeed.h"
 #include "chart/QtCanvas.h"
@@ -63,6 +64,33 @@ struct Scene {
     CLumivaneDoc& doc() { return t.doc; }
 };
 
+// The same photos twice, with stacks of equal and of different shapes: laid out as the chart is
+// (display pictures made when a paint needs them), and with every display picture fitted at once
+// into its cell, as the layout did before.
+struct LazyAndEager {
+    ChartTestDoc lazy;
+    ChartTestDoc eager;
+
+    explicit LazyAndEager(int32_t magnify) {
+        for (ChartTestDoc* t : {&lazy, &eager}) {
+            t->doc.settings.magnify = magnify;
+            cv::RNG random(11);
+            for (int i = 0; i < 90; ++i) {
+                const bool portrait = i % 3 == 1;
+                PhotoItem& photo = t->Add(MakeChartPhoto(1, 1 << (i % 9), 10 + 13 * (i % 7), 10,
+                                                         portrait ? 158 : 237, portrait ? 237 : 158));
+                random.fill(photo.thumbnail.image, cv::RNG::UNIFORM, 0, 256);
+            }
+        }
+        LayoutPhotos(lazy.doc);
+        const int32_t half = ScaleToView(eager.doc.settings.sizePict, magnify) / 2;
+        for (const auto& photo : eager.doc.Photos()) {
+            const ChartPoint c = PositionOnChart(*photo, magnify);
+            photo->FitDisplayImage({c.x - half, c.y - half, c.x + half, c.y + half});
+        }
+    }
+};
+
 } // namespace
 
 class ChartViewTest : public QObject {
@@ -82,6 +110,8 @@ private slots:
     void printerLabelsAreEightPointsOnPaper();
     void opaqueBgraPicturesDrawAsTheirColours();
     void skippingHiddenPicturesChangesNoPixel();
+    void lazyDisplayPicturesPaintAsEagerOnes_data();
+    void lazyDisplayPicturesPaintAsEagerOnes();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -444,12 +474,71 @@ void ChartViewTest::skippingHiddenPicturesChangesNoPixel() {
             QtCanvas canvas(painter, false);
             canvas.FillRect(all, kBackgroundColour);
             DrawChart(canvas, magnify, t.doc.settings.evCaption, EvLineLabels(1));
+            MakeDisplayPictures(AllPhotos(t.doc));
             for (const auto& photo : t.doc.Photos()) {
                 DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
             }
         }
         QCOMPARE(painted, everyPicture);
     }
+}
+
+void ChartViewTest::lazyDisplayPicturesPaintAsEagerOnes_data() {
+    QTest::addColumn<int>("magnify");
+    QTest::addColumn<double>("scrollX");  // of the scroll range
+    QTest::addColumn<double>("scrollY");
+    QTest::newRow("30") << 30 << 0.0 << 0.0;
+    QTest::newRow("100, middle") << 100 << 0.5 << 0.4;
+    QTest::newRow("250, lower right") << 250 << 1.0 << 1.0;
+    QTest::newRow("400, top left") << 400 << 0.0 << 0.0;
+    QTest::newRow("400, middle") << 400 << 0.45 << 0.5;
+}
+
+// The screen, scrolled in steps (only strips painted), the clipboard picture, the whole-chart
+// picture and the printed page: all as the eagerly fitted pictures paint them.
+void ChartViewTest::lazyDisplayPicturesPaintAsEagerOnes() {
+    QFETCH(int, magnify);
+    QFETCH(double, scrollX);
+    QFETCH(double, scrollY);
+    LazyAndEager docs(magnify);
+    const QImage eager = RenderChartImage(docs.eager.doc);
+    CLumivaneView view(docs.lazy.doc);
+    view.resize(420, 330);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QScrollBar* h = view.horizontalScrollBar();
+    QScrollBar* v = view.verticalScrollBar();
+    h->setValue(static_cast<int>(h->maximum() * scrollX));
+    v->setValue(static_cast<int>(v->maximum() * scrollY));
+    for (int i = 0; i < 4; ++i) {
+        QCoreApplication::processEvents();
+        h->triggerAction(i % 2 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderPageStepAdd);
+        v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    }
+    QCoreApplication::processEvents();
+    // White beyond the chart where the viewport is larger.
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    QImage shown(area.size(), QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    QPainter(&shown).drawImage(QPoint(0, 0), eager, QRect(view.ScrollPosition(), area.size()));
+    const QImage window = view.screen()->grabWindow(view.winId()).toImage();
+    if (!window.isNull()) {
+        QCOMPARE(window.convertToFormat(QImage::Format_RGB32).copy(area), shown);
+    }
+    QCOMPARE(kestory::chartout::VisibleChartImage(view), shown);
+    QCOMPARE(RenderChartImage(docs.lazy.doc), eager);
+
+    LayoutPhotos(docs.lazy.doc);
+    QImage printed[2];
+    for (int k = 0; k < 2; ++k) {
+        printed[k] = QImage(1500, 1040, QImage::Format_RGB32);
+        printed[k].fill(Qt::white);
+        QPainter painter(&printed[k]);
+        painter.setWindow(0, 0, 750, 520);
+        QtCanvas canvas(painter, true);
+        PaintChart(canvas, k == 0 ? docs.lazy.doc : docs.eager.doc);
+    }
+    QCOMPARE(printed[0], printed[1]);
 }
 
 QTEST_MAIN(ChartViewTest)
