@@ -1,3 +1,4 @@
+#include "fuzz/ExifCases.h"
 #include "photo/CExifAnalize.h"
 #include "photo/ExifByteSource.h"
 #include "photo/PhotoItem.h"
@@ -99,6 +100,31 @@ INSTANTIATE_TEST_SUITE_P(Table, EveryKind,
                                          KindCase{"heic_ii", Kind::Heic, ByteOrder::Little},
                                          KindCase{"heic_mm", Kind::Heic, ByteOrder::Big}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A bare block (a HEIF Exif item's) reads as the same block inside a JPEG's APP1, the malformed
+// ones included: one walk, one checked read.
+TEST(BareTiffBlock, ReadsAsTheJpegsBlock) {
+    constexpr size_t kBlockAt = 12;  // FF D8 | FF E1 | length (2) | "Exif\0\0" | TIFF header
+    for (const ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        std::vector<kestory::exifcases::NamedFile> files = kestory::exifcases::MalformedFiles(order);
+        files.push_back({"camera", CameraLikeJpeg(order).build()});
+        for (const auto& file : files) {
+            if (file.bytes.size() <= kBlockAt || file.bytes[2] != 0xFF || file.bytes[3] != 0xE1) {
+                continue;
+            }
+            const std::vector<uint8_t> block(file.bytes.begin() + kBlockAt, file.bytes.end());
+            CExifAnalize jpeg, bare;
+            const int jpegResult = jpeg.ReadMemory(file.bytes.data(), file.bytes.size());
+            EXPECT_EQ(bare.ReadTiffBlock(block.data(), block.size()), jpegResult) << file.name;
+            ASSERT_EQ(bare.Entries().size(), jpeg.Entries().size()) << file.name;
+            for (size_t i = 0; i < jpeg.Entries().size(); ++i) {
+                EXPECT_EQ(bare.Entries()[i]->tag, jpeg.Entries()[i]->tag) << file.name;
+                EXPECT_EQ(bare.Entries()[i]->text, jpeg.Entries()[i]->text) << file.name;
+                EXPECT_EQ(bare.Entries()[i]->numerators, jpeg.Entries()[i]->numerators) << file.name;
+            }
+        }
+    }
+}
 
 // Blue rises left to right in the pattern: after a quarter turn clockwise it rises top to bottom.
 bool TurnedClockwise(const cv::Mat& picture) {
