@@ -14,7 +14,8 @@ struct ExportOptions {
     bool marks = false;              // --marks: red marks instead of thumbnails
     int isoIndex = 1;                // --iso-index 0..10 (1 is ISO 100)
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
-    std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
+    bool allKinds = false;           // --all-kinds: folders give their HEIF and raw files too
+    std::vector<std::string> inputs; // photo files (taken as given) and folders (scanned)
 };
 
 struct ParsedCommandLine {

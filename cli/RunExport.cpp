@@ -20,7 +20,7 @@ namespace {
 
 // Files as given (like dropped files: whatever they are, the load decides, and a missing one is
 // refused there) and the scanned contents of folders, in the order of the inputs.
-std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs) {
+std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs, bool allKinds) {
     std::vector<std::string> paths;
     for (const std::string& input : inputs) {
         std::error_code ec;
@@ -29,7 +29,7 @@ std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs) {
             continue;
         }
         std::vector<std::string> scanned;
-        ScanFolder(input, scanned);
+        ScanFolder(input, scanned, allKinds);
         paths.insert(paths.end(), scanned.begin(), scanned.end());
     }
     return paths;
@@ -63,7 +63,7 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     {
         ParallelImport import(doc, static_cast<unsigned>(options.threads));
         import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());
-        import.Start(ImportPaths(options.inputs));
+        import.Start(ImportPaths(options.inputs, options.allKinds));
         import.Run();
     }
     if (doc.GetCount() < 1) {

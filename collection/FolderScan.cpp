@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -23,6 +24,16 @@ bool MatchesJpegPattern(const std::string& name) {
     }
     const std::string tail = UpperCaseAscii(name.substr(name.size() - kLength));
     return tail == kSuffix;
+}
+
+bool MatchesOtherKind(const std::string& name) {
+    const std::string upper = UpperCaseAscii(name);
+    for (const std::string_view suffix : kOtherPhotoSuffixes) {
+        if (upper.size() >= suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsCp932LeadByte(unsigned char byte) {
@@ -73,7 +84,7 @@ int ComparePaths(const std::string& a, const std::string& b) {
     return Sign(byKey != 0 ? byKey : a.compare(b));
 }
 
-int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
+int ScanFolder(const std::string& folder, std::vector<std::string>& list, bool otherKinds) {
     list.clear();
     try {
         // Sort key first: the upper-cased path orders the import; the real path is what opens.
@@ -89,7 +100,8 @@ int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
                 break;
             }
             const fs::directory_entry& entry = *it;
-            if (!MatchesJpegPattern(entry.path().filename().string())) {
+            const std::string name = entry.path().filename().string();
+            if (!MatchesJpegPattern(name) && !(otherKinds && MatchesOtherKind(name))) {
                 continue;
             }
             // Follows symbolic links; directories, broken links, devices and pipes are left out

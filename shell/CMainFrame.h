@@ -42,6 +42,7 @@ public:
         kViewControlPanel = 32779,
         kHelp = 32778,
         kAppAbout = 57664,
+        kScanAllKinds = 32780,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -76,6 +77,7 @@ protected:
 
 private:
     void createActions();
+    void createScanAllKindsAction();
     void createMenus();
     void createDockWindows();
     // False when there is no saved rectangle to use.

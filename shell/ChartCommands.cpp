@@ -76,7 +76,7 @@ void ChartCommands::OnFileOpenFolder() {
         return;
     }
     std::vector<std::string> found;
-    if (ScanFolder(ToLocalPath(folder), found) == 0) {
+    if (ScanFolder(ToLocalPath(folder), found, scanAllKinds) == 0) {
         return;  // nothing to import, and nothing to say
     }
     QStringList paths;

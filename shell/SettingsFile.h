@@ -51,6 +51,8 @@ inline constexpr Key kMagnify{"Magnify", 100};
 inline constexpr Key kSizePict{"SizePict", 40};
 inline constexpr Key kViewType{"ViewType", DisplaySettings::kViewThumbnails};
 inline constexpr Key kIsoIndex{"IsoIndex", 1};
+// 1 when the folder import takes HEIF and raw files too; written when the menu item is toggled.
+inline constexpr Key kScanAllKinds{"ScanAllKinds", 0};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 inline constexpr const char* kDockSection = "ControlBar";

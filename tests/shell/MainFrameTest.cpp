@@ -284,6 +284,7 @@ void MainFrameTest::menuTextsAndStates_data() {
     using K = QList<QKeySequence>;
     QTest::newRow("open") << int(CMainFrame::kFileOpen) << "開く(&O)..." << true << K{};
     QTest::newRow("folder") << int(CMainFrame::kFileOpenFolder) << "フォルダを開く(&F)..." << true << K{};
+    QTest::newRow("all kinds") << int(CMainFrame::kScanAllKinds) << "JPEG 以外の写真もフォルダから読み込む" << true << K{};
     QTest::newRow("save") << int(CMainFrame::kSaveShootingData) << "撮影データの保存（&S）..." << true << K{};
     QTest::newRow("print") << int(CMainFrame::kFilePrint) << "印刷...\tCtrl+P(&P)" << true << K{QKeySequence("Ctrl+P")};
     QTest::newRow("preview") << int(CMainFrame::kFilePrintPreview) << "印刷プレビュー(&V)" << true << K{};
@@ -312,7 +313,7 @@ void MainFrameTest::menuTextsAndStates() {
     QTEST(action->isEnabled(), "enabled");
     QTEST(action->shortcuts(), "keys");
     const bool panel = id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel;
-    QCOMPARE(action->isCheckable(), panel);
+    QCOMPARE(action->isCheckable(), panel || id == CMainFrame::kScanAllKinds);
     QCOMPARE(action->isChecked(), panel);  // both panels visible at first start
 }
 
@@ -329,7 +330,8 @@ void MainFrameTest::menuOrder() {
             seen << (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
     }
-    QCOMPARE(seen, (QStringList{"ファイル(&F)", "開く(&O)...", "フォルダを開く(&F)...", "撮影データの保存（&S）...", "-",
+    QCOMPARE(seen, (QStringList{"ファイル(&F)", "開く(&O)...", "フォルダを開く(&F)...",
+                                "JPEG 以外の写真もフォルダから読み込む", "撮影データの保存（&S）...", "-",
                                 "印刷...\tCtrl+P(&P)", "印刷プレビュー(&V)", "プリンタの設定(&R)...", "-",
                                 "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-", "切り取り\tCtrl+X(&T)",
                                 "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "表示(&V)", "画像情報表示パネル",
