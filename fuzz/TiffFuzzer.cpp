@@ -45,10 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckEntries(file, file.ReadMemory(data, size));
 
     const ExifByteSource source(data, size);
-    TiffPreview preview;
-    if (FindTiffPreview(source, preview)) {
+    const std::vector<TiffPreview> previews = FindTiffPreviews(source);
+    for (const TiffPreview& preview : previews) {
         Check(preview.length > 0 && preview.offset <= size && preview.length <= size - preview.offset);
         Check(preview.width > 0 && preview.height > 0);
+    }
+    if (!previews.empty()) {
+        const TiffPreview& chosen = SmallestCoveringPreview(previews, 237, 158);
+        Check(chosen.width <= previews.front().width && chosen.height <= previews.front().height);
     }
     return 0;
 }

@@ -108,15 +108,26 @@ int DecodeOtherContainer(const std::string& path, const Rect& box, PhotoImage& h
             holder.topDown = 1;
             return 1;
         }
-        std::vector<uint8_t> preview;
-        if (!ReadTiffPreview(file, preview)) {
+        const std::vector<TiffPreview> previews = FindTiffPreviews(file);
+        if (previews.empty()) {
             return 0;
         }
+        std::vector<uint8_t> preview;
         if (box.width() > 0) {
-            return DecodeJpegThumbnail(preview.data(), preview.size(), box, holder) ? 1 : 0;
+            // The thumbnail has the size the largest preview fits to, whichever preview it comes from.
+            const Size fitted = FittedPictureSize(previews.front().width, previews.front().height, box);
+            if (!ReadTiffPreview(file, SmallestCoveringPreview(previews, fitted.width, fitted.height), preview) ||
+                !DecodeJpegThumbnail(preview.data(), preview.size(), box, holder)) {
+                return 0;
+            }
+            if (holder.image.cols != fitted.width || holder.image.rows != fitted.height) {
+                cv::resize(holder.image, holder.image, cv::Size(fitted.width, fitted.height), 0, 0, cv::INTER_AREA);
+            }
+            return 1;
         }
         cv::Mat picture;
-        if (!DecodeJpeg(preview.data(), preview.size(), 1, picture)) {
+        if (!ReadTiffPreview(file, previews.front(), preview) ||
+            !DecodeJpeg(preview.data(), preview.size(), 1, picture)) {
             return 0;
         }
         holder.image = picture;

@@ -32,8 +32,9 @@ bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& 
 bool DecodeJpegThumbnail(const uint8_t* data, size_t size, const Rect& box, PhotoImage& holder);
 
 // The picture of a file that is no JPEG, told by its content: a HEIF file's primary picture
-// (DecodeHeif) or a TIFF-based raw file's largest plain JPEG preview (FindTiffPreview), fitted
-// into the box, or every pixel when the box is empty. 1 decoded; 0 such a file that cannot be
+// (DecodeHeif) or a TIFF-based raw file's JPEG preview, fitted into the box to the size the
+// largest preview fits to (decoded from SmallestCoveringPreview), or the largest preview's every
+// pixel when the box is empty. 1 decoded; 0 such a file that cannot be
 // decoded (holder empty); -1 the file is of another kind (or cannot be opened), which the JPEG
 // path takes. Never throws.
 int DecodeOtherContainer(const std::string& path, const Rect& box, PhotoImage& holder);

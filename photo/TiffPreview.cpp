@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -33,7 +34,7 @@ class TiffWalk {
 public:
     explicit TiffWalk(const ExifByteSource& source) : file(source) {}
 
-    bool Run(TiffPreview& best) {
+    bool Run(std::vector<TiffPreview>& found) {
         std::array<uint8_t, 8> header{};
         if (!file.ReadAt(0, header.size(), header.data())) {
             return false;
@@ -58,12 +59,14 @@ public:
         }
         for (const auto& [offset, length] : candidates) {
             TiffPreview preview;
-            if (Check(offset, length, preview) &&
-                int64_t{preview.width} * preview.height > int64_t{best.width} * best.height) {
-                best = preview;
+            if (Check(offset, length, preview)) {
+                found.push_back(preview);
             }
         }
-        return best.length > 0;
+        std::stable_sort(found.begin(), found.end(), [](const TiffPreview& a, const TiffPreview& b) {
+            return int64_t{a.width} * a.height > int64_t{b.width} * b.height;
+        });
+        return !found.empty();
     }
 
 private:
@@ -184,25 +187,41 @@ private:
 
 } // namespace
 
-bool FindTiffPreview(const ExifByteSource& file, TiffPreview& preview) {
-    preview = TiffPreview{};
+std::vector<TiffPreview> FindTiffPreviews(const ExifByteSource& file) {
+    std::vector<TiffPreview> found;
     try {
-        return TiffWalk(file).Run(preview);
+        TiffWalk(file).Run(found);
     } catch (const std::exception&) {
-        preview = TiffPreview{};
-        return false;
+        found.clear();
     }
+    return found;
 }
 
-bool ReadTiffPreview(const ExifByteSource& file, std::vector<uint8_t>& jpeg) {
-    jpeg.clear();
-    TiffPreview preview;
-    if (!FindTiffPreview(file, preview)) {
-        return false;
+bool FindTiffPreview(const ExifByteSource& file, TiffPreview& preview) {
+    const std::vector<TiffPreview> found = FindTiffPreviews(file);
+    preview = found.empty() ? TiffPreview{} : found.front();
+    return !found.empty();
+}
+
+const TiffPreview& SmallestCoveringPreview(const std::vector<TiffPreview>& previews, int32_t coverWidth,
+                                           int32_t coverHeight) {
+    const TiffPreview& largest = previews.front();
+    const TiffPreview* chosen = &largest;
+    for (const TiffPreview& p : previews) {
+        const int64_t cross = int64_t{p.width} * largest.height - int64_t{largest.width} * p.height;
+        const bool sameShape = std::abs(cross) * 100 <= int64_t{largest.width} * p.height;
+        if (sameShape && p.width >= coverWidth && p.height >= coverHeight) {
+            chosen = &p;  // largest first: the last that serves is the smallest
+        }
     }
+    return *chosen;
+}
+
+bool ReadTiffPreview(const ExifByteSource& file, const TiffPreview& preview, std::vector<uint8_t>& jpeg) {
+    jpeg.clear();
     try {
         jpeg.resize(static_cast<size_t>(preview.length));
-        if (file.ReadAt(preview.offset, jpeg.size(), jpeg.data())) {
+        if (preview.length > 0 && file.ReadAt(preview.offset, jpeg.size(), jpeg.data())) {
             return true;
         }
     } catch (const std::exception&) {

@@ -17,10 +17,20 @@ struct TiffPreview {
     int32_t height = 0;
 };
 
-// The largest such preview (by pixels; the first of equal ones) that is an 8-bit Huffman-coded
-// JPEG of 1 or 3 components: a DNG's or CR2's raw data, lossless JPEG (SOF3) in a strip, is no
-// preview. False when there is none. Every read goes through the source's checked read.
+// Every such preview that is an 8-bit Huffman-coded JPEG of 1 or 3 components (a DNG's or CR2's
+// raw data, lossless JPEG (SOF3) in a strip, is no preview), largest first by pixels, equal ones in
+// the order found. Every read goes through the source's checked read.
+std::vector<TiffPreview> FindTiffPreviews(const ExifByteSource& file);
+
+// The largest of them; false when there is none.
 bool FindTiffPreview(const ExifByteSource& file, TiffPreview& preview);
 
-// The preview's bytes; false (jpeg empty) when there is none or it cannot be read.
-bool ReadTiffPreview(const ExifByteSource& file, std::vector<uint8_t>& jpeg);
+// The smallest preview of the largest one's shape (width : height within 1 %) that still has
+// cover's columns and rows: a camera's 1.6 MP preview serves a thumbnail as well as its 24 MP one
+// at a twentieth of the decode. The largest when none is smaller. previews as FindTiffPreviews
+// gives them, not empty.
+const TiffPreview& SmallestCoveringPreview(const std::vector<TiffPreview>& previews, int32_t coverWidth,
+                                           int32_t coverHeight);
+
+// The preview's bytes; false (jpeg empty) when they cannot be read.
+bool ReadTiffPreview(const ExifByteSource& file, const TiffPreview& preview, std::vector<uint8_t>& jpeg);

@@ -191,6 +191,35 @@ TEST(RawPreview, LargestDecodablePreviewIsTaken) {
     }
 }
 
+// A thumbnail comes from the smallest preview of the picture's shape that covers the fit, at the
+// size the largest fits to; the viewer shows the largest. The previews differ in colour to tell.
+TEST(RawPreview, ThumbnailFromTheSmallestCoveringPreview) {
+    const auto solid = [](int width, int height, uint8_t green) {
+        return EncodeJpeg(cv::Mat(height, width, CV_8UC3, cv::Scalar(0, green, 0)));
+    };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> other;  // beside a 1200 x 800 preview of green 40
+        uint8_t green;               // the thumbnail's
+    };
+    const Case cases[] = {
+        {"covering", solid(300, 200, 200), 200},
+        {"too small", solid(160, 106, 200), 40},
+        {"other shape", solid(300, 300, 200), 40},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteBytes(dir / "raw", BuildRawLike(CameraLikeJpeg(), {{PreviewPlace::Interchange, c.other},
+                                                                             {PreviewPlace::Strip, solid(1200, 800, 40)}})));
+        PhotoItem thumbnail, full;
+        ASSERT_EQ(thumbnail.Load(dir / "raw", PhotoItem::kModeThumbnail), 0) << c.name;
+        EXPECT_EQ(thumbnail.thumbnail.image.size(), cv::Size(237, 158)) << c.name;
+        EXPECT_NEAR(thumbnail.thumbnail.image.at<cv::Vec3b>(79, 118)[1], c.green, 3) << c.name;
+        ASSERT_EQ(full.Load(dir / "raw", 1), 0) << c.name;
+        EXPECT_EQ(full.thumbnail.image.size(), cv::Size(1200, 800)) << c.name;
+    }
+}
+
 // Offsets past the end, a directory chain back to itself, a preview length beyond the file: the
 // walk ends, nothing is read outside the bytes, and the photo is refused as a picture only.
 TEST(RawPreview, BrokenLayoutsAreRefusedSafely) {
