@@ -27,19 +27,22 @@ test: build
 	@$(MAKE) --no-print-directory fuzz
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
 
-# The EXIF reader under libFuzzer with AddressSanitizer and UBSan, from a fresh seed corpus written
-# by the normal build. A crash, a leak, a sanitizer report, a hang or an out-of-memory stops the
-# fuzzer with a non-zero status, which fails this target; the input that did it lands in
-# $(FUZZ_BUILD)/ (crash-*, leak-*, timeout-*, oom-*).
+# The EXIF reader under libFuzzer with AddressSanitizer and UBSan, from fresh seed corpora written
+# by the normal build: exif_fuzzer takes any bytes as a photo file, tiff_fuzzer as a bare EXIF
+# block and as a raw file; they share FUZZ_SECONDS, half each. A crash, a leak, a sanitizer report,
+# a hang or an out-of-memory stops a fuzzer with a non-zero status, which fails this target; the
+# input that did it lands in $(FUZZ_BUILD)/ (crash-*, leak-*, timeout-*, oom-*).
 fuzz: configure
 	@cmake --build $(BUILD) --target kestory-fuzz-seeds -j $(JOBS)
 	@cmake -S . -B $(FUZZ_BUILD) -G Ninja $(OWN_FLAGS) -DKESTORY_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(FUZZ_BUILD) --target exif_fuzzer -j $(JOBS)
-	@rm -rf $(FUZZ_BUILD)/corpus
-	@$(BUILD)/fuzz/kestory-fuzz-seeds $(FUZZ_BUILD)/corpus
-	@$(FUZZ_BUILD)/fuzz/exif_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	@cmake --build $(FUZZ_BUILD) --target exif_fuzzer tiff_fuzzer -j $(JOBS)
+	@rm -rf $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/corpus-tiff
+	@$(BUILD)/fuzz/kestory-fuzz-seeds $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/corpus-tiff
+	@$(FUZZ_BUILD)/fuzz/exif_fuzzer -max_total_time=$$(( ($(FUZZ_SECONDS) + 1) / 2 )) -timeout=10 -rss_limit_mb=2048 \
 		-detect_leaks=1 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
+	@$(FUZZ_BUILD)/fuzz/tiff_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) > 1 ? $(FUZZ_SECONDS) / 2 : 1 )) -timeout=10 -rss_limit_mb=2048 \
+		-detect_leaks=1 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-tiff
 
 # The benchmarks in a Release build of their own, then the import against libvips' thumbnailer.
 bench: deps

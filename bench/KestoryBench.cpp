@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -71,9 +72,46 @@ public:
         return camera;
     }
 
+    // A phone's 12 MP photo (4032 x 3024) as a JPEG and as a HEIC with the same EXIF block; the
+    // HEIC with or without the 320 x 240 thumbnail picture phones store beside it.
+    const std::string& PhoneFile(const std::string& name, bool heic, int thumbnailBox = 0) {
+        std::string& path = phone[name];
+        if (path.empty()) {
+            path = (fs::path(folder) / name).string();
+            const cv::Mat picture = kestory::bench::NoisyPhoto(4032, 3024, 1);
+            const kestory::test::JpegBuilder exif = kestory::test::CameraLikeJpeg();
+            if (heic) {
+                kestory::test::WriteHeic(path, picture, exif.buildTiff(), 1, thumbnailBox);
+            } else {
+                kestory::test::JpegBuilder(exif).picture(picture).writeTo(path);
+            }
+        }
+        return path;
+    }
+
+    // A raw-like file: a 1.6 MP JPEG thumbnail in IFD0 and the 27 MP camera picture as a
+    // full-size preview strip, as a CR2 or DNG holds them.
+    const std::string& RawFile() {
+        if (raw.empty()) {
+            raw = (fs::path(folder) / "IMG_0001.DNG").string();
+            const cv::Mat picture =
+                kestory::bench::NoisyPhoto(kestory::bench::kCameraWidth, kestory::bench::kCameraHeight, 0);
+            cv::Mat small;
+            cv::resize(picture, small, cv::Size(1584, 1056), 0, 0, cv::INTER_AREA);
+            using kestory::test::PreviewPlace;
+            kestory::test::WriteBytes(raw, kestory::test::BuildRawLike(
+                                               kestory::test::CameraLikeJpeg(),
+                                               {{PreviewPlace::Interchange, kestory::test::EncodeJpeg(small)},
+                                                {PreviewPlace::Strip, kestory::test::EncodeJpeg(picture)}}));
+        }
+        return raw;
+    }
+
 private:
     std::string folder;
     std::string camera;
+    std::string raw;
+    std::map<std::string, std::string> phone;
 };
 
 Fixtures& Files() {
@@ -165,6 +203,41 @@ void BM_ThumbnailShrinkOnLoad(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ThumbnailShrinkOnLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The import's thumbnail of a 12 MP phone photo, with its EXIF read, as PhotoItem::Load takes it:
+// JPEG (shrink-on-load), HEIC without and with its own thumbnail picture. Compare the HEIC rows
+// with the JPEG row. The CPU column counts every thread of the process: libde265 decodes on
+// worker threads of its own.
+void PhoneThumbnail(benchmark::State& state, const std::string& path) {
+    const FileBytes::ReuseScope reuse;
+    for (auto _ : state) {
+        PhotoItem item;
+        if (item.Load(path, PhotoItem::kModeThumbnail) != 0) {
+            state.SkipWithError("the phone photo did not load");
+            break;
+        }
+        benchmark::DoNotOptimize(item.thumbnail.image.data);
+    }
+}
+void BM_Phone12MpJpegThumbnail(benchmark::State& state) {
+    PhoneThumbnail(state, Files().PhoneFile("IMG_0002.JPG", false));
+}
+BENCHMARK(BM_Phone12MpJpegThumbnail)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_Phone12MpHeicThumbnail(benchmark::State& state) {
+    PhoneThumbnail(state, Files().PhoneFile("IMG_0002.HEIC", true));
+}
+BENCHMARK(BM_Phone12MpHeicThumbnail)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_Phone12MpHeicWithThumbnailPicture(benchmark::State& state) {
+    PhoneThumbnail(state, Files().PhoneFile("IMG_0003.HEIC", true, 320));
+}
+BENCHMARK(BM_Phone12MpHeicWithThumbnailPicture)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// A raw file's thumbnail from its 27 MP preview: the walk to the preview, its bytes read, shrink-on-
+// load; with the EXIF read, as the import does it.
+void BM_RawPreviewThumbnail(benchmark::State& state) {
+    PhoneThumbnail(state, Files().RawFile());
+}
+BENCHMARK(BM_RawPreviewThumbnail)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The full decode through OpenCV's image codecs, which the programs no longer link: the same
 // libjpeg-turbo behind another reader.

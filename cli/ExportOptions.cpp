@@ -191,6 +191,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.density = true;
             continue;
         }
+        if (arg == "--all-kinds") {
+            result.options.allKinds = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -233,13 +237,15 @@ const char* ExportHelpText() {
            "        kestory-export --png 出力.png [--magnify N] [--size N] [--marks] [--iso-index N] パス...\n"
            "        kestory-export --pdf 出力.pdf [--color-by 値 | --density] パス...\n"
            "\n"
-           "JPEG 写真の撮影データ (EV, AV, TV, 感度補正と 17 の撮影情報) を\n"
+           "写真 (JPEG, HEIC/HEIF, DNG などの RAW) の撮影データ (EV, AV, TV, 感度補正と 17 の撮影情報) を\n"
            "ＣＳＶファイル (コードページ 932, CR LF) に書き出します。\n"
            "\n"
            "パス:\n"
-           "  JPEG ファイル   そのまま読み込みます (ドロップされたファイルと同じ)。\n"
+           "  ファイル        種類を問わずそのまま読み込みます (ドロップされたファイルと同じ)。\n"
            "  フォルダ        直下の *.JPG を名前順に読み込みます (サブフォルダは見ません)。\n"
            "                  --recursive では、続けてサブフォルダを名前順に一つずつ読み込みます。\n"
+           "                  --all-kinds では *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW\n"
+           "                  *.PEF *.ORF *.RW2 *.SRW も読み込みます。\n"
            "  写真はパスを指定した順に並び、その順で書き出されます。\n"
            "\n"
            "オプション:\n"
@@ -259,6 +265,7 @@ const char* ExportHelpText() {
            "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
            "  --no-cache      サムネイルのキャッシュ (~/.cache/Kestory/thumbnails.sqlite) を使わず、\n"
            "                  すべての画像を読み直します\n"
+           "  --all-kinds     フォルダから JPEG 以外の写真 (HEIC/HEIF, RAW) も読み込みます\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"

@@ -19,6 +19,8 @@ struct ExportOptions {
     int markColour = 0;              // --color-by iso|focal|camera|time (DisplaySettings::kMark..); marks
     bool density = false;            // --density: photo counts per grid cell
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
+    bool allKinds = false;           // --all-kinds: folders give their HEIF and raw files too
+ // photo files (taken as given) and folders (scanned)
     bool recursive = false;          // --recursive: folders with every folder below them
     bool noCache = false;            // --no-cache: every picture decoded, the thumbnail cache untouched
     std::string thumbnailCache;      // not an option: the cache file the program found; empty for none
@@ -26,7 +28,7 @@ struct ExportOptions {
     // (MIN-MAX), --from and --to (YYYY-MM-DD): the photos all three outputs take. A date range
     // leaves out the photos without a date.
     PhotoFilter filter;
-    std::vector<std::string> inputs; // JPEG files (taken as given) and folders (scanned)
+    std::vector<std::string> inputs; // photo files (taken as given) and folders (scanned)
 };
 
 struct ParsedCommandLine {

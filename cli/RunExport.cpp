@@ -22,7 +22,7 @@ namespace {
 
 // Files as given (like dropped files: whatever they are, the load decides, and a missing one is
 // refused there) and the scanned contents of folders, in the order of the inputs.
-std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs, bool recursive) {
+std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs, bool recursive, bool allKinds) {
     std::vector<std::string> paths;
     for (const std::string& input : inputs) {
         std::error_code ec;
@@ -32,9 +32,9 @@ std::vector<std::string> ImportPaths(const std::vector<std::string>& inputs, boo
         }
         std::vector<std::string> scanned;
         if (recursive) {
-            ScanFolderTree(input, scanned);
+            ScanFolderTree(input, scanned, {}, allKinds);
         } else {
-            ScanFolder(input, scanned);
+            ScanFolder(input, scanned, allKinds);
         }
         paths.insert(paths.end(), scanned.begin(), scanned.end());
     }
@@ -75,7 +75,7 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     {
         ParallelImport import(doc, static_cast<unsigned>(options.threads));
         import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());
-        import.Start(ImportPaths(options.inputs, options.recursive));
+        import.Start(ImportPaths(options.inputs, options.recursive, options.allKinds));
         import.Run();
     }
     doc.SetFilter(options.filter);

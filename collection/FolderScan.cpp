@@ -7,6 +7,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -26,6 +27,16 @@ bool MatchesJpegPattern(const std::string& name) {
     }
     const std::string tail = UpperCaseAscii(name.substr(name.size() - kLength));
     return tail == kSuffix;
+}
+
+bool MatchesOtherKind(const std::string& name) {
+    const std::string upper = UpperCaseAscii(name);
+    for (const std::string_view suffix : kOtherPhotoSuffixes) {
+        if (upper.size() >= suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsCp932LeadByte(unsigned char byte) {
@@ -77,7 +88,8 @@ void SortKeyed(std::vector<KeyedPath>& paths) {
 // One pass over a folder: the JPEG files ScanFolder takes and, when subfolders is given, the
 // folders a tree scan goes down into (no links, no hidden ones). An entry that cannot be read ends
 // the listing with what was found before it.
-void ListFolder(const std::string& folder, std::vector<KeyedPath>& files, std::vector<KeyedPath>* subfolders) {
+void ListFolder(const std::string& folder, std::vector<KeyedPath>& files, std::vector<KeyedPath>* subfolders,
+                bool otherKinds) {
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), ec);
     if (ec) {
@@ -90,7 +102,7 @@ void ListFolder(const std::string& folder, std::vector<KeyedPath>& files, std::v
         const fs::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
         std::error_code typeError;
-        if (MatchesJpegPattern(name)) {
+        if (MatchesJpegPattern(name) || (otherKinds && MatchesOtherKind(name))) {
             // Follows symbolic links; directories, broken links, devices and pipes are left out
             // (a pipe would block the loader's open).
             if (entry.is_regular_file(typeError) && !typeError) {
@@ -135,11 +147,11 @@ int ComparePaths(const std::string& a, const std::string& b) {
     return Sign(byKey != 0 ? byKey : a.compare(b));
 }
 
-int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
+int ScanFolder(const std::string& folder, std::vector<std::string>& list, bool otherKinds) {
     list.clear();
     try {
         std::vector<KeyedPath> found;
-        ListFolder(folder, found, nullptr);
+        ListFolder(folder, found, nullptr, otherKinds);
         SortKeyed(found);
         AppendPaths(found, list);
     } catch (const std::bad_alloc&) {
@@ -149,7 +161,8 @@ int ScanFolder(const std::string& folder, std::vector<std::string>& list) {
     return static_cast<int>(list.size());
 }
 
-int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress) {
+int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress,
+                   bool otherKinds) {
     list.clear();
     try {
         // Folders still to scan, the next at the back: a folder's sub-folders go on in reverse
@@ -166,7 +179,7 @@ int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, co
             }
             std::vector<KeyedPath> files;
             std::vector<KeyedPath> subfolders;
-            ListFolder(current, files, &subfolders);
+            ListFolder(current, files, &subfolders, otherKinds);
             SortKeyed(files);
             AppendPaths(files, list);
             SortKeyed(subfolders);

@@ -10,7 +10,14 @@
 // included, hidden files included, subfolders not searched) whose names end in ".JPG" in any case,
 // sorted by ComparePaths of their upper-cased paths, paths that compare equal by their real bytes.
 // Returns their number; 0 for a folder that cannot be read. Never throws.
-int ScanFolder(const std::string& folder, std::vector<std::string>& list);
+// With otherKinds, the HEIF and raw files of kOtherPhotoSuffixes are taken besides, by the same
+// rules.
+int ScanFolder(const std::string& folder, std::vector<std::string>& list, bool otherKinds = false);
+
+// The name endings of the photos other than JPEG that the reader takes (HEIF, TIFF-based raw), as
+// the open dialog's second filter lists them; matched without regard to case.
+inline constexpr const char* kOtherPhotoSuffixes[] = {".HEIC", ".HEIF", ".HIF", ".DNG", ".CR2", ".NEF",
+                                                      ".ARW",  ".PEF",  ".ORF", ".RW2", ".SRW"};
 
 // Told the number of JPEG files found so far after each folder of a tree scan; false stops it.
 using FolderTreeProgress = std::function<bool(size_t found)>;
@@ -23,7 +30,8 @@ using FolderTreeProgress = std::function<bool(size_t found)>;
 // as ScanFolder takes them. A folder below the top that cannot be read is skipped. list is
 // replaced; returns the number of paths, or -1 (list empty) when progress asked to stop. Never
 // throws.
-int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress = {});
+int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, const FolderTreeProgress& progress = {},
+                   bool otherKinds = false);
 
 // -1, 0 or 1: the order of the Japanese system this program comes from, by the paths' code page
 // 932 characters: a single-byte character by its byte, a double-byte one by its two-byte code, so

@@ -13,6 +13,11 @@ inline constexpr std::string_view kOpenFilesFilterCaption = "画像ファイル(
 // Linux file dialog matches patterns with case.
 inline constexpr std::string_view kJpegPatterns[] = {"*.JPG", "*.jpg"};
 inline constexpr std::string_view kOpenFilesDefaultSuffix = "JPG";
+// Its second filter: JPEG and the other kinds (collection/FolderScan.h, kOtherPhotoSuffixes).
+inline constexpr std::string_view kAllPhotosFilterCaption =
+    "すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW)";
+// The ファイル menu's check item that lets the folder import take them too.
+inline constexpr std::string_view kScanAllKindsMenuText = "JPEG 以外の写真もフォルダから読み込む";
 
 // Folder browser ("フォルダを開く(&F)...").
 inline constexpr std::string_view kFolderBrowserTitle = "画像フォルダの選択";

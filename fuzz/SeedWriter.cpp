@@ -1,6 +1,9 @@
-// kestory-fuzz-seeds FOLDER: writes the EXIF fuzzer's starting corpus into FOLDER (created when
-// missing). Ordinary camera blocks in both byte orders, the variants the reader treats specially,
-// truncations, every named malformed file, and the picture bombs (their EXIF blocks are camera-like).
+// kestory-fuzz-seeds FOLDER [TIFF-FOLDER]: writes the EXIF fuzzer's starting corpus into FOLDER
+// (created when missing). Ordinary camera blocks in both byte orders, the variants the reader
+// treats specially, truncations, every named malformed file, and the picture bombs (their EXIF
+// blocks are camera-like). With TIFF-FOLDER, the TIFF fuzzer's: the same blocks bare, from their
+// TIFF header on, and raw-like files with previews, in both byte orders and with the .orf and .rw2
+// header numbers.
 
 #include "fuzz/ExifCases.h"
 #include "tests/support/JpegBuilder.h"
@@ -55,33 +58,66 @@ std::vector<NamedFile> Seeds() {
     return seeds;
 }
 
+std::vector<NamedFile> TiffSeeds() {
+    std::vector<NamedFile> seeds;
+    // A block inside APP1 right after SOI: FF D8 | FF E1 | length (2) | "Exif\0\0" | TIFF header.
+    constexpr size_t kBlockAt = 12;
+    for (NamedFile& seed : Seeds()) {
+        if (seed.bytes.size() > kBlockAt && seed.bytes[2] == 0xFF && seed.bytes[3] == 0xE1 &&
+            seed.name.rfind("picture-bomb", 0) != 0) {
+            seeds.push_back({"block-" + seed.name, Bytes(seed.bytes.begin() + kBlockAt, seed.bytes.end())});
+        }
+    }
+    const Bytes preview = EncodeJpeg(PatternPicture(16, 8));
+    const Bytes thumbnail = EncodeJpeg(PatternPicture(8, 8, true));
+    for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        const std::string suffix = order == ByteOrder::Little ? "-ii" : "-mm";
+        const std::vector<RawPreview> both = {{PreviewPlace::Interchange, thumbnail}, {PreviewPlace::Strip, preview}};
+        seeds.push_back({"raw" + suffix, BuildRawLike(CameraBlock(order), both)});
+        seeds.push_back({"orf" + suffix, BuildRawLike(CameraBlock(order), both, 0x4F52)});
+        JpegBuilder subIfd = CameraBlock(order);
+        subIfd.longValue(kIfd0, 0x014A, 8);
+        seeds.push_back({"subifd-loop" + suffix, BuildRawLike(subIfd, {{PreviewPlace::Strip, preview}})});
+    }
+    seeds.push_back({"rw2", BuildRawLike(CameraBlock(ByteOrder::Little), {{PreviewPlace::JpgFromRaw, preview}}, 0x0055)});
+    return seeds;
+}
+
+bool WriteSeeds(const std::filesystem::path& folder, const std::vector<NamedFile>& seeds, const char* extension) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "kestory-fuzz-seeds: cannot create %s: %s\n", folder.c_str(), error.message().c_str());
+        return false;
+    }
+    for (const NamedFile& seed : seeds) {
+        const std::filesystem::path file = folder / (seed.name + extension);
+        if (!WriteBytes(file.string(), seed.bytes)) {
+            std::fprintf(stderr, "kestory-fuzz-seeds: cannot write %s\n", file.c_str());
+            return false;
+        }
+    }
+    std::printf("%zu seeds written to %s\n", seeds.size(), folder.c_str());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> operands;
     if (const auto done = kestory::tools::ParseToolArgs(
             argc, argv,
-            "usage: kestory-fuzz-seeds [--] FOLDER\n"
-            "Writes the EXIF fuzzer's starting corpus into FOLDER (created when missing).\n",
-            1, 1, operands)) {
+            "usage: kestory-fuzz-seeds [--] FOLDER [TIFF-FOLDER]\n"
+            "Writes the EXIF fuzzer's starting corpus into FOLDER and the TIFF fuzzer's into\n"
+            "TIFF-FOLDER (each created when missing).\n",
+            1, 2, operands)) {
         return *done;
     }
-    const std::filesystem::path folder = operands[0];
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "kestory-fuzz-seeds: cannot create %s: %s\n", folder.c_str(), error.message().c_str());
+    if (!WriteSeeds(operands[0], Seeds(), ".jpg")) {
         return 1;
     }
-    int written = 0;
-    for (const NamedFile& seed : Seeds()) {
-        const std::filesystem::path file = folder / (seed.name + ".jpg");
-        if (!WriteBytes(file.string(), seed.bytes)) {
-            std::fprintf(stderr, "kestory-fuzz-seeds: cannot write %s\n", file.c_str());
-            return 1;
-        }
-        ++written;
+    if (operands.size() == 2 && !WriteSeeds(operands[1], TiffSeeds(), ".tif")) {
+        return 1;
     }
-    std::printf("%d seeds written to %s\n", written, folder.c_str());
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "photo/CExifAnalize.h"
 
 #include "photo/ExifByteSource.h"
+#include "photo/PhotoContainer.h"
 
 #include <algorithm>
 #include <array>
@@ -42,6 +43,7 @@ CExifAnalize& CExifAnalize::operator=(const CExifAnalize& other) {
     tiffBase = other.tiffBase;
     byteOrder = other.byteOrder;
     offsetsRelative = other.offsetsRelative;
+    container = other.container;
     entries.reserve(other.entries.size());
     for (const auto& entry : other.entries)
         entries.push_back(std::make_unique<CExifEntryInfo>(*entry));
@@ -49,8 +51,7 @@ CExifAnalize& CExifAnalize::operator=(const CExifAnalize& other) {
 }
 
 int CExifAnalize::Read(const std::string& path) {
-    byteOrder = 0;
-    offsetsRelative = 0;
+    BeginRead();
     ExifByteSource source(nullptr, 0);
     if (!source.Open(path))
         return -1;
@@ -58,23 +59,63 @@ int CExifAnalize::Read(const std::string& path) {
 }
 
 int CExifAnalize::ReadMemory(const uint8_t* data, size_t size) {
-    byteOrder = 0;
-    offsetsRelative = 0;
+    BeginRead();
     ExifByteSource source(data, size);
     return ReadFrom(source);
 }
 
+int CExifAnalize::ReadTiffBlock(const uint8_t* data, size_t size) {
+    BeginRead();
+    const ExifByteSource source(data, size);
+    uint64_t ifd0 = 0;
+    if (!ReadTiffHeader(source, 0, ifd0))
+        return -1;
+    return ReadBlock(source, ifd0);
+}
+
+void CExifAnalize::BeginRead() {
+    byteOrder = 0;
+    offsetsRelative = 0;
+    container = 0;
+}
+
 int CExifAnalize::ReadFrom(const ExifByteSource& source) {
+    const PhotoContainer kind = DetectContainer(source);
+    container = static_cast<int>(kind);
+    uint64_t ifd0 = 0;
+    switch (kind) {
+    case PhotoContainer::Jpeg:
+        if (!WalkMarkers(source, ifd0))
+            return -1;
+        return ReadBlock(source, ifd0);
+    case PhotoContainer::Tiff:
+        // A raw file is itself the block: its IFD0 is the EXIF IFD0, offsets count from byte 0.
+        if (!ReadTiffHeader(source, 0, ifd0))
+            return -1;
+        return ReadBlock(source, ifd0);
+    case PhotoContainer::Heif: {
+        std::vector<uint8_t> item;
+        if (!ReadHeifExifItem(source, item))
+            return -1;
+        const ExifByteSource block(item.data(), item.size());
+        if (!FindHeifBlock(block, ifd0))
+            return -1;
+        return ReadBlock(block, ifd0);
+    }
+    case PhotoContainer::Unknown:
+        break;
+    }
+    return -1;
+}
+
+int CExifAnalize::ReadBlock(const ExifByteSource& source, uint64_t ifd0) {
     textBudget = kTextBudget;
     entryBudget = kMaxEntries;
     directoriesRead.clear();
-    uint64_t ifd0 = 0;
-    if (!WalkMarkers(source, ifd0))
-        return -1;
     ReadDirectory(source, ifd0, 0);
     // Only the Exif and GPS directories are followed: not IFD1 (the embedded thumbnail), not the
-    // interoperability directory, not maker notes. A pointer at a directory already read (back at
-    // IFD0, or Exif and GPS at one place) reads nothing more.
+    // interoperability directory, not maker notes, not a raw file's SubIFDs. A pointer at a
+    // directory already read (back at IFD0, or Exif and GPS at one place) reads nothing more.
     CExifEntryInfo pointer;
     if (FindEntry(kTagExifPointer, pointer) == 0)
         ReadDirectory(source, BlockPosition(pointer.value), 1);
@@ -101,21 +142,37 @@ bool CExifAnalize::WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Posit
         }
         if (bytes[1] != 0xE1)
             return false;
-        const uint64_t header = position + 2 + 8;
-        if (header > INT32_MAX || !source.ReadAt(header, 8, bytes.data()))
-            return false;
-        tiffBase = static_cast<int32_t>(header);
-        offsetsRelative = 1;
-        if (bytes[0] == 'I' && bytes[1] == 'I') {
-            byteOrder = kLittleEndian;
-        } else if (bytes[0] == 'M' && bytes[1] == 'M') {
-            byteOrder = kBigEndian;
-        } else {
-            return false;
-        }
-        ifd0Position = header + Number32(bytes.data() + 4);
-        return true;
+        return ReadTiffHeader(source, position + 2 + 8, ifd0Position);
     }
+}
+
+// TIFF header: "II" or "MM", a 16-bit number (42 in a JPEG's block; not tested here, the file kind
+// was told before), IFD0 offset (4) from the header's first byte.
+bool CExifAnalize::ReadTiffHeader(const ExifByteSource& source, uint64_t header, uint64_t& ifd0Position) {
+    std::array<uint8_t, 8> bytes{};
+    if (header > INT32_MAX || !source.ReadAt(header, 8, bytes.data()))
+        return false;
+    tiffBase = static_cast<int32_t>(header);
+    offsetsRelative = 1;
+    if (bytes[0] == 'I' && bytes[1] == 'I') {
+        byteOrder = kLittleEndian;
+    } else if (bytes[0] == 'M' && bytes[1] == 'M') {
+        byteOrder = kBigEndian;
+    } else {
+        return false;
+    }
+    ifd0Position = header + Number32(bytes.data() + 4);
+    return true;
+}
+
+// HEIF Exif item: TIFF header offset (4, big-endian, counted from the byte after it; phones write
+// 6 for the "Exif\0\0" they keep before the header, libheif writes 0) | ... | TIFF header.
+bool CExifAnalize::FindHeifBlock(const ExifByteSource& item, uint64_t& ifd0Position) {
+    std::array<uint8_t, 4> offset{};
+    if (!item.ReadAt(0, offset.size(), offset.data()))
+        return false;
+    const uint64_t skip = (uint64_t{offset[0]} << 24) | (uint64_t{offset[1]} << 16) | (uint64_t{offset[2]} << 8) | offset[3];
+    return ReadTiffHeader(item, 4 + skip, ifd0Position);
 }
 
 // One directory: entry count (2, compared as signed), then 12-byte entries:

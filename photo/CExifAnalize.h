@@ -8,9 +8,16 @@
 #include <string>
 #include <vector>
 
-// The EXIF reader of one JPEG file: a strict walk of the first markers, then IFD0, the Exif
-// directory and the GPS directory into a flat list of entries.
+// The EXIF reader of one photo file: IFD0, the Exif directory and the GPS directory of its EXIF
+// block into a flat list of entries. The block is found by the file's content: in a JPEG by a
+// strict walk of the first markers, in a TIFF-based raw file (DNG, CR2, NEF...) at its start, and
+// in a HEIF file in the Exif item libheif hands out.
 class ExifByteSource;
+
+// The Exif item of a HEIF file's primary picture as libheif gives it: an offset (4, big-endian) to
+// the TIFF header from the fifth byte, then the block. False when the file has none or libheif
+// cannot read it. Defined with the HEIF decoder (photo/HeifPicture.cpp).
+bool ReadHeifExifItem(const ExifByteSource& file, std::vector<uint8_t>& item);
 
 class CExifAnalize {
 public:
@@ -23,11 +30,17 @@ public:
     CExifAnalize(const CExifAnalize& other);
     CExifAnalize& operator=(const CExifAnalize& other);
 
-    // 0 when an EXIF block was found (even an empty one), -1 when the file cannot be opened or the
-    // marker walk finds no block. Appends to the entries; the caller clears first.
+    // 0 when an EXIF block was found (even an empty one), -1 when the file cannot be opened, is of
+    // no kind the reader knows, or holds no block. Appends to the entries; the caller clears first.
     int Read(const std::string& path);
     // The same on bytes already in memory (the fuzzer and tests use it).
     int ReadMemory(const uint8_t* data, size_t size);
+    // A bare EXIF block that begins with its TIFF header ("II" or "MM", 2 bytes not tested, IFD0
+    // offset), as HEIF files and other containers carry it. 0 or -1 as Read.
+    int ReadTiffBlock(const uint8_t* data, size_t size);
+
+    // What the last read found the file to be (PhotoContainer as a number; 0 before a read).
+    int Container() const { return container; }
 
     void Clear();
 
@@ -50,7 +63,11 @@ private:
     // 1 and the first value of the tag's rational, or 0 when the tag is absent.
     int GetFirstRational(uint16_t tag, int32_t& numerator, int32_t& denominator) const;
     int ReadFrom(const ExifByteSource& source);
+    void BeginRead();
+    int ReadBlock(const ExifByteSource& source, uint64_t ifd0Position);
     bool WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Position);
+    bool ReadTiffHeader(const ExifByteSource& source, uint64_t header, uint64_t& ifd0Position);
+    bool FindHeifBlock(const ExifByteSource& item, uint64_t& ifd0Position);
     void ReadDirectory(const ExifByteSource& source, uint64_t position, int16_t kind);
     uint64_t BlockPosition(int32_t offset) const;
     uint16_t Number16(const uint8_t* bytes) const;
@@ -60,6 +77,7 @@ private:
     int32_t tiffBase = 0;
     uint16_t byteOrder = 0;        // 0x200 little-endian (II), 0x100 big-endian (MM), 0 before a block
     uint16_t offsetsRelative = 0;  // 1 once APP1 was found: block offsets get tiffBase added
+    int container = 0;             // PhotoContainer of the last read
     size_t textBudget = 0;         // bytes of ASCII text the current read may still keep
     size_t entryBudget = 0;        // entries the current read may still keep
     std::vector<uint64_t> directoriesRead;  // file positions of the current read's directories

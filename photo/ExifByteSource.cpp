@@ -7,10 +7,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-constexpr size_t kHeadSize = 0x10000 + 0x2000;  // the largest APP1 segment plus one work buffer
-}
-
 ExifByteSource::ExifByteSource(const uint8_t* data, size_t size) : memory(data), length(size) {}
 
 ExifByteSource::~ExifByteSource() {
@@ -18,7 +14,7 @@ ExifByteSource::~ExifByteSource() {
         ::close(fd);
 }
 
-bool ExifByteSource::Open(const std::string& path) {
+bool ExifByteSource::Open(const std::string& path, size_t headSize) {
     // A dropped named pipe must be refused, not waited on: without O_NONBLOCK the open blocks until
     // a writer comes. For a regular file the flag changes nothing.
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -31,7 +27,7 @@ bool ExifByteSource::Open(const std::string& path) {
         return false;
     }
     length = static_cast<uint64_t>(info.st_size);
-    head.resize(static_cast<size_t>(std::min<uint64_t>(length, kHeadSize)));
+    head.resize(static_cast<size_t>(std::min<uint64_t>(length, headSize)));
     size_t got = 0;
     while (got < head.size()) {
         const ssize_t n = ::pread(fd, head.data() + got, head.size() - got, static_cast<off_t>(got));

@@ -17,7 +17,11 @@ public:
 
     // Over a file opened for reading only; false when it cannot be opened or is not a regular file
     // (a folder dropped on the window gets here). The file is closed when the source is destroyed.
-    bool Open(const std::string& path);
+    // headSize bytes from the start are read at once; reads beyond them go to the file.
+    bool Open(const std::string& path, size_t headSize = kHeadSize);
+
+    // A camera's EXIF block sits in the first 64 KiB: the largest APP1 segment plus one work buffer.
+    static constexpr size_t kHeadSize = 0x10000 + 0x2000;
 
     // Copies size bytes from the position into out; false unless the whole range lies inside the
     // bytes (checked in 64-bit arithmetic, so no position plus size can wrap) and could be read.
@@ -29,7 +33,6 @@ private:
     const uint8_t* memory = nullptr;
     int fd = -1;
     uint64_t length = 0;
-    // A camera's EXIF block sits in the first 64 KiB; it is read in one go so a directory walk
-    // costs no further system calls.
+    // Read in one go, so a directory walk costs no further system calls.
     std::vector<uint8_t> head;
 };

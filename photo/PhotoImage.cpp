@@ -3,6 +3,7 @@
 #include "chart/Canvas.h"
 #include "photo/FileBytes.h"
 #include "photo/JpegDecode.h"
+#include "photo/ThumbnailDecode.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/hal/intrin.hpp>
@@ -22,9 +23,13 @@ bool LoadPicture(const std::string& path, PhotoImage& holder) {
     if (!std::filesystem::exists(std::filesystem::path(path), error) || error) {
         return false;
     }
-    // Every file that reaches here began with a JPEG marker for the EXIF reader, so libjpeg-turbo
-    // decodes it; the decoder does not turn the picture by the file's orientation tag, since the
-    // photo record applies the orientation itself, after fitting.
+    // A HEIF or raw file is told by its content; every other file is decoded by libjpeg-turbo. The
+    // decoder does not turn the picture by the file's orientation tag, since the photo record
+    // applies the orientation itself, after fitting.
+    const int other = DecodeOtherContainer(path, Rect{}, holder);
+    if (other >= 0) {
+        return other == 1;
+    }
     cv::Mat picture;
     try {
         FileBytes file;

@@ -1,6 +1,7 @@
 #include "photo/PhotoItem.h"
 
 #include "photo/NumberText.h"
+#include "photo/PhotoContainer.h"
 #include "photo/ThumbnailDecode.h"
 #include "photo/ThumbnailStore.h"
 
@@ -144,9 +145,13 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
     if (!loaded) {
         return -2;
     }
+    // A HEIF picture comes out of libheif already turned by the file's own transformations; its
+    // EXIF orientation names that same turn.
     int32_t orientation = 0;
     exif.GetOrientation(orientation);
-    CorrectOrientation(thumbnail, orientation);
+    if (exif.Container() != static_cast<int>(PhotoContainer::Heif)) {
+        CorrectOrientation(thumbnail, orientation);
+    }
     return 0;
 }
 

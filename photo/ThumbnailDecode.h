@@ -23,6 +23,18 @@ int ReducedScaleDenominator(int32_t width, int32_t height, const Rect& box);
 bool LoadReducedThumbnail(const std::string& path, const Rect& box, PhotoImage& holder);
 
 // The picture of a thumbnail-mode load, fitted into the box: the reduced decode where it serves,
-// otherwise the full decode of LoadPicture then FitPicture, from one read of the file. False, with
-// the holder empty, when the file is missing or cannot be decoded or fitted. Never throws.
+// otherwise the full decode of LoadPicture then FitPicture, from one read of the file. HEIF files
+// and TIFF-based raw files go through DecodeOtherContainer. False, with the holder empty, when the
+// file is missing or cannot be decoded or fitted. Never throws.
 bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder);
+
+// The same for JPEG bytes in memory (a raw file's preview among them).
+bool DecodeJpegThumbnail(const uint8_t* data, size_t size, const Rect& box, PhotoImage& holder);
+
+// The picture of a file that is no JPEG, told by its content: a HEIF file's primary picture
+// (DecodeHeif) or a TIFF-based raw file's JPEG preview, fitted into the box to the size the
+// largest preview fits to (decoded from SmallestCoveringPreview), or the largest preview's every
+// pixel when the box is empty. 1 decoded; 0 such a file that cannot be
+// decoded (holder empty); -1 the file is of another kind (or cannot be opened), which the JPEG
+// path takes. Never throws.
+int DecodeOtherContainer(const std::string& path, const Rect& box, PhotoImage& holder);

@@ -3,6 +3,7 @@
 #include "chart/CLumivaneView.h"
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
+#include "collection/ImportTexts.h"
 #include "inspect/CDlgBarPreView.h"
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
@@ -28,6 +29,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace st = kestory::settings;
@@ -76,6 +78,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
 
     createActions();
     createCacheAction();
+    createScanAllKindsAction();
     createDockWindows();
     createFilterDock();
     createMenus();
@@ -147,6 +150,22 @@ void CMainFrame::createActions() {
     connect(about, &QAction::triggered, commands, &ChartCommands::OnAppAbout);
 }
 
+// A check item whose state lives in the settings file: read at start, written at each toggle.
+void CMainFrame::createScanAllKindsAction() {
+    const std::string_view text = kestory::texts::kScanAllKindsMenuText;
+    auto* action = new QAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
+    action->setObjectName(QStringLiteral("actionScanAllKinds"));
+    action->setData(static_cast<int>(kScanAllKinds));
+    action->setCheckable(true);
+    action->setChecked(settings.ReadMainWndInt(st::kScanAllKinds) != 0);
+    commands->SetScanAllKinds(action->isChecked());
+    connect(action, &QAction::toggled, this, [this](bool on) {
+        commands->SetScanAllKinds(on);
+        settings.WriteMainWndInt(st::kScanAllKinds, on ? 1 : 0);
+    });
+    actions.append(action);
+}
+
 void CMainFrame::createDockWindows() {
     // The panels keep their templates' fixed sizes and object names ("infoPanel", "controlPanel").
     infoPanel = new CDlgBarPreView(*view, *viewers);
@@ -196,6 +215,7 @@ void CMainFrame::createMenus() {
     file->addAction(Action(kFileOpen));
     file->addAction(Action(kFileOpenFolder));
     file->addAction(Action(kFileOpenFolderTree));
+    file->addAction(Action(kScanAllKinds));
     file->addAction(Action(kSaveShootingData));
     file->addSeparator();
     file->addAction(Action(kFilePrint));

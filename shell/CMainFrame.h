@@ -48,6 +48,7 @@ public:
         kAppAbout = 57664,
         kSaveSelectedShootingData = 32781,
         kCacheThumbnails = 32790,
+        kScanAllKinds = 32782,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -88,6 +89,7 @@ protected:
 
 private:
     void createActions();
+    void createScanAllKindsAction();
     void createMenus();
     void createDockWindows();
     // The filter panel: docked below the settings panel, hidden until the 表示 menu shows it.

@@ -79,7 +79,7 @@ void ChartCommands::OnFileOpenFolder() {
         return;
     }
     std::vector<std::string> found;
-    if (ScanFolder(ToLocalPath(folder), found) == 0) {
+    if (ScanFolder(ToLocalPath(folder), found, scanAllKinds) == 0) {
         return;  // nothing to import, and nothing to say
     }
     QStringList paths;
@@ -106,7 +106,12 @@ void ChartCommands::OnFileOpenFolderTree() {
         return;
     }
     std::vector<std::string> found;
-    const FolderTreeScanResult scan = ScanFolderTreeWithProgress(ToLocalPath(folder), found, dialogParent());
+    FolderTreeScanOptions options;
+    options.scan = [otherKinds = scanAllKinds](const std::string& top, std::vector<std::string>& list,
+                                               const FolderTreeProgress& progress) {
+        return ScanFolderTree(top, list, progress, otherKinds);
+    };
+    const FolderTreeScanResult scan = ScanFolderTreeWithProgress(ToLocalPath(folder), found, dialogParent(), options);
     if (scan.count <= 0) {
         return;  // nothing found, or the user stopped the scan: nothing imported, nothing said
     }

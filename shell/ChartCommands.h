@@ -27,6 +27,9 @@ public:
     // chosen in the set-up is the one printed.
     QPrinter& Printer();
 
+    // Whether the folder import takes HEIF and raw files besides JPEG files.
+    void SetScanAllKinds(bool on) { scanAllKinds = on; }
+
 
 public slots:
     void OnFileOpen();
@@ -54,4 +57,5 @@ private:
     Notifier& notifier;
     ShellDialogs& dialogs;
     std::unique_ptr<QPrinter> printer;
+    bool scanAllKinds = false;
 };

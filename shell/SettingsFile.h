@@ -56,6 +56,8 @@ inline constexpr Key kIsoIndex{"IsoIndex", 1};
 inline constexpr Key kCacheThumbnails{"CacheThumbnails", 1};
 // What the marks' colour tells (DisplaySettings::kMarkRed ..); written after the nine keys above.
 inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
+// 1 when the folder import takes HEIF and raw files too; written when the menu item is toggled.
+inline constexpr Key kScanAllKinds{"ScanAllKinds", 0};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 inline constexpr const char* kDockSection = "ControlBar";

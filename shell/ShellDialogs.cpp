@@ -1,5 +1,6 @@
 #include "shell/ShellDialogs.h"
 
+#include "collection/FolderScan.h"
 #include "collection/ImportTexts.h"
 #include "shell/CAboutDlg.h"
 
@@ -31,6 +32,27 @@ QString CaseFreeFilter(std::string_view caption, QStringView suffix) {
     return QStringLiteral("%1 (%2)").arg(ToQString(caption), pattern);
 }
 
+// The same over several suffixes: "caption (*.[Jj][Pp][Gg] *.[Hh][Ee][Ii][Cc] ...)".
+QString CaseFreeFilter(std::string_view caption, const QStringList& suffixes) {
+    QStringList patterns;
+    for (const QString& suffix : suffixes) {
+        QString pattern = QStringLiteral("*.");
+        for (const QChar c : suffix) {
+            pattern += c.isLetter() ? QLatin1Char('[') + c.toUpper() + c.toLower() + QLatin1Char(']') : QString(c);
+        }
+        patterns.append(pattern);
+    }
+    return QStringLiteral("%1 (%2)").arg(ToQString(caption), patterns.join(QLatin1Char(' ')));
+}
+
+QStringList AllPhotoSuffixes() {
+    QStringList suffixes{QStringLiteral("JPG")};
+    for (const char* suffix : kOtherPhotoSuffixes) {
+        suffixes.append(QString::fromLatin1(suffix + 1));  // without its full stop
+    }
+    return suffixes;
+}
+
 }  // namespace
 
 std::unique_ptr<QFileDialog> MakeOpenPhotosDialog(QWidget* parent) {
@@ -39,7 +61,8 @@ std::unique_ptr<QFileDialog> MakeOpenPhotosDialog(QWidget* parent) {
     // Any number of files: the list of chosen names has no fixed capacity here.
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    dialog->setNameFilter(CaseFreeFilter(texts::kOpenFilesFilterCaption, u"JPG"));
+    dialog->setNameFilters({CaseFreeFilter(texts::kOpenFilesFilterCaption, u"JPG"),
+                            CaseFreeFilter(texts::kAllPhotosFilterCaption, AllPhotoSuffixes())});
     dialog->setDefaultSuffix(ToQString(texts::kOpenFilesDefaultSuffix));
     return dialog;
 }

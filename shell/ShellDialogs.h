@@ -59,7 +59,8 @@ namespace kestory::dialogs {
 //
 // A Linux file dialog matches its patterns with case, so "*.JPG" alone would hide photo.jpg. The
 // filter keeps its caption "画像ファイル(*.JPG)" for the eye and matches .JPG in any case underneath,
-// the same files the folder import takes.
+// the same files the folder import takes. The open dialog's second filter, "すべての写真 (...)",
+// takes the HEIF and raw files besides, in any case too.
 std::unique_ptr<QFileDialog> MakeOpenPhotosDialog(QWidget* parent);
 std::unique_ptr<QFileDialog> MakeSaveCsvDialog(QWidget* parent);
 

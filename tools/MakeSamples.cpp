@@ -1,6 +1,7 @@
 // kestory-make-samples <folder>: writes sample photos with varied exposure data into the folder
 // (created when missing), then loads each one back the way an import does and lists the result.
 
+#include "photo/CExifAnalize.h"
 #include "photo/PhotoItem.h"
 #include "tests/support/JpegBuilder.h"
 #include "tools/ToolArgs.h"
@@ -131,7 +132,7 @@ cv::Mat AsStored(const cv::Mat& upright, uint16_t orientation) {
     return stored;
 }
 
-JpegBuilder Photo(int number) {
+JpegBuilder Photo(int number, cv::Mat* storedPicture = nullptr) {
     const Fraction aperture = Pick(kApertures, number);
     const Fraction time = Pick(kTimes, number * 7 + 3);
     const uint16_t iso = Pick(kIsoSpeeds, number * 5 + 1);
@@ -149,6 +150,9 @@ JpegBuilder Photo(int number) {
     const cv::Mat upright = portrait ? Scene(number, kShortSide, kLongSide, caption, grey)
                                      : Scene(number, kLongSide, kShortSide, caption, grey);
     const cv::Mat stored = AsStored(upright, orientation);
+    if (storedPicture != nullptr) {
+        *storedPicture = stored;
+    }
 
     char date[32];
     std::snprintf(date, sizeof date, "2012:%02d:%02d %02d:%02d:%02d", 1 + number % 12, 1 + number % 28,
@@ -196,6 +200,48 @@ std::vector<uint8_t> BrokenPicture() {
     std::vector<uint8_t> bytes = b.build();
     bytes.resize(exifOnly.size() - 2 + 40); // exifOnly ends with the 2-byte end-of-image marker
     return bytes;
+}
+
+// Phone and raw files: HEIC (turned by the container as the EXIF orientation says, as phones write
+// them), TIFF-based raw files with the picture as their JPEG preview, and a CR3, which is refused.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> OtherKinds(const std::filesystem::path& folder) {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    const struct {
+        const char* suffix;
+        PreviewPlace place;
+        uint16_t magic;
+    } raws[] = {{"DNG", PreviewPlace::Strip, 42}, {"NEF", PreviewPlace::Interchange, 42},
+                {"ORF", PreviewPlace::Interchange, 0x4F52}, {"RW2", PreviewPlace::JpgFromRaw, 0x0055}};
+    int number = kPhotoCount;
+    for (const auto& raw : raws) {
+        cv::Mat stored;
+        const JpegBuilder exif = Photo(++number, &stored);
+        char name[32];
+        std::snprintf(name, sizeof name, "KS_%04d.%s", number, raw.suffix);
+        files.emplace_back(name, BuildRawLike(exif, {{raw.place, EncodeJpeg(stored)}}, raw.magic));
+    }
+    for (const char* suffix : {"HEIC", "HEIF"}) {
+        cv::Mat stored;
+        const JpegBuilder exif = Photo(++number, &stored);
+        char name[32];
+        std::snprintf(name, sizeof name, "KS_%04d.%s", number, suffix);
+        CExifAnalize block;
+        const std::vector<uint8_t> tiff = exif.buildTiff();
+        int32_t orientation = 1;
+        block.ReadTiffBlock(tiff.data(), tiff.size());
+        block.GetOrientation(orientation);
+        cv::Mat colour = stored;
+        if (colour.channels() == 1) {
+            cv::cvtColor(stored, colour, cv::COLOR_GRAY2BGR);
+        }
+        const std::string path = (folder / name).string();
+        if (WriteHeic(path, colour, tiff, orientation == 0 ? 1 : orientation, 240)) {
+            files.emplace_back(name, ReadBytes(path));
+        }
+    }
+    files.emplace_back("KS_REFUSED.CR3", std::vector<uint8_t>{0, 0, 0, 24, 'f', 't', 'y', 'p', 'c', 'r', 'x', ' ', 0,
+                                                               0, 0, 1, 'c', 'r', 'x', ' ', 'i', 's', 'o', 'm'});
+    return files;
 }
 
 struct Refused {
@@ -256,6 +302,9 @@ int main(int argc, char** argv) {
     }
     for (Refused& refused : RefusedFiles()) {
         files.emplace_back(refused.name, std::move(refused.bytes));
+    }
+    for (auto& other : OtherKinds(folder)) {
+        files.push_back(std::move(other));
     }
 
     int failures = 0;

@@ -40,6 +40,7 @@ TEST(ExportOptions, Parsing) {
         {{"--csv", "o.csv", "--", "--recursive"}, Status::Run, {"--recursive"}},
         {{"--recursive=1", "--csv", "o.csv", "dir"}, Status::UsageError, {}},
         {{"--csv", "o.csv", "--help"}, Status::Help, {}},
+        {{"--csv", "o.csv", "--all-kinds", "dir"}, Status::Run, {"dir"}},
         {{}, Status::UsageError, {}},
         {{"a.jpg"}, Status::UsageError, {}},
         {{"--csv", "o.csv"}, Status::UsageError, {}},
@@ -417,6 +418,41 @@ TEST(ExportCli, FilterOptionsChooseThePhotos) {
     EXPECT_EQ(bad.exitCode, 64);
     EXPECT_NE(bad.err.find("--iso"), std::string::npos) << bad.err;
     EXPECT_FALSE(fs::exists(dir / "c.png"));
+}
+
+// HEIF and raw files chart with the values their EXIF blocks hold, the JPEG's: the same CSV row but
+// for the name. A folder gives them only with --all-kinds; a file named is taken whatever it is.
+TEST(ExportCli, PhoneAndRawFilesGiveTheJpegsRow) {
+    TempDir dir;
+    fs::create_directory(dir / "mixed");
+    const JpegBuilder exif = CameraLikeJpeg(ByteOrder::Big);
+    const cv::Mat picture = PatternPicture(320, 240);
+    ASSERT_TRUE(JpegBuilder(exif).picture(picture).writeTo(dir / "mixed/a.JPG"));
+    ASSERT_TRUE(WriteBytes(dir / "mixed/c.DNG", BuildRawLike(exif, {{PreviewPlace::Strip, EncodeJpeg(picture)}})));
+    ASSERT_TRUE(WriteBytes(dir / "mixed/d.nef", BuildRawLike(CameraLikeJpeg(ByteOrder::Little),
+                                                             {{PreviewPlace::Interchange, EncodeJpeg(picture)}})));
+    std::vector<std::string> expected = {"a.JPG", "c.DNG", "d.nef"};
+    if (HaveHeicEncoder()) {
+        ASSERT_TRUE(WriteHeic(dir / "mixed/b.heic", picture, exif.buildTiff()));
+        expected.insert(expected.begin() + 1, "b.heic");
+    }
+    const auto rows = [&](const std::vector<std::string>& args) {
+        EXPECT_EQ(RunExporter(dir, args).exitCode, 0);
+        std::vector<std::string> lines;
+        const std::string csv = ReadText(dir / "out.csv");
+        for (size_t at = csv.find("\r\n"); at + 2 < csv.size(); at = csv.find("\r\n", at + 2))
+            lines.push_back(csv.substr(at + 2, csv.find("\r\n", at + 2) - at - 2));
+        return lines;
+    };
+    EXPECT_EQ(rows({"--csv", dir / "out.csv", dir / "mixed"}).size(), 1u);
+    const std::vector<std::string> all = rows({"--csv", dir / "out.csv", "--all-kinds", dir / "mixed"});
+    ASSERT_EQ(all.size(), expected.size());
+    const std::string values = all[0].substr(all[0].find(','));
+    for (size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(all[i].substr(0, all[i].find(',')), expected[i]);
+        EXPECT_EQ(all[i].substr(all[i].find(',')), values) << expected[i];
+    }
+    EXPECT_EQ(rows({"--csv", dir / "out.csv", dir / "mixed/c.DNG"}).size(), 1u);
 }
 
 // The three outputs go through one way of writing a file: each target case gives the same result

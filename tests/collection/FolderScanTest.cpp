@@ -82,6 +82,15 @@ TEST(ScanFolder, WhichEntriesAreTaken) {
     EXPECT_EQ(ScanFolder(dir.Path(), list), 2);
     EXPECT_EQ(list, (std::vector<std::string>{dir / ".H.JPG", dir / "LINK.JPG"}));
 
+    // HEIF and raw names only when asked for, in any case; other names never.
+    for (const char* name : {"P.HEIC", "p.heif", "Q.hif", "R.DNG", "r.cr2", "S.NEF", "T.Arw", "U.PEF", "V.ORF",
+                             "W.RW2", "X.SRW", "Y.CR3", "Z.RAF", "HEIC", "Z.TIF"})
+        Touch(dir / name);
+    EXPECT_EQ(ScanFolder(dir.Path(), list), 2);
+    EXPECT_EQ(ScanFolder(dir.Path(), list, true), 13);
+    EXPECT_EQ(list.front(), dir / ".H.JPG");
+    EXPECT_EQ(list.back(), dir / "X.SRW");
+
     EXPECT_EQ(ScanFolder(dir / "MISSING", list), 0);
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(ScanFolder(dir / ".H.JPG", list), 0); // a file, not a folder

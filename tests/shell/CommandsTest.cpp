@@ -41,8 +41,8 @@ bool Start(ProgramRun& run) {
 }
 
 // Whether a file name passes the dialog's filter, as the dialog's file list decides it.
-bool FilterTakes(const QFileDialog& dialog, const QString& name) {
-    const QString filter = dialog.nameFilters().value(0);
+bool FilterTakes(const QFileDialog& dialog, const QString& name, int filterIndex = 0) {
+    const QString filter = dialog.nameFilters().value(filterIndex);
     const QRegularExpression lastGroup(QStringLiteral("\\(([^()]*)\\)$"));
     const QStringList patterns = lastGroup.match(filter).captured(1).split(u' ', Qt::SkipEmptyParts);
     for (const QString& pattern : patterns) {
@@ -67,6 +67,8 @@ private slots:
     void saveSelectedShootingDataWritesOnlyTheSelection();
     void fileDialogsMatchWithoutCase_data();
     void fileDialogsMatchWithoutCase();
+    void openDialogsSecondFilterTakesEveryPhotoKind();
+    void folderImportTakesOtherKindsOnlyWhenTheMenuItemIsChecked();
     void messageBoxes();
     void aboutBox();
     void helpCommandOpensTheWorkingDirectorysDocument();
@@ -276,6 +278,49 @@ void CommandsTest::fileDialogsMatchWithoutCase() {
     QCOMPARE(dialog->acceptMode(), photos ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     QVERIFY(dialog->nameFilters().value(0).startsWith(photos ? QStringLiteral("画像ファイル(*.JPG) (")
                                                              : QStringLiteral("CSVファイル(*.CSV) (")));
+}
+
+void CommandsTest::openDialogsSecondFilterTakesEveryPhotoKind() {
+    const auto dialog = kestory::dialogs::MakeOpenPhotosDialog(nullptr);
+    QCOMPARE(dialog->nameFilters().size(), 2);
+    QVERIFY(dialog->nameFilters().value(1).startsWith(
+        QStringLiteral("すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW) (")));
+    for (const char* name : {"a.JPG", "b.jpg", "c.heic", "d.HEIF", "e.Hif", "f.dng", "g.CR2", "h.nef", "i.ARW",
+                             "j.pef", "k.ORF", "l.rw2", "m.SRW"}) {
+        QVERIFY2(FilterTakes(*dialog, QString::fromLatin1(name), 1), name);
+    }
+    for (const char* name : {"a.CR3", "b.raf", "c.jpeg", "d.rw3"}) {
+        QVERIFY2(!FilterTakes(*dialog, QString::fromLatin1(name), 1), name);
+    }
+}
+
+// The check item starts unchecked, is kept in the settings file, and makes the folder import take
+// the HEIF and raw files beside the JPEG files.
+void CommandsTest::folderImportTakesOtherKindsOnlyWhenTheMenuItemIsChecked() {
+    QTemporaryDir program;
+    QTemporaryDir folder;
+    QVERIFY(CameraLikeJpeg().writeTo(folder.filePath(QStringLiteral("a.JPG")).toStdString()));
+    QVERIFY(kestory::test::WriteBytes(
+        folder.filePath(QStringLiteral("b.dng")).toStdString(),
+        kestory::test::BuildRawLike(CameraLikeJpeg(), {{kestory::test::PreviewPlace::Strip,
+                                                         kestory::test::EncodeJpeg(kestory::test::PatternPicture(40, 30))}})));
+    {
+        ProgramRun run(program.path());
+        QVERIFY(Start(run));
+        QAction* item = run.app->MainFrame()->Action(CMainFrame::kScanAllKinds);
+        QVERIFY(item != nullptr && item->isCheckable() && !item->isChecked());
+        QCOMPARE(item->text(), QStringLiteral("JPEG 以外の写真もフォルダから読み込む"));
+        run.dialogs.folder = folder.path();
+        run.app->MainFrame()->Action(CMainFrame::kFileOpenFolder)->trigger();
+        QCOMPARE(run.app->Document().GetCount(), size_t(1));
+        item->setChecked(true);
+        run.app->MainFrame()->Action(CMainFrame::kFileOpenFolder)->trigger();
+        QCOMPARE(run.app->Document().GetCount(), size_t(3));
+        QVERIFY(run.notifier.messages.empty());
+    }
+    ProgramRun again(program.path());
+    QVERIFY(Start(again));
+    QVERIFY(again.app->MainFrame()->Action(CMainFrame::kScanAllKinds)->isChecked());
 }
 
 void CommandsTest::messageBoxes() {

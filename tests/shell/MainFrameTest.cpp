@@ -328,6 +328,7 @@ void MainFrameTest::menuTextsAndStates_data() {
     QTest::newRow("folder") << int(CMainFrame::kFileOpenFolder) << "フォルダを開く(&F)..." << true << K{};
     QTest::newRow("folder tree") << int(CMainFrame::kFileOpenFolderTree) << "フォルダを開く（サブフォルダも含む）(&S)..."
                                  << true << K{};
+    QTest::newRow("all kinds") << int(CMainFrame::kScanAllKinds) << "JPEG 以外の写真もフォルダから読み込む" << true << K{};
     QTest::newRow("save") << int(CMainFrame::kSaveShootingData) << "撮影データの保存（&S）..." << true << K{};
     QTest::newRow("print") << int(CMainFrame::kFilePrint) << "印刷...\tCtrl+P(&P)" << true << K{QKeySequence("Ctrl+P")};
     QTest::newRow("preview") << int(CMainFrame::kFilePrintPreview) << "印刷プレビュー(&V)" << true << K{};
@@ -358,10 +359,12 @@ void MainFrameTest::menuTextsAndStates() {
     QTEST(action->isEnabled(), "enabled");
     QTEST(action->shortcuts(), "keys");
     const bool checkable = id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel ||
-                           id == CMainFrame::kViewFilterPanel || id == CMainFrame::kCacheThumbnails;
+                           id == CMainFrame::kViewFilterPanel || id == CMainFrame::kCacheThumbnails ||
+                           id == CMainFrame::kScanAllKinds;
     QCOMPARE(action->isCheckable(), checkable);
-    // The first two panels are visible and the cache on at first start; the filter panel is hidden.
-    QCOMPARE(action->isChecked(), checkable && id != CMainFrame::kViewFilterPanel);
+    // The first two panels are visible and the cache on at first start; the filter panel is hidden
+    // and the folder import takes JPEG files only.
+    QCOMPARE(action->isChecked(), checkable && id != CMainFrame::kViewFilterPanel && id != CMainFrame::kScanAllKinds);
 }
 
 void MainFrameTest::menuOrder() {
@@ -378,7 +381,8 @@ void MainFrameTest::menuOrder() {
         }
     }
     QCOMPARE(seen, (QStringList{"ファイル(&F)", "開く(&O)...", "フォルダを開く(&F)...",
-                                "フォルダを開く（サブフォルダも含む）(&S)...", "撮影データの保存（&S）...", "-",
+                                "フォルダを開く（サブフォルダも含む）(&S)...", "JPEG 以外の写真もフォルダから読み込む",
+                                "撮影データの保存（&S）...", "-",
                                 "印刷...\tCtrl+P(&P)", "印刷プレビュー(&V)", "プリンタの設定(&R)...", "-",
                                 "サムネイルをキャッシュする", "-", "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-",
                                 "切り取り\tCtrl+X(&T)", "コピー\tCtrl+C(&C)", "貼り付け\tCtrl+V(&P)", "-",

@@ -2,6 +2,8 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <libheif/heif.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -363,6 +365,96 @@ std::vector<NamedBytes> PictureBombs() {
         {"cmyk-progressive-32767", bomb(cmyk)},
         {"scans-2000-32767", bomb(WithLastScanRepeated(tiny, 2000))},
     };
+}
+
+std::vector<uint8_t> BuildRawLike(JpegBuilder exif, const std::vector<RawPreview>& previews, uint16_t magic) {
+    // Every field added is a LONG or SHORT held in its entry, so the block's size does not depend
+    // on the offsets: built once with zeros to learn where the previews go, then with them.
+    const auto withPreviews = [&](JpegBuilder b, size_t blockSize) {
+        size_t at = blockSize;
+        for (const RawPreview& p : previews) {
+            const auto offset = static_cast<uint32_t>(at);
+            const auto length = static_cast<uint32_t>(p.jpeg.size());
+            switch (p.place) {
+            case PreviewPlace::Strip:
+                b.shortValue(kIfd0, 0x0103, 6).longValue(kIfd0, 0x0111, offset).longValue(kIfd0, 0x0117, length);
+                break;
+            case PreviewPlace::Interchange:
+                b.longValue(kIfd0, 0x0201, offset).longValue(kIfd0, 0x0202, length);
+                break;
+            case PreviewPlace::JpgFromRaw:
+                b.entry(EntryFields{kIfd0, 0x002E, kUndefined, {}, {}, {}, {}, length, offset, false});
+                break;
+            }
+            at += p.jpeg.size();
+        }
+        return b.buildTiff();
+    };
+    std::vector<uint8_t> out = withPreviews(exif, withPreviews(exif, 0).size());
+    if (out.size() >= 4) {
+        Writer w(out[0] == 'I' ? ByteOrder::Little : ByteOrder::Big);
+        w.bytes = out;
+        w.put16(2, magic);
+        out = w.bytes;
+    }
+    for (const RawPreview& p : previews) {
+        out.insert(out.end(), p.jpeg.begin(), p.jpeg.end());
+    }
+    return out;
+}
+
+std::vector<uint8_t> EncodeJpeg(const cv::Mat& bgrOrGrey) {
+    std::vector<uint8_t> bytes;
+    cv::imencode(".jpg", bgrOrGrey, bytes, {cv::IMWRITE_JPEG_QUALITY, 95});
+    return bytes;
+}
+
+bool HaveHeicEncoder() { return heif_have_encoder_for_format(heif_compression_HEVC) != 0; }
+
+bool WriteHeic(const std::string& path, const cv::Mat& bgr, const std::vector<uint8_t>& tiffBlock,
+               int containerOrientation, int thumbnailBox) {
+    if (bgr.type() != CV_8UC3 || bgr.empty() || !HaveHeicEncoder()) {
+        return false;
+    }
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_image* image = nullptr;
+    heif_image_handle* handle = nullptr;
+    heif_encoding_options* options = heif_encoding_options_alloc();
+    bool ok = heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code == heif_error_Ok &&
+              heif_image_create(bgr.cols, bgr.rows, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image).code ==
+                  heif_error_Ok &&
+              heif_image_add_plane(image, heif_channel_interleaved, bgr.cols, bgr.rows, 8).code == heif_error_Ok;
+    if (ok) {
+        heif_encoder_set_lossy_quality(encoder, 90);
+        int stride = 0;
+        uint8_t* rows = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        cv::Mat rgb(bgr.rows, bgr.cols, CV_8UC3, rows, static_cast<size_t>(stride));
+        cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
+        options->image_orientation = static_cast<heif_orientation>(containerOrientation);
+        ok = heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok;
+    }
+    if (ok && thumbnailBox > 0) {
+        heif_image_handle* thumbnail = nullptr;
+        ok = heif_context_encode_thumbnail(context, image, handle, encoder, options, thumbnailBox, &thumbnail).code ==
+             heif_error_Ok;
+        if (thumbnail != nullptr) {
+            heif_image_handle_release(thumbnail);
+        }
+    }
+    if (ok && !tiffBlock.empty()) {
+        ok = heif_context_add_exif_metadata(context, handle, tiffBlock.data(), static_cast<int>(tiffBlock.size()))
+                 .code == heif_error_Ok;
+    }
+    if (ok) {
+        ok = heif_context_write_to_file(context, path.c_str()).code == heif_error_Ok;
+    }
+    if (handle != nullptr) heif_image_handle_release(handle);
+    if (image != nullptr) heif_image_release(image);
+    if (encoder != nullptr) heif_encoder_release(encoder);
+    heif_encoding_options_free(options);
+    heif_context_free(context);
+    return ok;
 }
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -107,6 +107,29 @@ struct NamedBytes {
 };
 std::vector<NamedBytes> PictureBombs();
 
+// A TIFF-based raw file as cameras write one: the builder's TIFF block (IFD0, Exif, GPS) is the
+// file itself, its header's 42 replaced by magic (0x4F52 .orf, 0x0055 .rw2), and JPEG previews
+// follow it, named in IFD0 by where they sit: a single strip of compression 6 (StripOffsets,
+// StripByteCounts), JPEGInterchangeFormat and its length, or Panasonic's JpgFromRaw (0x002E).
+enum class PreviewPlace { Strip, Interchange, JpgFromRaw };
+struct RawPreview {
+    PreviewPlace place = PreviewPlace::Strip;
+    std::vector<uint8_t> jpeg;
+};
+std::vector<uint8_t> BuildRawLike(JpegBuilder exif, const std::vector<RawPreview>& previews, uint16_t magic = 42);
+
+// The picture as a baseline JPEG of quality 95, no EXIF.
+std::vector<uint8_t> EncodeJpeg(const cv::Mat& bgrOrGrey);
+
+// A HEIF file written with libheif's HEVC encoder (x265): the picture (8-bit BGR), the EXIF block
+// (a bare TIFF block, as buildTiff makes it) as its Exif item when not empty, the container's own
+// turn (1 to 8, as the EXIF orientation numbers it: libheif writes irot and imir for it), and a
+// thumbnail picture fitted into thumbnailBox x thumbnailBox when that is not 0. False when the
+// library has no HEVC encoder or the write fails.
+bool WriteHeic(const std::string& path, const cv::Mat& bgr, const std::vector<uint8_t>& tiffBlock,
+               int containerOrientation = 1, int thumbnailBox = 0);
+bool HaveHeicEncoder();
+
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 
