@@ -369,6 +369,15 @@ void BM_PaintVisibleChartWithoutPhotos(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintVisibleChartWithoutPhotos)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
+// 10,000 photos with thumbnails of 40 x 27, as the default picture size shows them, to keep the
+// set's memory small.
+void AddTenThousandSmallPhotos(CLumivaneDoc& doc) {
+    std::mt19937 random(20110102);
+    for (int i = 0; i < 10000; ++i) {
+        doc.AppendPhoto(SyntheticPhoto(random, 40, 27));
+    }
+}
+
 // The end of a rubber-band drag over a quarter of the chart among 10,000 photos (thumbnails of
 // 40 x 27, as the default picture size shows them, to keep the set's memory small), as the view
 // does it: the photos the band touches, the new selection, the panel's first photo and count, and
@@ -377,10 +386,7 @@ BENCHMARK(BM_PaintVisibleChartWithoutPhotos)->Arg(100)->Arg(400)->Unit(benchmark
 void BM_FinishDrag(benchmark::State& state) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
-    std::mt19937 random(20110102);
-    for (int i = 0; i < 10000; ++i) {
-        doc.AppendPhoto(SyntheticPhoto(random, 40, 27));
-    }
+    AddTenThousandSmallPhotos(doc);
     doc.settings.viewType = static_cast<int32_t>(state.range(0));
     LayoutPhotos(doc);
     const Rect band{200, 150, 500, 330};
@@ -410,10 +416,7 @@ BENCHMARK(BM_FinishDrag)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseReal
 void BM_PaintTenThousand(benchmark::State& state) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
-    std::mt19937 random(20110102);
-    for (int i = 0; i < 10000; ++i) {
-        doc.AppendPhoto(SyntheticPhoto(random, 40, 27));
-    }
+    AddTenThousandSmallPhotos(doc);
     doc.settings.viewType = static_cast<int32_t>(state.range(0));
     LayoutPhotos(doc);
     QImage target(QSize(1000, 700), QImage::Format_RGB32);

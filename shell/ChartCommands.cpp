@@ -56,13 +56,7 @@ void ChartCommands::importPaths(const QStringList& paths) {
     for (const QString& path : paths) {
         localPaths.push_back(ToLocalPath(path));
     }
-    // Also when every file was refused: the chart is laid out and repainted once.
-    ImportProgressOptions options;
-    options.imported = [this] {
-        view.LayoutPhotos();
-        view.InvalidateChart();
-    };
-    ImportWithProgress(doc, localPaths, dialogParent(), options);
+    importScannedPaths(localPaths, false);
 }
 
 void ChartCommands::OnFileOpen() {
@@ -95,9 +89,13 @@ void ChartCommands::importScannedPaths(const std::vector<std::string>& paths, bo
     if (showProgressAtOnce) {
         options.showAfter = std::chrono::milliseconds(0); // the scan's dialog is followed by the import's
     }
+    // Also when every file was refused: the chart is laid out and repainted once, before any
+    // summary of refusals, so the photos show behind it.
+    options.imported = [this] {
+        view.LayoutPhotos();
+        view.InvalidateChart();
+    };
     ImportWithProgress(doc, paths, dialogParent(), options);
-    view.LayoutPhotos();
-    view.InvalidateChart();
 }
 
 void ChartCommands::OnFileOpenFolderTree() {
