@@ -112,46 +112,48 @@ ChartLegend DensityLegend(const DensityCounts& counts) {
     return legend;
 }
 
-void DrawDensityCells(Canvas& canvas, const DensityCounts& counts, int32_t magnify, const Rect* exposed) {
+namespace {
+
+// Calls draw(rect on the canvas, count) for every cell holding a photo, row by row.
+template <typename Draw>
+void ForEachFilledCell(const Canvas& canvas, const DensityCounts& counts, int32_t magnify, Draw draw) {
     for (int row = 0; row < kDensityRows; ++row) {
         for (int column = 0; column < kDensityColumns; ++column) {
             const DensityCell cell{row, column};
             const int32_t count = counts.At(cell);
-            if (count <= 0) {
-                continue;
+            if (count > 0) {
+                draw(ChartToCanvas(canvas, DensityCellRect(cell), magnify), count);
             }
-            const Rect rect = ChartToCanvas(canvas, DensityCellRect(cell), magnify);
-            if (exposed != nullptr && !canvas.IsPrinter() &&
-                (rect.right <= exposed->left || exposed->right <= rect.left || rect.bottom <= exposed->top ||
-                 exposed->bottom <= rect.top)) {
-                continue;
-            }
-            canvas.FillRect(rect, DensityColour(count, counts.most));
         }
     }
+}
+
+} // namespace
+
+void DrawDensityCells(Canvas& canvas, const DensityCounts& counts, int32_t magnify, const Rect* exposed) {
+    ForEachFilledCell(canvas, counts, magnify, [&](const Rect& rect, int32_t count) {
+        if (exposed != nullptr && !canvas.IsPrinter() &&
+            (rect.right <= exposed->left || exposed->right <= rect.left || rect.bottom <= exposed->top ||
+             exposed->bottom <= rect.top)) {
+            return;
+        }
+        canvas.FillRect(rect, DensityColour(count, counts.most));
+    });
 }
 
 void DrawDensityCountTexts(Canvas& canvas, const DensityCounts& counts, int32_t magnify) {
     const int32_t font = LabelPointTenths(canvas, magnify);
     const double height = FontHeight(canvas, font);
-    for (int row = 0; row < kDensityRows; ++row) {
-        for (int column = 0; column < kDensityColumns; ++column) {
-            const DensityCell cell{row, column};
-            const int32_t count = counts.At(cell);
-            if (count <= 0) {
-                continue;
-            }
-            const Rect rect = ChartToCanvas(canvas, DensityCellRect(cell), magnify);
-            const std::string text = std::to_string(count);
-            // Half-width digits are half as wide as the font is high; a unit of room each side.
-            const double width = static_cast<double>(text.size()) * height / 2.0;
-            if ((!canvas.IsPrinter() && height < kLegibleHeight) || width + 2 > rect.width() ||
-                height + 2 > rect.height()) {
-                continue;
-            }
-            // One line centred both ways: centred across, its bottom half a line below the middle.
-            const int32_t bottom = rect.top + (rect.height() + static_cast<int32_t>(std::lround(height))) / 2;
-            canvas.DrawText(Rect{rect.left, rect.top, rect.right, bottom}, text, TextAlign::CentreBottom, font);
+    ForEachFilledCell(canvas, counts, magnify, [&](const Rect& rect, int32_t count) {
+        const std::string text = std::to_string(count);
+        // Half-width digits are half as wide as the font is high; a unit of room each side.
+        const double width = static_cast<double>(text.size()) * height / 2.0;
+        if ((!canvas.IsPrinter() && height < kLegibleHeight) || width + 2 > rect.width() ||
+            height + 2 > rect.height()) {
+            return;
         }
-    }
+        // One line centred both ways: centred across, its bottom half a line below the middle.
+        const int32_t bottom = rect.top + (rect.height() + static_cast<int32_t>(std::lround(height))) / 2;
+        canvas.DrawText(Rect{rect.left, rect.top, rect.right, bottom}, text, TextAlign::CentreBottom, font);
+    });
 }

@@ -84,7 +84,9 @@ bool Cacheable(const PhotoImage& picture) {
 
 ThumbnailCache::ThumbnailCache(std::string file) : ThumbnailCache(std::move(file), Options()) {}
 
-ThumbnailCache::ThumbnailCache(std::string file, Options options) : file(std::move(file)), options(std::move(options)) {}
+ThumbnailCache::ThumbnailCache(std::string file, Options options) : file(std::move(file)), options(std::move(options)) {
+    openedAt = Now();
+}
 
 ThumbnailCache::~ThumbnailCache() {
     const std::lock_guard lock(mutex);
@@ -201,7 +203,7 @@ ThumbnailCache::Opened ThumbnailCache::TryOpen(std::string& reason) {
                    " height, channels, pixels, bytes, last_used) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"},
         {&touchRow, "UPDATE thumbnails SET last_used = max(last_used, ?2) WHERE path = ?1"},
         {&totalBytes, "SELECT coalesce(sum(bytes), 0) FROM thumbnails"},
-        {&oldestRows, "SELECT rowid, bytes FROM thumbnails ORDER BY last_used"},
+        {&oldestRows, "SELECT rowid, bytes FROM thumbnails WHERE last_used < ?1 ORDER BY last_used"},
         {&dropRow, "DELETE FROM thumbnails WHERE rowid = ?1"},
     };
     for (const auto& [statement, sql] : statements) {
@@ -336,7 +338,7 @@ void ThumbnailCache::Keep(const FileStamp& stamp, const Rect& box, const PhotoIm
         const cv::Mat rows = picture.image.isContinuous() ? picture.image : picture.image.clone();
         const int64_t bytes = static_cast<int64_t>(rows.total() * rows.elemSize());
         const std::lock_guard lock(mutex);
-        if (!ReadyLocked()) {
+        if (full || !ReadyLocked()) {
             return;
         }
         int rc = SQLITE_OK;
@@ -419,6 +421,7 @@ void ThumbnailCache::EvictLocked() {
     std::vector<int64_t> drop;
     if (rc == SQLITE_OK && total > options.maxBytes) {
         const Use use(oldestRows);
+        sqlite3_bind_int64(oldestRows, 1, openedAt);
         int64_t left = total;
         while (left > target && (rc = sqlite3_step(oldestRows)) == SQLITE_ROW) {
             drop.push_back(sqlite3_column_int64(oldestRows, 0));
@@ -443,4 +446,5 @@ void ThumbnailCache::EvictLocked() {
         return;
     }
     storedBytes = total;
+    full = total > options.maxBytes;
 }

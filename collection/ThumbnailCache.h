@@ -88,5 +88,11 @@ private:
     sqlite3_stmt* dropRow = nullptr;
     std::vector<std::pair<std::string, int64_t>> touched; // path, time of the look-up
     int64_t storedBytes = 0; // this connection's estimate; counted exactly once it passes the bound
+    // Entries used since this time (this program's run) are never dropped for room: an import of
+    // more photos than the bound holds would otherwise drop each entry before the next import
+    // reaches it, and no import would ever find one. When only such entries are left, the cache
+    // is full for the rest of the run and keeps nothing more.
+    int64_t openedAt = 0;
+    bool full = false;
     Counts counts;
 };

@@ -127,8 +127,8 @@ TEST(MarkColours, EveryModeColoursTheSameSet) {
 TEST(MarkColours, EightCamerasByCountThenTheRestAsOthers) {
     // "C9" has three photos and ranks first; "C0" .. "C7" one each, so "C7" is the ninth and grey.
     std::vector<Shot> shots(3, Shot{125, 56, 100, 0, "C9", ""});
-    for (int i = 0; i < 8; ++i) {
-        shots.push_back({125, 56, 100, 0, "C" + std::to_string(i), ""});
+    for (char i = '0'; i < '8'; ++i) {
+        shots.push_back({125, 56, 100, 0, std::string{'C', i}, ""});
     }
     const MarkColouring colouring = ColourMarks(ShotDoc(shots).photos(), DisplaySettings::kMarkByCamera);
     ASSERT_EQ(colouring.legend.entries.size(), 9u);

@@ -401,10 +401,13 @@ TEST(ExportCli, FilterOptionsChooseThePhotos) {
         for (const auto& p : photos)
             options.push_back(dir / p.name);
         const RunResult r = RunExporter(dir, options);
-        std::string names = std::to_string(r.exitCode) + ":";
+        std::string names = std::to_string(r.exitCode);
+        names += ':';
         const std::string csv = r.exitCode == 0 ? ReadText(dir / "out.csv") : "";
-        for (size_t at = csv.find("\r\n"); at + 2 < csv.size(); at = csv.find("\r\n", at + 2))
-            names += " " + csv.substr(at + 2, csv.find(',', at + 2) - at - 2);
+        for (size_t at = csv.find("\r\n"); at + 2 < csv.size(); at = csv.find("\r\n", at + 2)) {
+            names += ' ';
+            names += csv.substr(at + 2, csv.find(',', at + 2) - at - 2);
+        }
         return names;
     };
     EXPECT_EQ(rows({}), "0: A.JPG B.JPG C.JPG");
