@@ -44,12 +44,14 @@ fuzz: configure
 	@$(FUZZ_BUILD)/fuzz/tiff_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) > 1 ? $(FUZZ_SECONDS) / 2 : 1 )) -timeout=10 -rss_limit_mb=2048 \
 		-detect_leaks=1 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-tiff
 
-# The benchmarks in a Release build of their own, then the import against libvips' thumbnailer.
+# The benchmarks in a Release build of their own, then the import against libvips' thumbnailer and
+# a first and a second import through the thumbnail cache.
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Release -DKESTORY_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) --target kestory-bench kestory-make-corpus kestory-cache-bench kestory-export -j $(JOBS)
 	@$(BENCH_BUILD)/bench/kestory-bench
 	@bench/import-vs-libvips $(BENCH_BUILD)
+	@bench/cache-second-import $(BENCH_BUILD)
 
 # From the program's own folder of the build, where the help document lies beside it: the help
 # command looks for it in the working directory.
