@@ -311,6 +311,28 @@ void BM_LayoutPhotosMagnify400(benchmark::State& state) {
 }
 BENCHMARK(BM_LayoutPhotosMagnify400)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A 1000 x 700 viewport scrolled to the middle of the chart at the document's magnification, and
+// its paint the way the view paints: clipped to and told of the exposed rectangle.
+struct MiddleViewport {
+    explicit MiddleViewport(int32_t magnify) {
+        const ChartScrollSizes sizes = ScrollSizesFor(magnify);
+        scroll = QPoint(std::max(0, (sizes.total.width - size.width()) / 2),
+                        std::max(0, (sizes.total.height - size.height()) / 2));
+        exposed = Rect{scroll.x(), scroll.y(), scroll.x() + size.width(), scroll.y() + size.height()};
+    }
+    void Paint(const CLumivaneDoc& doc) {
+        QPainter painter(&target);
+        painter.setClipRect(QRect(QPoint(0, 0), size));
+        painter.translate(-scroll);
+        QtCanvas canvas(painter, false);
+        PaintChart(canvas, doc, &exposed);
+    }
+    const QSize size{1000, 700};
+    QPoint scroll;
+    Rect exposed;
+    QImage target{size, QImage::Format_RGB32};
+};
+
 // One full paint of a 1000 x 700 viewport, the way the view paints it: scrolled to the middle of
 // the chart, clipped to and told of the exposed rectangle.
 void PaintVisibleChart(benchmark::State& state, int photoCount) {
@@ -319,20 +341,12 @@ void PaintVisibleChart(benchmark::State& state, int photoCount) {
     FillDocument(doc, photoCount);
     doc.settings.magnify = static_cast<int32_t>(state.range(0));
     LayoutPhotos(doc);
-    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
-    const QSize viewport(1000, 700);
-    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
-                        std::max(0, (sizes.total.height - viewport.height()) / 2));
-    QImage target(viewport, QImage::Format_RGB32);
-    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
+    MiddleViewport viewport(doc.settings.magnify);
+    const Rect& exposed = viewport.exposed;
     PictureCounter firstPaint; // makes the display pictures the viewport shows
     PaintChart(firstPaint, doc, &exposed);
     for (auto _ : state) {
-        QPainter painter(&target);
-        painter.setClipRect(QRect(QPoint(0, 0), viewport));
-        painter.translate(-scroll);
-        QtCanvas canvas(painter, false);
-        PaintChart(canvas, doc, &exposed);
+        viewport.Paint(doc);
     }
     // What the paint draws: the pictures it hands to the canvas and their pixels, beside the photos
     // that reach into the viewport at all.
@@ -500,22 +514,13 @@ void BM_FilterChange(benchmark::State& state) {
     byCamera.chosen[kFilterCamera] = {"Camera 1", "Camera 5"};
     PhotoFilter byIso;
     byIso.iso = {400, 1600};
-    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
-    const QSize viewport(1000, 700);
-    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
-                        std::max(0, (sizes.total.height - viewport.height()) / 2));
-    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
-    QImage target(viewport, QImage::Format_RGB32);
+    MiddleViewport viewport(doc.settings.magnify);
     bool camera = false;
     for (auto _ : state) {
         camera = !camera;
         doc.SetFilter(camera ? byCamera : byIso);
         benchmark::DoNotOptimize(doc.CountFilterValues());
-        QPainter painter(&target);
-        painter.setClipRect(QRect(QPoint(0, 0), viewport));
-        painter.translate(-scroll);
-        QtCanvas canvas(painter, false);
-        PaintChart(canvas, doc, &exposed);
+        viewport.Paint(doc);
     }
     state.counters["shown"] = static_cast<double>(doc.ShownCount());
 }
@@ -529,19 +534,10 @@ void BM_WheelNotch(benchmark::State& state) {
     CLumivaneDoc doc(notifier);
     FillDocument(doc, static_cast<int>(state.range(1)));
     doc.settings.magnify = static_cast<int32_t>(state.range(0));
-    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
-    const QSize viewport(1000, 700);
-    const QPoint scroll(std::max(0, (sizes.total.width - viewport.width()) / 2),
-                        std::max(0, (sizes.total.height - viewport.height()) / 2));
-    const Rect exposed{scroll.x(), scroll.y(), scroll.x() + viewport.width(), scroll.y() + viewport.height()};
-    QImage target(viewport, QImage::Format_RGB32);
+    MiddleViewport viewport(doc.settings.magnify);
     for (auto _ : state) {
         LayoutPhotos(doc);
-        QPainter painter(&target);
-        painter.setClipRect(QRect(QPoint(0, 0), viewport));
-        painter.translate(-scroll);
-        QtCanvas canvas(painter, false);
-        PaintChart(canvas, doc, &exposed);
+        viewport.Paint(doc);
     }
     double bytes = 0;
     double pictures = 0;

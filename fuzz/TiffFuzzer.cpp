@@ -3,6 +3,7 @@
 // file: its EXIF directories and the walk for its JPEG preview. The reader's limits are checked as
 // for a JPEG file, and a preview found must lie inside the bytes.
 
+#include "fuzz/FuzzChecks.h"
 #include "photo/CExifAnalize.h"
 #include "photo/ExifByteSource.h"
 #include "photo/TiffPreview.h"
@@ -10,27 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
-constexpr size_t kMaxText = 8192;  // one work buffer
-
-void Check(bool condition) {
-    if (!condition)
-        __builtin_trap();
-}
-
-void CheckEntries(const CExifAnalize& exif, int result) {
-    Check(result == 0 || result == -1);
-    Check(result == 0 || exif.Entries().empty());
-    Check(exif.Entries().size() <= CExifAnalize::kMaxEntries);
-    for (const auto& entry : exif.Entries()) {
-        Check(entry->directory >= 0 && entry->directory <= 2);
-        Check(entry->text.size() <= kMaxText && entry->text.size() <= entry->count);
-        Check(entry->text.find('\0') == std::string::npos);
-    }
-}
-
-} // namespace
+using kestory::fuzz::Check;
+using kestory::fuzz::CheckEntries;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CExifAnalize block;
