@@ -27,7 +27,8 @@ else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libopencv-core406, libopencv-imgproc406, libturbojpeg0, libsqlite3-0, libheif1, libstdc++6, ${runtime_packages}")
 endif()
-# The help command hands the document to xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The help command hands the document to xdg-open; Qt's Wayland plugin lets the window run natively
+# on a Wayland desktop instead of through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 
 include(CPack)

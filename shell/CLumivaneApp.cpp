@@ -5,9 +5,12 @@
 #include "shell/AppTitle.h"
 #include "shell/CCmdAnalize.h"
 #include "shell/CMainFrame.h"
+#include "shell/InstanceChannel.h"
+#include "shell/LaunchRequest.h"
 #include "shell/QtNotifier.h"
 #include "shell/ShellDialogs.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <string>
@@ -18,6 +21,7 @@ CLumivaneApp::CLumivaneApp(Options opts) : options(std::move(opts)) {}
 
 CLumivaneApp::~CLumivaneApp() {
     // The window goes before the document it shows.
+    channel.reset();
     frame.reset();
     doc.reset();
 }
@@ -36,7 +40,8 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
         settings->NeverWriteIn(options.programDir);
     }
 
-    // The command line is recorded and acted on by nobody.
+    // The command line's letters are recorded and acted on by nobody; "--open" and "--watch" are
+    // carried out once the window is up.
     {
         CCmdAnalize commandLine;
         std::vector<std::string> parameters;
@@ -70,5 +75,19 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
     frame->setWindowTitle(kestory::AppTitle());
     frame->ShowWithSavedState();
     frame->setAcceptDrops(true);
+
+    if (!options.instanceName.isEmpty()) {
+        channel = std::make_unique<InstanceChannel>(options.instanceName);
+        if (channel->Listen()) {
+            QObject::connect(channel.get(), &InstanceChannel::requested, frame.get(), &CMainFrame::HandleLaunchRequest);
+        }
+    }
+    const LaunchRequest request = ParseLaunchRequest(arguments.mid(1), QDir::currentPath());
+    if (!request.IsEmpty()) {
+        // Queued behind the saved settings step the window posted when it was made.
+        QMetaObject::invokeMethod(
+            frame.get(), [window = frame.get(), request] { window->HandleLaunchRequest(request); },
+            Qt::QueuedConnection);
+    }
     return true;
 }

@@ -10,6 +10,7 @@
 
 class CLumivaneDoc;
 class CMainFrame;
+class InstanceChannel;
 class Notifier;
 class QtNotifier;
 class ShellDialogs;
@@ -28,6 +29,8 @@ public:
         ShellDialogs* dialogs = nullptr;  // null: the real dialogs
         Notifier* notifier = nullptr;     // null: message boxes
         std::string thumbnailCacheFile;   // the thumbnail cache; empty: none (the tests' programs)
+        // The socket later "kestory --open" hand their paths to; empty: none.
+        QString instanceName;
     };
 
     explicit CLumivaneApp(Options options);
@@ -35,10 +38,10 @@ public:
     CLumivaneApp(const CLumivaneApp&) = delete;
     CLumivaneApp& operator=(const CLumivaneApp&) = delete;
 
-    // Brings the program up: the settings path, the command line recorded (nothing is opened from
-    // it), the document and the main window created, titled "Kestory", shown in its saved state
-    // and open to dropped files. The saved display settings follow on the event loop's first turn.
-    // False when the window could not be created.
+    // Brings the program up: the settings path, the command line recorded, the document and the
+    // main window created, titled "Kestory", shown in its saved state and open to dropped files.
+    // The saved display settings follow on the event loop's first turn, then what "--open" and
+    // "--watch" ask (LaunchRequest). False when the window could not be created.
     bool InitInstance(const QStringList& arguments);
 
     // Where the settings are read from and written to; a write that could go nowhere else moves
@@ -55,4 +58,5 @@ private:
     std::unique_ptr<ThumbnailCache> thumbnailCache; // opened at the first import that uses it
     std::unique_ptr<CLumivaneDoc> doc;
     std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<InstanceChannel> channel;
 };

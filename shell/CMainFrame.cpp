@@ -10,6 +10,9 @@
 #include "shell/CDlgBarFilter.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
+#include "shell/FolderWatchSession.h"
+#include "shell/LaunchRequest.h"
+#include "shell/RecentMenu.h"
 #include "shell/DialogUnits.h"
 #include "shell/ImportProgress.h"
 #include "shell/SettingsFile.h"
@@ -21,9 +24,12 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -79,6 +85,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     createActions();
     createCacheAction();
     createScanAllKindsAction();
+    createWatchActions();
     createDockWindows();
     createFilterDock();
     createMenus();
@@ -216,6 +223,18 @@ void CMainFrame::createMenus() {
     file->addAction(Action(kFileOpenFolder));
     file->addAction(Action(kFileOpenFolderTree));
     file->addAction(Action(kScanAllKinds));
+    recentMenu = new RecentMenu(settings, file);
+    file->addMenu(recentMenu);
+    connect(commands, &ChartCommands::imported, recentMenu, &RecentMenu::Add);
+    connect(recentMenu, &RecentMenu::chosen, this, [this](const RecentEntry& entry) {
+        if (!commands->OpenRecent(entry)) {
+            recentMenu->Remove(entry.path);
+        }
+    });
+    file->addSeparator();
+    file->addAction(Action(kFileWatchFolder));
+    file->addAction(Action(kFileStopWatching));
+    file->addSeparator();
     file->addAction(Action(kSaveShootingData));
     file->addSeparator();
     file->addAction(Action(kFilePrint));
@@ -245,6 +264,71 @@ void CMainFrame::createMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->addAction(Action(kHelp));
     help->addAction(Action(kAppAbout));
+}
+
+void CMainFrame::createWatchActions() {
+    watchSession = new FolderWatchSession(doc, *commands, this);
+    auto make = [this](Command id, const QString& text, const QString& name) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setData(static_cast<int>(id));
+        actions.append(action);
+        return action;
+    };
+    QAction* watch = make(kFileWatchFolder, QStringLiteral("フォルダを監視..."), QStringLiteral("actionFileWatchFolder"));
+    QAction* stop = make(kFileStopWatching, QStringLiteral("監視を終了"), QStringLiteral("actionFileStopWatching"));
+    stop->setEnabled(false);
+    connect(watch, &QAction::triggered, this, [this] {
+        const QString folder = commands->ChooseFolder();
+        if (!folder.isEmpty()) {
+            startWatching(folder);
+        }
+    });
+    connect(stop, &QAction::triggered, watchSession, &FolderWatchSession::Stop);
+    connect(watchSession, &FolderWatchSession::statusChanged, this, [this, stop](const QString& text) {
+        stop->setEnabled(!text.isEmpty());
+        showWatchStatus(text);
+    });
+    connect(watchSession, &FolderWatchSession::photoArrived, this, [this](PhotoItem* newest) {
+        infoPanel->ShowPhoto(newest);
+    });
+}
+
+void CMainFrame::startWatching(const QString& folder) {
+    watchSession->Start(folder);
+    recentMenu->Add({folder, true});
+}
+
+void CMainFrame::showWatchStatus(const QString& text) {
+    if (watchStatus == nullptr) {
+        if (text.isEmpty()) {
+            return;
+        }
+        watchStatus = new QLabel(this);
+        watchStatus->setObjectName(QStringLiteral("watchStatus"));
+        statusBar()->addWidget(watchStatus, 1);
+    }
+    watchStatus->setText(text);
+    statusBar()->setVisible(!text.isEmpty());
+}
+
+void CMainFrame::HandleLaunchRequest(const LaunchRequest& request) {
+    if (ImportUnderWay()) {
+        // One import at a time: this one follows when the running one has ended.
+        QTimer::singleShot(300, this, [this, request] { HandleLaunchRequest(request); });
+        return;
+    }
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    if (!request.openPaths.isEmpty()) {
+        commands->OpenPaths(request.openPaths);
+    }
+    if (!request.watchFolder.isEmpty()) {
+        startWatching(request.watchFolder);
+    }
 }
 
 void CMainFrame::createCacheAction() {

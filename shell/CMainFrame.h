@@ -2,7 +2,11 @@
 
 #include <QMainWindow>
 
+struct LaunchRequest;
 class CDlgBarControl;
+class FolderWatchSession;
+class QLabel;
+class RecentMenu;
 class CDlgBarFilter;
 class CDlgBarPreView;
 class ChartCommands;
@@ -21,8 +25,8 @@ class SettingsFile;
 }
 
 // The one top-level window: the chart view in the middle, the image-information and
-// display-settings panels docked at the left or right edge or floating, the menu bar; no toolbar
-// and no status bar. It restores its placement and the panels' docking state, loads the display
+// display-settings panels docked at the left or right edge or floating, the menu bar; no toolbar,
+// and a status line only while a folder is watched. It restores its placement and the panels' docking state, loads the display
 // settings once the event loop runs, takes dropped files, and writes everything back at close.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -49,6 +53,8 @@ public:
         kSaveSelectedShootingData = 32781,
         kCacheThumbnails = 32790,
         kScanAllKinds = 32782,
+        kFileWatchFolder = 32802,
+        kFileStopWatching = 32803,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -66,6 +72,13 @@ public:
     ViewerList& Viewers() const { return *viewers; }
     // The menu action of a command id, or null.
     QAction* Action(Command id) const;
+
+    FolderWatchSession& WatchSession() const { return *watchSession; }
+    RecentMenu& Recent() const { return *recentMenu; }
+
+    // What "kestory --open" or "--watch" asked, of this process or handed over from another: the
+    // window comes to the front, then the paths are imported and the folder watched.
+    void HandleLaunchRequest(const LaunchRequest& request);
 
     // Shows the window with the saved show state: minimised, maximised, or normally.
     void ShowWithSavedState();
@@ -102,6 +115,9 @@ private:
     void recalcLayout();
     void updateSelectionCommands();
     void createCacheAction();
+    void createWatchActions();
+    void showWatchStatus(const QString& text);
+    void startWatching(const QString& folder);
     void applyThumbnailCache();
 
     CLumivaneDoc& doc;
@@ -117,4 +133,7 @@ private:
     CDlgBarFilter* filterPanel = nullptr;
     QList<QAction*> actions;
     ThumbnailStore* thumbnailCache = nullptr;
+    FolderWatchSession* watchSession = nullptr;
+    RecentMenu* recentMenu = nullptr;
+    QLabel* watchStatus = nullptr;  // in the status line, shown only while a folder is watched
 };

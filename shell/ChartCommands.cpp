@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QUrl>
@@ -24,6 +25,8 @@
 namespace {
 
 constexpr const char* kPrintNotStarted = "印刷を開始できませんでした。";
+constexpr const char* kPathsMissing = "次のファイルまたはフォルダが見つからないため、読み込めませんでした。";
+constexpr const char* kRecentMissing = "%1 が見つからないため、最近使ったフォルダの一覧から外しました。";
 
 // The path's bytes as the file system spells them.
 std::string ToLocalPath(const QString& path) {
@@ -50,13 +53,13 @@ QWidget* ChartCommands::dialogParent() const {
     return view.window();
 }
 
-void ChartCommands::importPaths(const QStringList& paths) {
+int ChartCommands::importPaths(const QStringList& paths) {
     std::vector<std::string> localPaths;
     localPaths.reserve(static_cast<size_t>(paths.size()));
     for (const QString& path : paths) {
         localPaths.push_back(ToLocalPath(path));
     }
-    importScannedPaths(localPaths, false);
+    return importScannedPaths(localPaths, false);
 }
 
 void ChartCommands::OnFileOpen() {
@@ -65,26 +68,81 @@ void ChartCommands::OnFileOpen() {
         return;
     }
     importPaths(paths);
+    for (const QString& path : paths) {
+        emit imported({path, false});
+    }
+}
+
+QString ChartCommands::ChooseFolder() {
+    return dialogs.ChoosePhotoFolder(dialogParent());
+}
+
+bool ChartCommands::importFolder(const QString& folder) {
+    std::vector<std::string> found;
+    if (ScanFolder(ToLocalPath(folder), found, scanAllKinds) == 0) {
+        return false;  // nothing to import, and nothing to say
+    }
+    importScannedPaths(found, false);
+    return true;
 }
 
 void ChartCommands::OnFileOpenFolder() {
     const QString folder = dialogs.ChoosePhotoFolder(dialogParent());
-    if (folder.isEmpty()) {
-        return;
+    if (!folder.isEmpty() && importFolder(folder)) {
+        emit imported({folder, false});
     }
-    std::vector<std::string> found;
-    if (ScanFolder(ToLocalPath(folder), found, scanAllKinds) == 0) {
-        return;  // nothing to import, and nothing to say
-    }
-    QStringList paths;
-    paths.reserve(static_cast<qsizetype>(found.size()));
-    for (const std::string& path : found) {
-        paths.append(QFile::decodeName(QByteArray::fromStdString(path)));
-    }
-    importPaths(paths);
 }
 
-void ChartCommands::importScannedPaths(const std::vector<std::string>& paths, bool showProgressAtOnce) {
+int ChartCommands::OpenPaths(const QStringList& paths) {
+    std::vector<std::string> files;
+    QStringList missing;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            std::vector<std::string> found;
+            if (scanTree(path, found).count > 0) {
+                files.insert(files.end(), found.begin(), found.end());
+            }
+        } else if (info.exists()) {
+            files.push_back(ToLocalPath(path));
+        } else {
+            missing.append(path);
+        }
+    }
+    if (!missing.isEmpty()) {
+        notifier.Notify(QStringLiteral("%1\n\n%2").arg(QString::fromUtf8(kPathsMissing), missing.join(QLatin1Char('\n'))).toStdString(),
+                        Notifier::Icon::Warning);
+    }
+    if (files.empty()) {
+        return 0;
+    }
+    const int added = importScannedPaths(files, false);
+    for (const QString& path : paths) {
+        if (!missing.contains(path)) {
+            emit imported({path, QFileInfo(path).isDir()});
+        }
+    }
+    return added;
+}
+
+bool ChartCommands::OpenRecent(const RecentEntry& entry) {
+    const QFileInfo info(entry.path);
+    if (!info.exists()) {
+        notifier.Notify(QString::fromUtf8(kRecentMissing).arg(entry.path).toStdString(), Notifier::Icon::Warning);
+        return false;
+    }
+    if (!info.isDir()) {
+        importPaths({entry.path});
+    } else if (entry.tree) {
+        ImportFolderTree(entry.path);
+    } else {
+        importFolder(entry.path);
+    }
+    emit imported(entry);
+    return true;
+}
+
+int ChartCommands::importScannedPaths(const std::vector<std::string>& paths, bool showProgressAtOnce) {
     ImportProgressOptions options;
     if (showProgressAtOnce) {
         options.showAfter = std::chrono::milliseconds(0); // the scan's dialog is followed by the import's
@@ -95,25 +153,32 @@ void ChartCommands::importScannedPaths(const std::vector<std::string>& paths, bo
         view.LayoutPhotos();
         view.InvalidateChart();
     };
-    ImportWithProgress(doc, paths, dialogParent(), options);
+    return ImportWithProgress(doc, paths, dialogParent(), options);
 }
 
 void ChartCommands::OnFileOpenFolderTree() {
     const QString folder = dialogs.ChoosePhotoFolder(dialogParent());
-    if (folder.isEmpty()) {
-        return;
+    if (!folder.isEmpty() && ImportFolderTree(folder) >= 0) {
+        emit imported({folder, true});
     }
-    std::vector<std::string> found;
+}
+
+FolderTreeScanResult ChartCommands::scanTree(const QString& folder, std::vector<std::string>& found) {
     FolderTreeScanOptions options;
     options.scan = [otherKinds = scanAllKinds](const std::string& top, std::vector<std::string>& list,
                                                const FolderTreeProgress& progress) {
         return ScanFolderTree(top, list, progress, otherKinds);
     };
-    const FolderTreeScanResult scan = ScanFolderTreeWithProgress(ToLocalPath(folder), found, dialogParent(), options);
+    return ScanFolderTreeWithProgress(ToLocalPath(folder), found, dialogParent(), options);
+}
+
+int ChartCommands::ImportFolderTree(const QString& folder) {
+    std::vector<std::string> found;
+    const FolderTreeScanResult scan = scanTree(folder, found);
     if (scan.count <= 0) {
-        return;  // nothing found, or the user stopped the scan: nothing imported, nothing said
+        return -1;  // nothing found, or the user stopped the scan: nothing imported, nothing said
     }
-    importScannedPaths(found, scan.dialogShown);
+    return importScannedPaths(found, scan.dialogShown);
 }
 
 void ChartCommands::OnSaveShootingData() {

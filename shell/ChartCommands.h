@@ -1,11 +1,15 @@
 #pragma once
 
+#include "shell/RecentPaths.h"
+
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+struct FolderTreeScanResult;
 class CLumivaneDoc;
 class CLumivaneView;
 class Notifier;
@@ -29,7 +33,27 @@ public:
 
     // Whether the folder import takes HEIF and raw files besides JPEG files.
     void SetScanAllKinds(bool on) { scanAllKinds = on; }
+    bool ScanAllKinds() const { return scanAllKinds; }
 
+    // The files and folders the desktop asked to open ("kestory --open", or a request handed to
+    // this window), as one import in their order: a folder as the folder-tree command reads it, a
+    // file as it is. Paths that do not exist are told in one message first. The number added.
+    int OpenPaths(const QStringList& paths);
+    // The folder browser as "フォルダを開く" shows it; empty when cancelled.
+    QString ChooseFolder();
+    // Files as they are (a watched folder's arrivals), with the usual progress and refusals; the
+    // number added. Not listed in "最近使ったフォルダ".
+    int ImportFiles(const QStringList& paths) { return importPaths(paths); }
+    // A folder and every folder below it, with the scan's and the import's progress; the number
+    // added, -1 when nothing was found or the user stopped the scan.
+    int ImportFolderTree(const QString& folder);
+    // "最近使ったフォルダ": the entry imported again as it was; a path that is gone is told and
+    // false returned, for the caller to drop it from the list.
+    bool OpenRecent(const RecentEntry& entry);
+
+signals:
+    // A file or folder the user imported, for "最近使ったフォルダ".
+    void imported(const RecentEntry& entry);
 
 public slots:
     void OnFileOpen();
@@ -48,8 +72,11 @@ public slots:
     void OnAppAbout();
 
 private:
-    void importPaths(const QStringList& paths);
-    void importScannedPaths(const std::vector<std::string>& paths, bool showProgressAtOnce);
+    int importPaths(const QStringList& paths);
+    int importScannedPaths(const std::vector<std::string>& paths, bool showProgressAtOnce);
+    // The folder's own photos (no sub-folders); false when it holds none.
+    bool importFolder(const QString& folder);
+    FolderTreeScanResult scanTree(const QString& folder, std::vector<std::string>& found);
     QWidget* dialogParent() const;
 
     CLumivaneDoc& doc;

@@ -29,6 +29,9 @@ namespace {
 // enough that the count moves smoothly, rarely enough to cost nothing.
 constexpr int kPollMilliseconds = 15;
 
+// Imports and scans under way, nested ones included (a message box's event loop can start one).
+int importsUnderWay = 0;
+
 // Holds off user input to the windows that were open when the import began; windows opened
 // since (the progress dialog, message boxes) are left alone. Paint, resize and expose events
 // pass, so everything keeps repainting.
@@ -40,8 +43,12 @@ public:
             blocked.emplace_back(window);
         }
         qApp->installEventFilter(this);
+        ++importsUnderWay;
     }
-    ~InputBlocker() override { qApp->removeEventFilter(this); }
+    ~InputBlocker() override {
+        --importsUnderWay;
+        qApp->removeEventFilter(this);
+    }
     InputBlocker(const InputBlocker&) = delete;
     InputBlocker& operator=(const InputBlocker&) = delete;
 
@@ -114,6 +121,10 @@ private:
 };
 
 } // namespace
+
+bool ImportUnderWay() {
+    return importsUnderWay > 0;
+}
 
 QString ImportProgressText(size_t done, size_t total) {
     return QStringLiteral("画像を読み込んでいます… %1 / %2").arg(done).arg(total);

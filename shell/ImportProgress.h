@@ -34,6 +34,10 @@ struct ImportProgressOptions {
 int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths, QWidget* parent,
                        const ImportProgressOptions& options = {});
 
+// Whether an import or a folder-tree scan is running: what arrives from outside the user's own
+// commands (a watched folder, another program's request) waits until it has ended.
+bool ImportUnderWay();
+
 // "画像を読み込んでいます… n / N"
 QString ImportProgressText(size_t done, size_t total);
 

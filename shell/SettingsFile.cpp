@@ -59,6 +59,16 @@ void Put(QSettings& file, const QString& fullKey, const QVariant& value) {
     file.setValue(fullKey, value);
 }
 
+// The key in every spelling.
+void RemoveKey(QSettings& file, const QString& fullKey) {
+    const QStringList keys = file.allKeys();
+    for (const QString& key : keys) {
+        if (key.compare(fullKey, Qt::CaseInsensitive) == 0) {
+            file.remove(key);
+        }
+    }
+}
+
 // Links resolved where the folder exists, else only cleaned.
 QString Resolved(const QString& folder) {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
@@ -239,6 +249,36 @@ bool SettingsFile::update(const std::function<void(QSettings&)>& change) {
 
 bool SettingsFile::WriteMainWndInt(const Key& key, int32_t value) {
     return update([&key, value](QSettings& file) { Put(file, FullKey(kMainWndSection, key.name), QString::number(value)); });
+}
+
+QList<RecentEntry> SettingsFile::ReadRecent() const {
+    const std::unique_ptr<QSettings> file = openForReading();
+    QList<RecentEntry> entries;
+    for (int i = 1; file != nullptr && i <= RecentPaths::kMax; ++i) {
+        const QByteArray number = QByteArray::number(i);
+        const QString path = ValueOf(*file, FullKey(kRecentSection, ("Path" + number).constData())).toString();
+        if (!path.isEmpty()) {
+            entries.append({path, ValueOf(*file, FullKey(kRecentSection, ("Tree" + number).constData())).toInt() == 1});
+        }
+    }
+    return entries;
+}
+
+bool SettingsFile::WriteRecent(const QList<RecentEntry>& entries) {
+    return update([&entries](QSettings& file) {
+        for (int i = 1; i <= RecentPaths::kMax; ++i) {
+            const QByteArray number = QByteArray::number(i);
+            const QString pathKey = FullKey(kRecentSection, ("Path" + number).constData());
+            const QString treeKey = FullKey(kRecentSection, ("Tree" + number).constData());
+            if (i <= entries.size()) {
+                Put(file, pathKey, entries.at(i - 1).path);
+                Put(file, treeKey, QString::number(entries.at(i - 1).tree ? 1 : 0));
+            } else {
+                RemoveKey(file, pathKey);
+                RemoveKey(file, treeKey);
+            }
+        }
+    });
 }
 
 WindowPlacement SettingsFile::ReadPlacement() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collection/DisplaySettings.h"
+#include "shell/RecentPaths.h"
 
 #include <QByteArray>
 #include <QList>
@@ -60,6 +61,9 @@ inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
 inline constexpr Key kScanAllKinds{"ScanAllKinds", 0};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
+// "最近使ったフォルダ": Path1 (the newest) to Path8, each with Tree1 .. Tree8 = 1 for a folder
+// imported with its sub-folders; written whenever the list changes.
+inline constexpr const char* kRecentSection = "Recent";
 inline constexpr const char* kDockSection = "ControlBar";
 inline constexpr const char* kDockStateKey = "State";
 
@@ -151,6 +155,8 @@ public:
     // Only the display keys; evCaption is left as it was.
     void ReadDisplaySettings(DisplaySettings& settings) const;
     QByteArray ReadDockState() const;
+    QList<RecentEntry> ReadRecent() const;
+    bool WriteRecent(const QList<RecentEntry>& entries);
 
     // The nine [MainWnd] keys and MarkColor, then the docking state, in one write of the file. Where a new file
     // can be made beside it, the file is replaced as a whole (written beside it and renamed into

@@ -3,9 +3,12 @@
 #include "shell/AppIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/CLumivaneApp.h"
+#include "shell/InstanceChannel.h"
+#include "shell/LaunchRequest.h"
 #include "shell/ThumbnailCacheFile.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -61,7 +64,15 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtJapanese);
     }
 
+    // A window already running for this user takes the files the desktop asked to open.
+    const QString instanceName = InstanceChannel::DefaultName();
+    const LaunchRequest request = ParseLaunchRequest(QApplication::arguments().mid(1), QDir::currentPath());
+    if (!request.IsEmpty() && InstanceChannel::HandOver(instanceName, request)) {
+        return 0;
+    }
+
     CLumivaneApp::Options options;
+    options.instanceName = instanceName;
     options.programDir = QCoreApplication::applicationDirPath();
     options.fallbackDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     options.thumbnailCacheFile = kestory::ThumbnailCacheFile();

@@ -10,7 +10,9 @@ endmacro()
 # Relative to the prefix, exactly these and nothing else.
 set(icon_sizes 16 32 48 64 128 256)
 set(expected bin/kestory bin/kestory-export share/applications/kestory.desktop
-    share/icons/hicolor/scalable/apps/kestory.svg share/kestory/Kestoryヘルプ.html share/kestory/Kestoryヘルプ.rtf)
+    share/icons/hicolor/scalable/apps/kestory.svg share/kestory/Kestoryヘルプ.html share/kestory/Kestoryヘルプ.rtf
+    share/man/man1/kestory.1 share/man/man1/kestory-export.1 share/metainfo/org.kestory.Kestory.metainfo.xml
+    share/bash-completion/completions/kestory-export)
 foreach(size IN LISTS icon_sizes)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/kestory.png)
 endforeach()
@@ -31,12 +33,48 @@ if(STEP STREQUAL "layout")
         expect("status EQUAL 0" "bin/${program} is not executable")
     endforeach()
 
-    # The menu entry starts the program with no file arguments: it opens nothing from its command
-    # line.
+    # The menu entry and the file manager's "open with" hand the chosen files and folders over.
     file(STRINGS ${prefix}/share/applications/kestory.desktop entry ENCODING UTF-8)
-    foreach(line "[Desktop Entry]" "Type=Application" "Exec=kestory" "Icon=kestory")
+    foreach(line "[Desktop Entry]" "Type=Application" "Exec=kestory --open %F" "Icon=kestory")
         list(FIND entry "${line}" at)
         expect("at GREATER -1" "desktop entry lacks the line ${line}")
+    endforeach()
+
+    # The desktop's own checkers on the installed menu entry and software-centre entry.
+    foreach(check "desktop-file-validate;share/applications/kestory.desktop"
+                  "appstreamcli;validate;--no-net;share/metainfo/org.kestory.Kestory.metainfo.xml")
+        list(POP_BACK check file)
+        list(POP_FRONT check tool)
+        find_program(tool_path ${tool})
+        expect("tool_path" "${tool} is not installed (scripts/install-deps installs it)")
+        if(tool_path)
+            execute_process(COMMAND ${tool_path} ${check} ${prefix}/${file} OUTPUT_VARIABLE log ERROR_VARIABLE log
+                            RESULT_VARIABLE status)
+            expect("status EQUAL 0" "${tool} ${file}: ${log}")
+        endif()
+        unset(tool_path CACHE)
+    endforeach()
+
+    # Every option the exporter's --help names is in its manual page and its shell completion, and
+    # the pages format without an error (groff's "cannot adjust" of Japanese lines is no error).
+    execute_process(COMMAND ${prefix}/bin/kestory-export --help OUTPUT_VARIABLE help ERROR_VARIABLE help)
+    string(REGEX MATCHALL "--[a-z][a-z0-9-]*" options "${help}")
+    list(REMOVE_DUPLICATES options)
+    expect("options" "kestory-export --help names no option")
+    file(READ ${prefix}/share/man/man1/kestory-export.1 manual)
+    string(REPLACE "\\-" "-" manual "${manual}")
+    file(READ ${prefix}/share/bash-completion/completions/kestory-export completion)
+    foreach(option IN LISTS options)
+        string(FIND "${manual}" "${option}" at)
+        expect("at GREATER -1" "kestory-export.1 lacks ${option}")
+        string(FIND "${completion}" "${option}" at)
+        expect("at GREATER -1" "the completion lacks ${option}")
+    endforeach()
+    foreach(page kestory kestory-export)
+        execute_process(COMMAND groff -k -man -Tutf8 -ww -z ${prefix}/share/man/man1/${page}.1
+                        ERROR_VARIABLE log RESULT_VARIABLE status)
+        string(REGEX REPLACE "[^\n]*(cannot adjust|can't break) line\n" "" log "${log}")
+        expect("status EQUAL 0 AND log STREQUAL \"\"" "${page}.1 does not format cleanly: ${log}")
     endforeach()
 
     # Each theme size holds the picture drawn at that size: PNG width and height, big-endian at 16.
@@ -75,6 +113,8 @@ elseif(STEP STREQUAL "package")
             string(FIND "${depends}" "${package}" at)
             expect("at GREATER -1" "Depends lacks ${package}: ${depends}")
         endforeach()
+        execute_process(COMMAND ${dpkg_deb} -f ${debs} Recommends OUTPUT_VARIABLE recommends)
+        expect("recommends MATCHES \"qt6-wayland\"" "Recommends lacks qt6-wayland: ${recommends}")
         execute_process(COMMAND ${dpkg_deb} -c ${debs} OUTPUT_VARIABLE listing)
         foreach(file IN LISTS expected)
             string(FIND "${listing}" " ./usr/${file}\n" at)
