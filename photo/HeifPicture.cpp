@@ -2,10 +2,12 @@
 
 #include "photo/CExifAnalize.h"
 #include "photo/ExifByteSource.h"
+#include "photo/HevcDecoder.h"
 #include "photo/JpegFrame.h"
 #include "photo/PhotoImage.h"
 
 #include <libheif/heif.h>
+#include <libheif/heif_plugin.h>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -82,7 +84,8 @@ heif_reader_grow_status ReaderWait(int64_t size, void* state) {
 constexpr heif_reader kReader{1, ReaderPosition, ReaderRead, ReaderSeek, ReaderWait};
 
 bool LibraryReady() {
-    static const bool initialised = heif_init(nullptr).code == heif_error_Ok;
+    static const bool initialised = heif_init(nullptr).code == heif_error_Ok &&
+                                    heif_register_decoder_plugin(&HevcDecoderPlugin()).code == heif_error_Ok;
     return initialised;
 }
 
