@@ -2,16 +2,19 @@
 
 #include "photo/CExifAnalize.h"
 #include "photo/ExifByteSource.h"
+#include "photo/HevcDecoder.h"
 #include "photo/JpegFrame.h"
 #include "photo/PhotoImage.h"
 
 #include <libheif/heif.h>
+#include <libheif/heif_plugin.h>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -21,9 +24,13 @@ namespace {
 constexpr size_t kMaxExifItem = size_t{4} << 20;
 // Thumbnail pictures a file may list that are looked at.
 constexpr int kMaxThumbnails = 16;
-// The widest and tallest picture libheif is let read (its own default as of 1.15, said here so a
+// The widest and tallest picture libheif is let decode (its own default as of 1.15, said here so a
 // later library cannot loosen it).
 constexpr int kMaxSide = 32768;
+// libheif refuses the whole file when a picture's ispe passes the limit, Exif item included; the
+// EXIF is read with no limit (ispe holds 32-bit sides), so an oversized picture is refused as a
+// picture, by the decode budget, and not as a photo without EXIF.
+constexpr int kNoSideLimit = std::numeric_limits<int>::max();
 
 struct ContextDeleter {
     void operator()(heif_context* context) const { heif_context_free(context); }
@@ -76,10 +83,16 @@ heif_reader_grow_status ReaderWait(int64_t size, void* state) {
 
 constexpr heif_reader kReader{1, ReaderPosition, ReaderRead, ReaderSeek, ReaderWait};
 
+bool LibraryReady() {
+    static const bool initialised = heif_init(nullptr).code == heif_error_Ok &&
+                                    heif_register_decoder_plugin(&HevcDecoderPlugin()).code == heif_error_Ok;
+    return initialised;
+}
+
 // The context over the file and its primary picture's handle; the state must outlive both.
-bool OpenPrimary(const ExifByteSource& file, ReaderState& state, Context& context, Handle& primary) {
-    static const bool initialised = heif_init(nullptr).code == heif_error_Ok;
-    if (!initialised) {
+bool OpenPrimary(const ExifByteSource& file, ReaderState& state, Context& context, Handle& primary,
+                 int maxSide = kMaxSide) {
+    if (!LibraryReady()) {
         return false;
     }
     state.source = &file;
@@ -88,7 +101,7 @@ bool OpenPrimary(const ExifByteSource& file, ReaderState& state, Context& contex
     if (!context) {
         return false;
     }
-    heif_context_set_maximum_image_size_limit(context.get(), kMaxSide);
+    heif_context_set_maximum_image_size_limit(context.get(), maxSide);
     // The import decodes several files at once already; tiles are decoded on the calling thread.
     heif_context_set_max_decoding_threads(context.get(), 0);
     if (heif_context_read_from_reader(context.get(), &kReader, &state, nullptr).code != heif_error_Ok) {
@@ -119,12 +132,16 @@ bool DecodeHandle(const heif_image_handle* handle, Size size, cv::Mat& out) {
         return false;
     }
     options->convert_hdr_to_8bit = 1;
+    options->strict_decoding = 1;
     heif_image* decoded = nullptr;
     if (heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB, options.get()).code !=
         heif_error_Ok) {
         return false;
     }
     const Image image(decoded);
+    if (heif_image_get_decoding_warnings(image.get(), 0, nullptr, 0) > 0) {
+        return false;
+    }
     int stride = 0;
     const uint8_t* rows = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
@@ -213,13 +230,32 @@ bool DecodeHeif(const ExifByteSource& file, const Rect& box, cv::Mat& out) {
     return false;
 }
 
+bool HeifSizeBeyondLimits(const std::string& path) {
+    try {
+        ExifByteSource file(nullptr, 0);
+        if (!LibraryReady() || !file.Open(path)) {
+            return false;
+        }
+        ReaderState state{&file, 0};
+        const Context context(heif_context_alloc());
+        if (!context) {
+            return false;
+        }
+        heif_context_set_maximum_image_size_limit(context.get(), kNoSideLimit);
+        const heif_error read = heif_context_read_from_reader(context.get(), &kReader, &state, nullptr);
+        return read.code != heif_error_Ok && read.subcode == heif_suberror_Security_limit_exceeded;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool ReadHeifExifItem(const ExifByteSource& file, std::vector<uint8_t>& item) {
     item.clear();
     try {
         ReaderState state;
         Context context;
         Handle primary;
-        if (!OpenPrimary(file, state, context, primary)) {
+        if (!OpenPrimary(file, state, context, primary, kNoSideLimit)) {
             return false;
         }
         heif_item_id id = 0;

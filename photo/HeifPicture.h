@@ -5,6 +5,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include <cstdint>
+#include <string>
 
 class ExifByteSource;
 
@@ -24,3 +25,7 @@ uint64_t HeifDecodeMemory(int64_t width, int64_t height);
 // empty, when libheif cannot read the file, the picture is beyond the memory budget, or decoding
 // fails. Never throws.
 bool DecodeHeif(const ExifByteSource& file, const Rect& box, cv::Mat& out);
+
+// True when libheif refuses the file for a picture's size alone (an ispe side beyond 2^31 - 1,
+// which no limit lets through): such a file is a picture too large to load, not one without EXIF.
+bool HeifSizeBeyondLimits(const std::string& path);

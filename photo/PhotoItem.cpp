@@ -1,5 +1,6 @@
 #include "photo/PhotoItem.h"
 
+#include "photo/HeifPicture.h"
 #include "photo/NumberText.h"
 #include "photo/PhotoContainer.h"
 #include "photo/ThumbnailDecode.h"
@@ -104,8 +105,13 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
     exif.Clear();
     if (exif.Read(filePath) != 0) {
         // A file that is not there has no picture to load either; it is reported as a failed
-        // load, not as a photo without EXIF.
-        return FileExists(filePath) ? -1 : -2;
+        // load, not as a photo without EXIF; so is a HEIF file refused for its picture's size
+        // before its Exif item could be read.
+        if (!FileExists(filePath) ||
+            (exif.Container() == static_cast<int>(PhotoContainer::Heif) && HeifSizeBeyondLimits(filePath))) {
+            return -2;
+        }
+        return -1;
     }
 
     // A zero numerator or denominator makes the exposure values meaningless (and the chart

@@ -1,6 +1,7 @@
 #include "fuzz/ExifCases.h"
 #include "photo/CExifAnalize.h"
 #include "photo/ExifByteSource.h"
+#include "photo/HeifPicture.h"
 #include "photo/PhotoItem.h"
 #include "photo/PropertyText.h"
 #include "photo/TiffPreview.h"
@@ -265,29 +266,65 @@ TEST(PhotoKinds, OtherContainersHaveNoExif) {
     }
 }
 
-// A HEIF picture whose size claims more than the decode budget is refused before decoding.
+// A HEIF picture whose size claims more than the decode budget, or more than libheif takes at
+// all, is refused as a picture before decoding, not as a photo without EXIF.
 TEST(HeifPicture, SizeBeyondTheBudgetIsRefused) {
     if (!HaveHeicEncoder()) {
         GTEST_SKIP() << "libheif has no HEVC encoder here";
     }
     TempDir dir;
     ASSERT_TRUE(WriteHeic(dir / "a", PatternPicture(320, 240), CameraLikeJpeg().buildTiff()));
-    std::vector<uint8_t> bytes = ReadBytes(dir / "a");
-    // ispe: size (4) | "ispe" | version and flags (4) | width (4) | height (4), big-endian.
-    int patched = 0;
-    for (size_t at = 0; at + 16 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "ispe", 4) == 0) {
-            const uint8_t side[4] = {0, 0, 0x4E, 0x20};  // 20000
-            std::memcpy(&bytes[at + 8], side, 4);
-            std::memcpy(&bytes[at + 12], side, 4);
-            ++patched;
+    for (const uint32_t side : {20000u, 65535u, 0xFFFFFFFFu}) {
+        std::vector<uint8_t> bytes = ReadBytes(dir / "a");
+        // ispe: size (4) | "ispe" | version and flags (4) | width (4) | height (4), big-endian.
+        int patched = 0;
+        for (size_t at = 0; at + 16 <= bytes.size(); ++at) {
+            if (std::memcmp(&bytes[at], "ispe", 4) == 0) {
+                const uint8_t be[4] = {uint8_t(side >> 24), uint8_t(side >> 16), uint8_t(side >> 8), uint8_t(side)};
+                std::memcpy(&bytes[at + 8], be, 4);
+                std::memcpy(&bytes[at + 12], be, 4);
+                ++patched;
+            }
+        }
+        ASSERT_GT(patched, 0);
+        ASSERT_TRUE(WriteBytes(dir / "b", bytes));
+        PhotoItem item;
+        EXPECT_EQ(item.Load(dir / "b", PhotoItem::kModeThumbnail), -2) << side;
+        EXPECT_EQ(item.Load(dir / "b", 1), -2) << side;
+        if (side <= 0x7FFFFFFFu) {  // beyond, libheif hands out no Exif item
+            EXPECT_EQ(item.iso, 400) << side;
         }
     }
-    ASSERT_GT(patched, 0);
-    ASSERT_TRUE(WriteBytes(dir / "b", bytes));
-    PhotoItem item;
-    EXPECT_EQ(item.Load(dir / "b", PhotoItem::kModeThumbnail), -2);
-    EXPECT_EQ(item.Load(dir / "b", 1), -2);
+}
+
+// Bit-flipped copies of a HEIC: libde265 leaves what it could not decode as the memory held, so
+// each decode must be refused or give the same picture as the next one.
+TEST(HeifPicture, DamagedStreamIsRefusedOrDecodedAlike) {
+    if (!HaveHeicEncoder()) {
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    }
+    TempDir dir;
+    ASSERT_TRUE(WriteHeic(dir / "a", PatternPicture(640, 480), CameraLikeJpeg().buildTiff()));
+    const std::vector<uint8_t> good = ReadBytes(dir / "a");
+    const uint8_t mdat[] = {'m', 'd', 'a', 't'};
+    const size_t data = static_cast<size_t>(std::search(good.begin(), good.end(), std::begin(mdat), std::end(mdat)) -
+                                            good.begin()) + 4;
+    ASSERT_LT(data, good.size());
+    uint32_t state = 12345;  // a fixed walk, so a failure names the same mutant every run
+    const auto next = [&state] { return state = state * 1103515245u + 12345u; };
+    for (int mutant = 0; mutant < 12; ++mutant) {
+        std::vector<uint8_t> bytes = good;
+        for (int flip = 0; flip < 40; ++flip) {
+            bytes[data + (next() >> 8) % (bytes.size() - data)] ^= static_cast<uint8_t>(1u << ((next() >> 8) % 8));
+        }
+        cv::Mat first, second;
+        const ExifByteSource source(bytes.data(), bytes.size());
+        const bool decoded = DecodeHeif(source, Rect{}, first);
+        EXPECT_EQ(DecodeHeif(source, Rect{}, second), decoded) << mutant;
+        if (decoded && first.size() == second.size()) {
+            EXPECT_EQ(cv::norm(first, second, cv::NORM_INF), 0) << mutant;
+        }
+    }
 }
 
 }  // namespace
