@@ -10,7 +10,7 @@
 #include "shell/CDlgBarFilter.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 #include "shell/ImportProgress.h"
 #include "shell/SettingsFile.h"
 

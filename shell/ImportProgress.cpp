@@ -3,7 +3,7 @@
 #include "collection/CLumivaneDoc.h"
 #include "collection/Notifier.h"
 #include "collection/ParallelImport.h"
-#include "shell/AppTitle.h"
+#include "dialog/AppTitle.h"
 #include "shell/OverrideCursor.h"
 
 #include <QAction>
