@@ -70,14 +70,6 @@ std::vector<bool> HiddenByLaterPictures(const CLumivaneDoc& doc) {
 
 } // namespace
 
-int32_t LabelPointTenths(const Canvas& canvas, int32_t magnify) {
-    return canvas.IsPrinter() ? kLabelPointTenths : ScaleToView(kLabelPointTenths, magnify);
-}
-
-Rect ChartToCanvas(const Canvas& canvas, const Rect& chartRect, int32_t magnify) {
-    return canvas.IsPrinter() ? chartRect : ScaleToView(chartRect, magnify);
-}
-
 void DrawLineGroup(Canvas& canvas, const ChartLineGroup& group, int32_t magnify) {
     const bool printer = canvas.IsPrinter();
     for (int32_t i = 0; i < group.count; ++i) {
@@ -116,17 +108,6 @@ void DrawChart(Canvas& canvas, int32_t magnify, const std::string& evCaption,
         DrawChartLabel(canvas, label, magnify);
     }
     canvas.PopPen();
-}
-
-Rect MarkBounds(const Rect& r) {
-    const int32_t w = r.width();
-    const int32_t h = r.height();
-    if (w <= h) {
-        const int32_t left = r.left + (w - h) / 2;
-        return {left, r.top, left + h, r.bottom};
-    }
-    const int32_t top = r.top + (h - w) / 2;
-    return {r.left, top, r.right, top + w};
 }
 
 void DrawMark(Canvas& canvas, const PhotoItem& photo) {
