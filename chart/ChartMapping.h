@@ -4,6 +4,7 @@
 #include "photo/Rect.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -36,3 +37,14 @@ Rect ChartToCanvas(const Canvas& canvas, const Rect& chartRect, int32_t magnify)
 
 // The square the mark's circle is drawn in: the larger side of drawRect, centred on it.
 Rect MarkBounds(const Rect& drawRect);
+
+// For sets of rectangles: stacks of photos share one drawRect.
+struct RectHash {
+    size_t operator()(const Rect& r) const {
+        uint64_t h = static_cast<uint32_t>(r.left);
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.top);
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.right);
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.bottom);
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+};
