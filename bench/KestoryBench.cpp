@@ -17,6 +17,7 @@
 #include "photo/PhotoItem.h"
 #include "photo/ThumbnailDecode.h"
 #include "tests/support/JpegBuilder.h"
+#include "tests/support/OneByOneCanvas.h"
 #include "tests/support/PictureCanvas.h"
 
 #include <QGuiApplication>
@@ -159,10 +160,13 @@ public:
     double pixels = 0;
 };
 
+// Up to 10,000 photos with 237-px thumbnails; beyond that with 40 x 27, the picture a 40-px cell
+// shows at 100 %: 100,000 thumbnails of 237 px would take 11 GB.
 void FillDocument(CLumivaneDoc& doc, int count) {
     std::mt19937 random(20110102);
+    const bool small = count > 10000;
     for (int i = 0; i < count; ++i) {
-        doc.AppendPhoto(SyntheticPhoto(random));
+        doc.AppendPhoto(small ? SyntheticPhoto(random, 40, 27) : SyntheticPhoto(random));
     }
 }
 
@@ -335,11 +339,12 @@ struct MiddleViewport {
 
 // One full paint of a 1000 x 700 viewport, the way the view paints it: scrolled to the middle of
 // the chart, clipped to and told of the exposed rectangle.
-void PaintVisibleChart(benchmark::State& state, int photoCount) {
+void PaintVisibleChart(benchmark::State& state, int photoCount, int32_t viewType) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
     FillDocument(doc, photoCount);
     doc.settings.magnify = static_cast<int32_t>(state.range(0));
+    doc.settings.viewType = viewType;
     LayoutPhotos(doc);
     MiddleViewport viewport(doc.settings.magnify);
     const Rect& exposed = viewport.exposed;
@@ -364,43 +369,49 @@ void PaintVisibleChart(benchmark::State& state, int photoCount) {
     state.counters["drawnPixels"] = counter.pixels;
 }
 
-// Arguments: magnify, photo count. The first paint makes the display pictures; the timed ones
-// draw them as they are, as every paint after it until the next layout.
+// Arguments: magnify, photo count, view type (0 thumbnails, 1 red marks). The first paint makes the
+// display pictures; the timed ones draw them as they are, as every paint after it until the next
+// layout.
 void BM_PaintVisibleChart(benchmark::State& state) {
-    PaintVisibleChart(state, static_cast<int>(state.range(1)));
+    PaintVisibleChart(state, static_cast<int>(state.range(1)), static_cast<int32_t>(state.range(2)));
 }
 BENCHMARK(BM_PaintVisibleChart)
-    ->Args({100, 1000})
-    ->Args({400, 1000})
-    ->Args({100, 10000})
-    ->Args({400, 10000})
+    ->Args({100, 1000, 0})
+    ->Args({400, 1000, 0})
+    ->Args({100, 10000, 0})
+    ->Args({400, 10000, 0})
+    ->Args({100, 100000, 0})
+    ->Args({400, 100000, 0})
+    ->Args({100, 10000, 1})
+    ->Args({400, 10000, 1})
+    ->Args({100, 100000, 1})
+    ->Args({400, 100000, 1})
     ->Unit(benchmark::kMillisecond);
 
 // The same viewport with no photos: the grid, the diagonals and the 75 texts alone, which the
 // paint with photos costs on top of its pictures.
 void BM_PaintVisibleChartWithoutPhotos(benchmark::State& state) {
-    PaintVisibleChart(state, 0);
+    PaintVisibleChart(state, 0, DisplaySettings::kViewThumbnails);
 }
 BENCHMARK(BM_PaintVisibleChartWithoutPhotos)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 
-// 10,000 photos with thumbnails of 40 x 27, as the default picture size shows them, to keep the
-// set's memory small.
-void AddTenThousandSmallPhotos(CLumivaneDoc& doc) {
+// Photos with thumbnails of 40 x 27, as the default picture size shows them, to keep the set's
+// memory small.
+void AddSmallPhotos(CLumivaneDoc& doc, int64_t count) {
     std::mt19937 random(20110102);
-    for (int i = 0; i < 10000; ++i) {
+    for (int64_t i = 0; i < count; ++i) {
         doc.AppendPhoto(SyntheticPhoto(random, 40, 27));
     }
 }
 
-// The end of a rubber-band drag over a quarter of the chart among 10,000 photos (thumbnails of
-// 40 x 27, as the default picture size shows them, to keep the set's memory small), as the view
-// does it: the photos the band touches, the new selection, the panel's first photo and count, and
-// the repaint of the part of a 1000 x 700 viewport where frames came. Arg: the view type (0
-// thumbnails, 1 marks).
+// The end of a rubber-band drag over a quarter of the chart among 10,000 or 100,000 photos, as the
+// view does it: the photos the band touches, the new selection, the panel's first photo and count,
+// and the repaint of the part of a 1000 x 700 viewport where frames came. Args: the view type (0
+// thumbnails, 1 marks), the photo count.
 void BM_FinishDrag(benchmark::State& state) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
-    AddTenThousandSmallPhotos(doc);
+    AddSmallPhotos(doc, state.range(1));
     doc.settings.viewType = static_cast<int32_t>(state.range(0));
     LayoutPhotos(doc);
     const Rect band{200, 150, 500, 330};
@@ -423,14 +434,21 @@ void BM_FinishDrag(benchmark::State& state) {
     }
     state.counters["selected"] = static_cast<double>(doc.SelectedCount());
 }
-BENCHMARK(BM_FinishDrag)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FinishDrag)
+    ->Args({0, 10000})
+    ->Args({1, 10000})
+    ->Args({0, 100000})
+    ->Args({1, 100000})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 // The same set's whole viewport painted, as every change repainted it before: the cost a
 // selection's repaint of only its frames' part saves.
 void BM_PaintTenThousand(benchmark::State& state) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
-    AddTenThousandSmallPhotos(doc);
+    AddSmallPhotos(doc, 10000);
     doc.settings.viewType = static_cast<int32_t>(state.range(0));
     LayoutPhotos(doc);
     QImage target(QSize(1000, 700), QImage::Format_RGB32);
@@ -445,12 +463,13 @@ BENCHMARK(BM_PaintTenThousand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->U
 // The whole chart at 100 % with 10,000 photos whose EXIF blocks carry twelve camera models, focal
 // lengths from 14 to 400 mm and times all through the day: marks in red, marks coloured by a value
 // with their legend (the colours and the camera ranking are worked out in every paint), and the
-// density view. Argument: the view (0 red marks, 1 by camera, 2 by focal length, 3 by time, 4
-// density).
-void BM_PaintTenThousandColouredOrDense(benchmark::State& state) {
+// density view. Arguments: the view (0 red marks, 1 by camera, 2 by focal length, 3 by time, 4
+// density), the photo count (10,000 or 100,000), and 1 to draw the marks one by one, as every paint
+// drew them before batches.
+void BM_PaintWholeChartColouredOrDense(benchmark::State& state) {
     SilentNotifier notifier;
     CLumivaneDoc doc(notifier);
-    FillDocument(doc, 10000);
+    AddSmallPhotos(doc, state.range(1));
     std::vector<std::vector<uint8_t>> blocks;
     for (int i = 0; i < 12; ++i) {
         char taken[32];
@@ -477,14 +496,25 @@ void BM_PaintTenThousandColouredOrDense(benchmark::State& state) {
     ApplyIsoIndex(doc.settings, 1);
     LayoutPhotos(doc);
     QImage target(750, 520, QImage::Format_RGB32);
+    const bool oneByOne = state.range(2) != 0;
     for (auto _ : state) {
         QPainter painter(&target);
-        QtCanvas canvas(painter, false);
-        PaintChart(canvas, doc);
+        if (oneByOne) {
+            OneByOneCanvas canvas(painter, false);
+            PaintChart(canvas, doc);
+        } else {
+            QtCanvas canvas(painter, false);
+            PaintChart(canvas, doc);
+        }
     }
 }
-BENCHMARK(BM_PaintTenThousandColouredOrDense)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
-// A change of the filter with 10,000 photos, as the filter panel makes it: the document's flags,
+BENCHMARK(BM_PaintWholeChartColouredOrDense)
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {10000, 100000}, {0}})
+    ->Args({0, 10000, 1})
+    ->Args({0, 100000, 1})
+    ->Args({1, 100000, 1})
+    ->Unit(benchmark::kMillisecond);
+// A change of the filter with 10,000 or 100,000 photos, as the filter panel makes it: the document's flags,
 // the counts of every list and one paint of a 1000 x 700 viewport in the middle of the chart at
 // 100 %. The photos keep their layout, so no layout is part of it. Alternates between a camera
 // choice and an ISO range, so every round changes what is shown.
@@ -505,7 +535,7 @@ void BM_FilterChange(benchmark::State& state) {
     }
     std::mt19937 random(20110102);
     for (int64_t i = 0; i < state.range(0); ++i) {
-        std::unique_ptr<PhotoItem> photo = SyntheticPhoto(random);
+        std::unique_ptr<PhotoItem> photo = SyntheticPhoto(random, 40, 27);
         photo->exif = blocks[static_cast<size_t>(i) % blocks.size()];
         doc.AppendPhoto(std::move(photo));
     }
@@ -524,7 +554,12 @@ void BM_FilterChange(benchmark::State& state) {
     }
     state.counters["shown"] = static_cast<double>(doc.ShownCount());
 }
-BENCHMARK(BM_FilterChange)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FilterChange)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 // One wheel notch as the view takes it: the layout at the new magnification, then the first paint
 // of a 1000 x 700 viewport in the middle of the chart. Arguments: magnify, photo count. Counters:
@@ -554,7 +589,9 @@ BENCHMARK(BM_WheelNotch)
     ->Args({400, 1000})
     ->Args({100, 10000})
     ->Args({400, 10000})
+    ->Args({400, 100000})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 void BM_WriteCsv(benchmark::State& state) {

@@ -5,12 +5,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct Color {
     uint8_t r = 0;
     uint8_t g = 0;
     uint8_t b = 0;
     friend bool operator==(const Color&, const Color&) = default;
+};
+
+// One mark of a batch: a filled circle in its bounding square, outlined with the current pen.
+struct MarkSpot {
+    Rect bounds;
+    Color fill;
 };
 
 // How a label's text sits in its box.
@@ -44,4 +51,18 @@ public:
     virtual void DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) = 0;
     // The picture stretched into the rectangle, without keeping its aspect.
     virtual void DrawPicture(const Rect& destination, const PictureView& picture) = 0;
+
+    // Thousands of marks or frames in one call, to the same effect as one call each in the order
+    // given (later over earlier). A canvas may draw them at once, and leave out what a later one of
+    // the batch covers.
+    virtual void DrawMarks(const std::vector<MarkSpot>& marks) {
+        for (const MarkSpot& mark : marks) {
+            DrawEllipse(mark.bounds, mark.fill);
+        }
+    }
+    virtual void FillRects(const std::vector<Rect>& rects, Color color) {
+        for (const Rect& rect : rects) {
+            FillRect(rect, color);
+        }
+    }
 };

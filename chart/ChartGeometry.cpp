@@ -1,6 +1,5 @@
 #include "chart/ChartGeometry.h"
 
-#include "chart/ChartRender.h"
 #include "collection/CLumivaneDoc.h"
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
@@ -13,11 +12,6 @@
 #include <vector>
 
 namespace {
-
-int32_t Saturate(int64_t v) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 // Exposure time and F-number are compared with the scale values in single precision, as the
 // fraction divided as real numbers and then rounded.
@@ -38,15 +32,6 @@ int64_t FloorHalf(int64_t v) {
 }
 
 } // namespace
-
-int32_t ScaleToView(int32_t v, int32_t magnify) {
-    return Saturate(static_cast<int64_t>(v) * magnify / 100);
-}
-
-Rect ScaleToView(const Rect& rect, int32_t magnify) {
-    return {ScaleToView(rect.left, magnify), ScaleToView(rect.top, magnify), ScaleToView(rect.right, magnify),
-            ScaleToView(rect.bottom, magnify)};
-}
 
 int32_t ShutterPosition(float seconds) {
     // The scale runs from long to short times; a NaN matches nothing and ends on the last column.
@@ -134,8 +119,8 @@ ChartScrollSizes ScrollSizesFor(int32_t magnify) {
 }
 
 Rect BandBetween(ChartPoint from, ChartPoint to) {
-    return {std::min(from.x, to.x), std::min(from.y, to.y), Saturate(int64_t{std::max(from.x, to.x)} + 1),
-            Saturate(int64_t{std::max(from.y, to.y)} + 1)};
+    return {std::min(from.x, to.x), std::min(from.y, to.y), SaturateToInt32(int64_t{std::max(from.x, to.x)} + 1),
+            SaturateToInt32(int64_t{std::max(from.y, to.y)} + 1)};
 }
 
 bool BandTouchesPhoto(const Rect& band, const PhotoItem& photo, int32_t viewType) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chart/ChartMapping.h"
 #include "chart/ChartTables.h"
 #include "photo/Rect.h"
 
@@ -9,12 +10,6 @@
 
 class CLumivaneDoc;
 class PhotoItem;
-
-// v * magnify / 100, truncated toward zero; saturates instead of overflowing for magnifications no
-// panel can set.
-int32_t ScaleToView(int32_t v, int32_t magnify);
-// Edge by edge, so a scaled rectangle's width is the difference of its scaled edges.
-Rect ScaleToView(const Rect& rect, int32_t magnify);
 
 // Chart x of an exposure time in seconds (single precision), linear in seconds between the two
 // neighbouring shutter columns; beyond 60 s the first column, below 1/8000 s the last.

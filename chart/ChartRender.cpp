@@ -19,16 +19,6 @@ bool Intersects(const Rect& a, const Rect& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-struct RectHash {
-    size_t operator()(const Rect& r) const {
-        uint64_t h = static_cast<uint32_t>(r.left);
-        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.top);
-        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.right);
-        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(r.bottom);
-        return static_cast<size_t>(h ^ (h >> 29));
-    }
-};
-
 // Whether the photo's picture fills its drawRect: drawn 1:1 (a display picture has exactly
 // drawRect's size) and opaque (every picture goes to the canvas without transparency). A picture
 // still to be made is placed at the size it will have, so it is counted as filling; should it then
@@ -70,14 +60,6 @@ std::vector<bool> HiddenByLaterPictures(const CLumivaneDoc& doc) {
 
 } // namespace
 
-int32_t LabelPointTenths(const Canvas& canvas, int32_t magnify) {
-    return canvas.IsPrinter() ? kLabelPointTenths : ScaleToView(kLabelPointTenths, magnify);
-}
-
-Rect ChartToCanvas(const Canvas& canvas, const Rect& chartRect, int32_t magnify) {
-    return canvas.IsPrinter() ? chartRect : ScaleToView(chartRect, magnify);
-}
-
 void DrawLineGroup(Canvas& canvas, const ChartLineGroup& group, int32_t magnify) {
     const bool printer = canvas.IsPrinter();
     for (int32_t i = 0; i < group.count; ++i) {
@@ -116,17 +98,6 @@ void DrawChart(Canvas& canvas, int32_t magnify, const std::string& evCaption,
         DrawChartLabel(canvas, label, magnify);
     }
     canvas.PopPen();
-}
-
-Rect MarkBounds(const Rect& r) {
-    const int32_t w = r.width();
-    const int32_t h = r.height();
-    if (w <= h) {
-        const int32_t left = r.left + (w - h) / 2;
-        return {left, r.top, left + h, r.bottom};
-    }
-    const int32_t top = r.top + (h - w) / 2;
-    return {r.left, top, r.right, top + w};
 }
 
 void DrawMark(Canvas& canvas, const PhotoItem& photo) {
@@ -191,6 +162,8 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
         }
         hidden = HiddenByLaterPictures(doc);
     }
+    // Marks go to the canvas in one batch, in collection order.
+    std::vector<MarkSpot> marks;
     for (size_t i = 0; i < photos.size(); ++i) {
         const auto& photo = photos[i];
         if (hidden[i] || !doc.IsShown(i) || !inExposed(*photo)) {
@@ -198,11 +171,12 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
         }
         if (thumbnails) {
             DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
-        } else if (coloured) {
-            DrawMark(canvas, *photo, colouring.colours[i]);
         } else {
-            DrawMark(canvas, *photo);
+            marks.push_back({MarkBounds(photo->drawRect), coloured ? colouring.colours[i] : kMarkColour});
         }
+    }
+    if (!marks.empty()) {
+        canvas.DrawMarks(marks);
     }
     if (coloured) {
         DrawLegend(canvas, colouring.legend, settings.magnify);
@@ -237,17 +211,23 @@ void DrawSelection(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed)
     }
     const int32_t viewType = doc.settings.viewType;
     const int32_t w = kSelectionFrameWidth;
+    // Frames are opaque and of one colour: a stack of selected photos needs its frame once.
+    std::unordered_set<Rect, RectHash> framed;
+    std::vector<Rect> sides;
     for (const auto& photo : doc.Photos()) {
         if (!doc.IsSelected(photo.get())) {
             continue;
         }
         const Rect o = SelectionFrameBounds(*photo, viewType);
-        if (exposed && !Intersects(o, *exposed)) {
+        if ((exposed && !Intersects(o, *exposed)) || !framed.insert(o).second) {
             continue;
         }
-        canvas.FillRect({o.left, o.top, o.right, o.top + w}, kSelectionColour);
-        canvas.FillRect({o.left, o.bottom - w, o.right, o.bottom}, kSelectionColour);
-        canvas.FillRect({o.left, o.top + w, o.left + w, o.bottom - w}, kSelectionColour);
-        canvas.FillRect({o.right - w, o.top + w, o.right, o.bottom - w}, kSelectionColour);
+        sides.push_back({o.left, o.top, o.right, o.top + w});
+        sides.push_back({o.left, o.bottom - w, o.right, o.bottom});
+        sides.push_back({o.left, o.top + w, o.left + w, o.bottom - w});
+        sides.push_back({o.right - w, o.top + w, o.right, o.bottom - w});
+    }
+    if (!sides.empty()) {
+        canvas.FillRects(sides, kSelectionColour);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/Canvas.h"
+#include "chart/ChartMapping.h"
 #include "chart/ChartTables.h"
 #include "photo/Rect.h"
 
@@ -10,19 +11,6 @@
 class CLumivaneDoc;
 class PhotoItem;
 
-inline constexpr Color kGridColour{192, 192, 192};
-inline constexpr Color kMarkColour{255, 0, 0};
-inline constexpr Color kBackgroundColour{255, 255, 255};
-inline constexpr int32_t kGridPenWidth = 1;
-// 8 points; on screen scaled with the magnification, on paper always 8 points.
-inline constexpr int32_t kLabelPointTenths = 80;
-
-// The label font size for a canvas, in tenths of a point.
-int32_t LabelPointTenths(const Canvas& canvas, int32_t magnify);
-
-// The canvas's coordinates of a chart-unit rectangle: scaled on screen, as they are on a printer.
-Rect ChartToCanvas(const Canvas& canvas, const Rect& chartRect, int32_t magnify);
-
 void DrawLineGroup(Canvas& canvas, const ChartLineGroup& group, int32_t magnify);
 void DrawChartLabel(Canvas& canvas, const ChartLabel& label, int32_t magnify);
 
@@ -30,8 +18,6 @@ void DrawChartLabel(Canvas& canvas, const ChartLabel& label, int32_t magnify);
 // order; texts come after the lines so that each clears the lines under its characters.
 void DrawChart(Canvas& canvas, int32_t magnify, const std::string& evCaption, const EvLineLabelSet& evLabels);
 
-// The square the mark's circle is drawn in: the larger side of drawRect, centred on it.
-Rect MarkBounds(const Rect& drawRect);
 void DrawMark(Canvas& canvas, const PhotoItem& photo);
 // The same mark in another fill: the colour of a value the marks are coloured by.
 void DrawMark(Canvas& canvas, const PhotoItem& photo, Color fill);

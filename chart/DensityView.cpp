@@ -1,7 +1,7 @@
 #include "chart/DensityView.h"
 
 #include "chart/ChartGeometry.h"
-#include "chart/ChartRender.h"
+#include "chart/ChartMapping.h"
 #include "photo/PhotoItem.h"
 
 #include <algorithm>

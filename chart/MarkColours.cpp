@@ -1,6 +1,6 @@
 #include "chart/MarkColours.h"
 
-#include "chart/ChartRender.h"
+#include "chart/ChartMapping.h"
 #include "collection/DisplaySettings.h"
 #include "photo/PhotoItem.h"
 #include "photo/PropertyText.h"

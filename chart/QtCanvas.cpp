@@ -1,5 +1,7 @@
 #include "chart/QtCanvas.h"
 
+#include "chart/ChartMapping.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
@@ -9,9 +11,11 @@
 #include <QString>
 #include <QStringList>
 #include <QSysInfo>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace {
 
@@ -21,6 +25,36 @@ QColor ToQColor(Color c) {
 
 QRect ToQRect(const Rect& r) {
     return QRect(r.left, r.top, r.width(), r.height());
+}
+
+// The outline's ellipse in a square: through the centres of its outermost pixels, so the disc
+// covers exactly the square it was given (right and bottom edges outside).
+QRectF InnerEllipse(double left, double top, int width, int height) {
+    return QRectF(left + 0.5, top + 0.5, width - 1.0, height - 1.0);
+}
+
+// One mark's size and fill drawn once into transparent pictures, the disc and the outline apart:
+// copied one after the other onto the canvas they blend as the painter blends the fill and then the
+// stroke of an ellipse drawn there. margin pixels around the square hold the outline's smoothing.
+struct MarkSprite {
+    int width = 0;
+    int height = 0;
+    Color fill;
+    int margin = 0;
+    QImage disc;
+    QImage outline;
+};
+
+QImage SpritePicture(const MarkSprite& sprite, const QPen& pen, const QBrush& brush) {
+    QImage picture(sprite.width + 2 * sprite.margin, sprite.height + 2 * sprite.margin,
+                   QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(pen);
+    p.setBrush(brush);
+    p.drawEllipse(InnerEllipse(sprite.margin, sprite.margin, sprite.width, sprite.height));
+    return picture;
 }
 
 } // namespace
@@ -102,10 +136,61 @@ void QtCanvas::DrawEllipse(const Rect& bounds, Color fill) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(ToQColor(fill));
-    // The outline runs through the centres of the outermost pixels of the bounds (right and bottom
-    // edges outside), so the disc covers exactly the square it was given.
-    const QRectF inner(bounds.left + 0.5, bounds.top + 0.5, bounds.width() - 1.0, bounds.height() - 1.0);
-    painter.drawEllipse(printer ? QRectF(ToQRect(bounds)) : inner);
+    painter.drawEllipse(printer ? QRectF(ToQRect(bounds))
+                                : InnerEllipse(bounds.left, bounds.top, bounds.width(), bounds.height()));
+    painter.restore();
+}
+
+void QtCanvas::DrawMarks(const std::vector<MarkSpot>& marks) {
+    // Copies land pixel for pixel only where canvas pixels are device pixels, moved by whole pixels.
+    const QTransform mapping = painter.deviceTransform();
+    const QPaintDevice* device = painter.device();
+    if (printer || mapping.type() > QTransform::TxTranslate || mapping.dx() != std::floor(mapping.dx()) ||
+        mapping.dy() != std::floor(mapping.dy()) || (device && device->devicePixelRatioF() != 1.0)) {
+        Canvas::DrawMarks(marks);
+        return;
+    }
+    // A mark's fill is opaque: a later mark in the same square hides all of it but the smoothed rim.
+    std::vector<char> hidden(marks.size(), 0);
+    std::unordered_set<Rect, RectHash> taken;
+    taken.reserve(marks.size());
+    for (size_t i = marks.size(); i-- > 0;) {
+        hidden[i] = taken.insert(marks[i].bounds).second ? 0 : 1;
+    }
+    const QPen& pen = pens.back();
+    const int margin = 2 + std::max(0, pen.width());
+    std::vector<MarkSprite> sprites;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        const Rect& b = marks[i].bounds;
+        if (hidden[i] || b.width() <= 0 || b.height() <= 0) {
+            continue;
+        }
+        auto sprite = std::find_if(sprites.begin(), sprites.end(), [&](const MarkSprite& m) {
+            return m.width == b.width() && m.height == b.height() && m.fill == marks[i].fill;
+        });
+        if (sprite == sprites.end()) {
+            MarkSprite made{b.width(), b.height(), marks[i].fill, margin, {}, {}};
+            made.disc = SpritePicture(made, QPen(Qt::NoPen), QBrush(ToQColor(made.fill)));
+            made.outline = SpritePicture(made, pen, QBrush(Qt::NoBrush));
+            sprites.push_back(std::move(made));
+            sprite = sprites.end() - 1;
+        }
+        const QPoint at(b.left - margin, b.top - margin);
+        painter.drawImage(at, sprite->disc);
+        painter.drawImage(at, sprite->outline);
+    }
+}
+
+void QtCanvas::FillRects(const std::vector<Rect>& rects, Color color) {
+    std::vector<QRect> boxes;
+    boxes.reserve(rects.size());
+    for (const Rect& r : rects) {
+        boxes.push_back(ToQRect(r));
+    }
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ToQColor(color));
+    painter.drawRects(boxes.data(), static_cast<int>(boxes.size()));
     painter.restore();
 }
 

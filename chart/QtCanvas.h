@@ -30,6 +30,11 @@ public:
     void DrawEllipse(const Rect& bounds, Color fill) override;
     void DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) override;
     void DrawPicture(const Rect& destination, const PictureView& picture) override;
+    // On screen each mark is copied from one pre-drawn disc and one pre-drawn outline per size and
+    // colour, and a mark whose square a later mark of the batch takes exactly is left out. Printers,
+    // PDF and a painter that scales get the circles one by one.
+    void DrawMarks(const std::vector<MarkSpot>& marks) override;
+    void FillRects(const std::vector<Rect>& rects, Color color) override;
 
     // The label font at a size in tenths of a point, for this canvas's painter: on screen in pixels
     // of the device's vertical resolution (72 points per inch, rounded), on a printer in chart units

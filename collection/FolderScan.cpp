@@ -186,7 +186,7 @@ int ScanFolderTree(const std::string& folder, std::vector<std::string>& list, co
             for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
                 pending.push_back(std::move(it->second));
             }
-            if (progress && !progress(list.size())) {
+            if (progress && !progress(scanned.size(), list.size())) {
                 list.clear();
                 return -1;
             }

@@ -19,8 +19,9 @@ int ScanFolder(const std::string& folder, std::vector<std::string>& list, bool o
 inline constexpr const char* kOtherPhotoSuffixes[] = {".HEIC", ".HEIF", ".HIF", ".DNG", ".CR2", ".NEF",
                                                       ".ARW",  ".PEF",  ".ORF", ".RW2", ".SRW"};
 
-// Told the number of JPEG files found so far after each folder of a tree scan; false stops it.
-using FolderTreeProgress = std::function<bool(size_t found)>;
+// Told the number of folders scanned and of photo files found so far after each folder of a tree
+// scan; false stops it.
+using FolderTreeProgress = std::function<bool(size_t folders, size_t found)>;
 
 // The JPEG files of a folder and of every folder below it, folder by folder: each folder's own
 // files as ScanFolder takes and orders them, then its sub-folders, each with everything below it,

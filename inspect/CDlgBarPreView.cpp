@@ -5,8 +5,8 @@
 #include "collection/CLumivaneDoc.h"
 #include "inspect/ViewerList.h"
 #include "photo/PropertyText.h"
-#include "shell/AppTitle.h"
-#include "shell/DialogUnits.h"
+#include "dialog/AppTitle.h"
+#include "dialog/DialogUnits.h"
 
 #include <QFont>
 #include <QHeaderView>

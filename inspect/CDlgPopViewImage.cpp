@@ -1,7 +1,7 @@
 #include "inspect/CDlgPopViewImage.h"
 
 #include "chart/QtCanvas.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

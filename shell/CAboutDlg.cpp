@@ -1,8 +1,8 @@
 #include "shell/CAboutDlg.h"
 
 #include "shell/AppIcon.h"
-#include "shell/AppTitle.h"
-#include "shell/DialogUnits.h"
+#include "dialog/AppTitle.h"
+#include "dialog/DialogUnits.h"
 
 #include <QFontMetrics>
 

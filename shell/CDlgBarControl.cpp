@@ -5,8 +5,8 @@
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/CDlgBarPreView.h"
-#include "shell/AppTitle.h"
-#include "shell/DialogUnits.h"
+#include "dialog/AppTitle.h"
+#include "dialog/DialogUnits.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

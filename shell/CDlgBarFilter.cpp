@@ -2,7 +2,7 @@
 
 #include "chart/CLumivaneView.h"
 #include "collection/CLumivaneDoc.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>

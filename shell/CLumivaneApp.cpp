@@ -2,7 +2,7 @@
 
 #include "collection/CLumivaneDoc.h"
 #include "collection/ThumbnailCache.h"
-#include "shell/AppTitle.h"
+#include "dialog/AppTitle.h"
 #include "shell/CCmdAnalize.h"
 #include "shell/CMainFrame.h"
 #include "shell/InstanceChannel.h"

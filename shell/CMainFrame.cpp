@@ -13,7 +13,7 @@
 #include "shell/FolderWatchSession.h"
 #include "shell/LaunchRequest.h"
 #include "shell/RecentMenu.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 #include "shell/ImportProgress.h"
 #include "shell/SettingsFile.h"
 

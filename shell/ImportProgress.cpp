@@ -3,7 +3,7 @@
 #include "collection/CLumivaneDoc.h"
 #include "collection/Notifier.h"
 #include "collection/ParallelImport.h"
-#include "shell/AppTitle.h"
+#include "dialog/AppTitle.h"
 #include "shell/OverrideCursor.h"
 
 #include <QAction>
@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -126,8 +127,16 @@ bool ImportUnderWay() {
     return importsUnderWay > 0;
 }
 
-QString ImportProgressText(size_t done, size_t total) {
-    return QStringLiteral("画像を読み込んでいます… %1 / %2").arg(done).arg(total);
+QString ImportProgressText(size_t done, size_t total, double seconds) {
+    QString text = QStringLiteral("画像を読み込んでいます… %1 / %2").arg(done).arg(total);
+    if (done == 0 || seconds <= 0) {
+        return text; // no pace yet to tell the time left by
+    }
+    const double perSecond = static_cast<double>(done) / seconds;
+    const auto left = static_cast<long long>(std::ceil(static_cast<double>(total > done ? total - done : 0) / perSecond));
+    // Whole photos a second, but a slow pace keeps its first decimal rather than reading as 0.
+    const QString pace = perSecond >= 10 ? QString::number(std::lround(perSecond)) : QString::number(perSecond, 'f', 1);
+    return text + QStringLiteral("\n毎秒 %1 枚、残り約 %2 秒").arg(pace).arg(left);
 }
 
 int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths, QWidget* parent,
@@ -183,7 +192,7 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
         }
         if (dialog) {
             const size_t done = import.Delivered();
-            dialog->setLabelText(ImportProgressText(done, paths.size()));
+            dialog->setLabelText(ImportProgressText(done, paths.size(), elapsed.elapsed() / 1000.0));
             dialog->setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
         }
     };
@@ -201,8 +210,8 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
     return import.Added();
 }
 
-QString FolderScanProgressText(size_t found) {
-    return QStringLiteral("フォルダを調べています… %1 件").arg(found);
+QString FolderScanProgressText(size_t folders, size_t found) {
+    return QStringLiteral("フォルダを調べています… フォルダ %1 個、ファイル %2 個").arg(folders).arg(found);
 }
 
 FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::vector<std::string>& list,
@@ -211,6 +220,7 @@ FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::
     const OverrideCursor busy(Qt::BusyCursor);
     const InputBlocker blocker;
 
+    std::atomic<size_t> folders{0};
     std::atomic<size_t> found{0};
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
@@ -218,7 +228,8 @@ FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::
     int count = 0;
     // Joined before anything it uses goes away, also if this function is left by an exception.
     std::jthread worker([&] {
-        count = options.scan(folder, scanned, [&](size_t sofar) {
+        count = options.scan(folder, scanned, [&](size_t foldersSoFar, size_t sofar) {
+            folders.store(foldersSoFar);
             found.store(sofar);
             return !stop.load();
         });
@@ -241,7 +252,7 @@ FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::
         }
         if (!dialog && !stop.load() && elapsed.elapsed() >= options.showAfter.count()) {
             // No known end: the bar only shows that the scan is alive.
-            dialog = std::make_unique<QProgressDialog>(FolderScanProgressText(found.load()), QStringLiteral("中止"),
+            dialog = std::make_unique<QProgressDialog>(FolderScanProgressText(folders.load(), found.load()), QStringLiteral("中止"),
                                                        0, 0, parent);
             dialog->setWindowTitle(kestory::AppTitle());
             dialog->setAutoClose(false);
@@ -252,7 +263,7 @@ FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::
             dialog->show();
         }
         if (dialog) {
-            dialog->setLabelText(FolderScanProgressText(found.load()));
+            dialog->setLabelText(FolderScanProgressText(folders.load(), found.load()));
         }
     };
     QObject::connect(&poll, &QTimer::timeout, step);

@@ -38,8 +38,9 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
 // commands (a watched folder, another program's request) waits until it has ended.
 bool ImportUnderWay();
 
-// "画像を読み込んでいます… n / N"
-QString ImportProgressText(size_t done, size_t total);
+// "画像を読み込んでいます… n / N", and once photos have come in, below it the photos per second so
+// far and the time left at that pace, "毎秒 r 枚、残り約 s 秒" (seconds: since the import began).
+QString ImportProgressText(size_t done, size_t total, double seconds = 0);
 
 struct FolderTreeScanOptions {
     // A scan still running after this long shows the progress dialog; a short one never does.
@@ -58,10 +59,11 @@ struct FolderTreeScanResult {
 
 // Scans a folder tree (ScanFolderTree) on a worker thread with the window alive, the way
 // ImportWithProgress loads: input to the open windows held off, the busy cursor, and, for a scan
-// running longer than showAfter, a progress dialog counting the JPEG files found whose "中止"
+// running longer than showAfter, a progress dialog counting the folders scanned and the photo files
+// found whose "中止"
 // stops the scan at the end of the folder it is in. list is replaced by what the scan found.
 FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::vector<std::string>& list,
                                                 QWidget* parent, const FolderTreeScanOptions& options = {});
 
-// "フォルダを調べています… n 件"
-QString FolderScanProgressText(size_t found);
+// "フォルダを調べています… フォルダ n 個、ファイル m 個"
+QString FolderScanProgressText(size_t folders, size_t found);

@@ -1,7 +1,7 @@
 #include "shell/QtNotifier.h"
 
 #include "collection/ImportTexts.h"
-#include "shell/AppTitle.h"
+#include "dialog/AppTitle.h"
 #include "shell/OverrideCursor.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/AppTitle.h"
+#include "dialog/AppTitle.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // kestory: the exposure chart of JPEG photos.
 
 #include "shell/AppIcon.h"
-#include "shell/AppTitle.h"
+#include "dialog/AppTitle.h"
 #include "shell/CLumivaneApp.h"
 #include "shell/InstanceChannel.h"
 #include "shell/LaunchRequest.h"

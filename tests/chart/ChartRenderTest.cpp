@@ -214,6 +214,13 @@ TEST(DrawSelection, FramesSelectedPhotosOnScreenOnly) {
             EXPECT_EQ(fills[0].color, kSelectionColour);
         }
     }
+    // All frames in one batch, a stack's once: in mark view photos 1 and 2 take one square.
+    ChartScene stack(100, DisplaySettings::kViewMarks);
+    stack.doc().SelectPhotos({stack.first, stack.second, stack.third}, false);
+    RecordingCanvas framed;
+    DrawSelection(framed, stack.doc());
+    EXPECT_EQ(framed.Count(Kind::FillRect), 8u);
+    EXPECT_EQ(framed.batches, 1);
     ChartScene scene;
     RecordingCanvas plain;
     RecordingCanvas selected;

@@ -158,6 +158,7 @@ TEST(PaintChartColours, MarksTakeTheColoursAndTheLegendGoesTopRight) {
     RecordingCanvas iso;
     PaintChart(iso, ShotDoc(shots, DisplaySettings::kViewMarks, DisplaySettings::kMarkByIso).t.doc);
     EXPECT_EQ(EllipseFills(iso), (std::vector<Color>{ViridisAt(0), ViridisAt(1)}));
+    EXPECT_EQ(iso.batches, 1); // every mark in one call
     // After the photos: title, 24 steps of the bar, the two ends, all inside the free corner.
     EXPECT_EQ(iso.KindRuns().back(), Kind::Text);
     const std::vector<CanvasCall> texts = iso.Of(Kind::Text);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace kestory::test;
@@ -169,16 +170,17 @@ TEST(ScanFolderTree, FolderByFolderWithoutLinkedOrHiddenFolders) {
 TEST(ScanFolderTree, StopsWhenToldAndSkipsUnreadableFolders) {
     TempDir dir;
     fs::create_directories(dir / "a/b");
+    fs::create_directories(dir / "a/a");  // no photo: a folder counted, no file
     for (const char* file : {"1.JPG", "a/2.JPG", "a/b/3.JPG"})
         Touch(dir / file);
     std::vector<std::string> list;
-    std::vector<size_t> counts;
-    EXPECT_EQ(ScanFolderTree(dir.Path(), list, [&](size_t found) {
-                  counts.push_back(found);
-                  return found < 2;
+    std::vector<std::pair<size_t, size_t>> counts;  // folders, files
+    EXPECT_EQ(ScanFolderTree(dir.Path(), list, [&](size_t folders, size_t found) {
+                  counts.emplace_back(folders, found);
+                  return found < 3;
               }),
               -1);
-    EXPECT_EQ(counts, (std::vector<size_t>{1, 2}));
+    EXPECT_EQ(counts, (std::vector<std::pair<size_t, size_t>>{{1, 1}, {2, 2}, {3, 2}, {4, 3}}));
     EXPECT_TRUE(list.empty());
 
     fs::permissions(dir / "a", fs::perms::none);

@@ -1,5 +1,5 @@
 #include "inspect/CDlgBarPreView.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 #include "photo/PropertyText.h"
 #include "tests/inspect/PanelBench.h"
 

@@ -1,6 +1,6 @@
 #include "inspect/CDlgPopViewImage.h"
 #include "inspect/ViewerList.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 #include "tests/inspect/PanelBench.h"
 
 #include <QDockWidget>

@@ -7,7 +7,7 @@
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
 #include "shell/CMainFrame.h"
-#include "shell/DialogUnits.h"
+#include "dialog/DialogUnits.h"
 #include "shell/SettingsFile.h"
 #include "tests/support/JpegBuilder.h"
 

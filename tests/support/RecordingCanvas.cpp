@@ -61,6 +61,22 @@ void RecordingCanvas::DrawPicture(const Rect& destination, const PictureView& pi
     calls.push_back(call);
 }
 
+void RecordingCanvas::DrawMarks(const std::vector<MarkSpot>& marks) {
+    for (const MarkSpot& mark : marks) {
+        DrawEllipse(mark.bounds, mark.fill);
+        calls.back().batch = batches;
+    }
+    ++batches;
+}
+
+void RecordingCanvas::FillRects(const std::vector<Rect>& rects, Color color) {
+    for (const Rect& rect : rects) {
+        FillRect(rect, color);
+        calls.back().batch = batches;
+    }
+    ++batches;
+}
+
 std::vector<CanvasCall> RecordingCanvas::Of(CanvasCall::Kind kind) const {
     std::vector<CanvasCall> out;
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),

@@ -25,6 +25,7 @@ struct CanvasCall {
     TextAlign align = TextAlign::TopLeft;
     int pointTenths = 0;
     PictureView picture{}; // Picture (the rows pointer is the caller's)
+    int batch = -1;        // Ellipse and FillRect: the DrawMarks or FillRects call, from 0; -1 alone
 };
 
 // A canvas that draws nothing and records every call in order, for checking what the chart draws.
@@ -40,6 +41,9 @@ public:
     void DrawEllipse(const Rect& bounds, Color fill) override;
     void DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) override;
     void DrawPicture(const Rect& destination, const PictureView& picture) override;
+    // Recorded as one Ellipse or FillRect call each, numbered by their batch.
+    void DrawMarks(const std::vector<MarkSpot>& marks) override;
+    void FillRects(const std::vector<Rect>& rects, Color color) override;
 
     std::vector<CanvasCall> calls;
 
@@ -49,6 +53,8 @@ public:
     // The recorded kinds in order, with consecutive repeats collapsed: {Line, Text, Picture} for a
     // run of lines, then texts, then pictures.
     std::vector<CanvasCall::Kind> KindRuns() const;
+
+    int batches = 0;
 
 private:
     bool printer;

@@ -6,6 +6,7 @@
 #include "chart/IsoSpeed.h"
 #include "chart/QtCanvas.h"
 #include "tests/chart/ChartFixtures.h"
+#include "tests/support/OneByOneCanvas.h"
 
 #include <QApplication>
 #include <QColor>
@@ -91,6 +92,37 @@ struct LazyAndEager {
     }
 };
 
+// The largest difference of a colour channel between two pictures of one size; 256 for sizes apart.
+int MaxChannelDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) {
+        return 256;
+    }
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return most;
+}
+
+// The chart of the document with its selection, scrolled by (dx, dy), through either canvas.
+template <typename CanvasType>
+QImage PaintedWithSelection(const CLumivaneDoc& doc, int dx, int dy) {
+    const ChartScrollSizes sizes = ScrollSizesFor(doc.settings.magnify);
+    QImage image(sizes.total.width - dx, sizes.total.height - dy, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.translate(-dx, -dy);
+    const Rect exposed{dx, dy, sizes.total.width, sizes.total.height};
+    CanvasType canvas(painter, false);
+    PaintChart(canvas, doc, &exposed);
+    DrawSelection(canvas, doc, &exposed);
+    return image;
+}
+
 } // namespace
 
 class ChartViewTest : public QObject {
@@ -112,6 +144,8 @@ private slots:
     void skippingHiddenPicturesChangesNoPixel();
     void lazyDisplayPicturesPaintAsEagerOnes_data();
     void lazyDisplayPicturesPaintAsEagerOnes();
+    void batchedMarksPaintAsOneByOne_data();
+    void batchedMarksPaintAsOneByOne();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -539,6 +573,57 @@ void ChartViewTest::lazyDisplayPicturesPaintAsEagerOnes() {
         PaintChart(canvas, k == 0 ? docs.lazy.doc : docs.eager.doc);
     }
     QCOMPARE(printed[0], printed[1]);
+}
+
+void ChartViewTest::batchedMarksPaintAsOneByOne_data() {
+    QTest::addColumn<int>("magnify");
+    QTest::addColumn<int>("markColour");
+    QTest::newRow("30, red") << 30 << int(DisplaySettings::kMarkRed);
+    QTest::newRow("100, red") << 100 << int(DisplaySettings::kMarkRed);
+    QTest::newRow("100, by ISO") << 100 << int(DisplaySettings::kMarkByIso);
+    QTest::newRow("250, by ISO") << 250 << int(DisplaySettings::kMarkByIso);
+    QTest::newRow("400, red") << 400 << int(DisplaySettings::kMarkRed);
+}
+
+// Overlapping marks of several colours and shapes, drawn in batches and one by one, whole and
+// scrolled, also with a third of them framed: the same pixels but for a step of 1 in some pixels of
+// the smoothed rims (the pre-drawn disc and outline round their blend apart). Of a stack of marks
+// in one square the batch draws the top mark alone.
+void ChartViewTest::batchedMarksPaintAsOneByOne() {
+    QFETCH(int, magnify);
+    QFETCH(int, markColour);
+    ChartTestDoc stacked;
+    ChartTestDoc tops; // the same without the marks a later one of its stack covers
+    for (int i = 0; i < 60; ++i) {
+        const bool portrait = i % 3 == 1;
+        // Photos 40 to 59 are five stacks of four at one exposure and shape.
+        const int k = i < 40 ? i : 40 + (i - 40) / 4;
+        auto photo = MakeChartPhoto(1, 1 << (k % 9), 10 + 3 * (k % 11), 10, portrait && i < 40 ? 158 : 237,
+                                    portrait && i < 40 ? 237 : 158);
+        photo->iso = 100 << (i % 5);
+        if (i < 40 || i % 4 == 3) {
+            tops.Add(std::make_unique<PhotoItem>(*photo));
+        }
+        stacked.Add(std::move(photo));
+    }
+    for (ChartTestDoc* d : {&stacked, &tops}) {
+        d->doc.settings.magnify = magnify;
+        d->doc.settings.viewType = DisplaySettings::kViewMarks;
+        d->doc.settings.markColour = markColour;
+        ApplyIsoIndex(d->doc.settings, 1);
+        LayoutPhotos(d->doc);
+    }
+    QVERIFY(MaxChannelDifference(PaintedWithSelection<QtCanvas>(stacked.doc, 0, 0),
+                                 PaintedWithSelection<OneByOneCanvas>(tops.doc, 0, 0)) <= 1);
+    std::vector<PhotoItem*> framed;
+    for (size_t i = 0; i < tops.doc.GetCount(); i += 3) {
+        framed.push_back(&tops.doc.GetAt(i));
+    }
+    tops.doc.SelectPhotos(framed, false);
+    for (const QPoint scroll : {QPoint(0, 0), QPoint(37, 23)}) {
+        QVERIFY(MaxChannelDifference(PaintedWithSelection<QtCanvas>(tops.doc, scroll.x(), scroll.y()),
+                                     PaintedWithSelection<OneByOneCanvas>(tops.doc, scroll.x(), scroll.y())) <= 1);
+    }
 }
 
 QTEST_MAIN(ChartViewTest)
