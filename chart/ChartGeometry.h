@@ -9,6 +9,7 @@
 
 class CLumivaneDoc;
 class PhotoItem;
+class PictureCache;
 
 // v * magnify / 100, truncated toward zero; saturates instead of overflowing for magnifications no
 // panel can set.
@@ -35,9 +36,10 @@ void LayoutPhotos(CLumivaneDoc& doc);
 // Lets go of every display picture made, keeping the layout: marks draw none.
 void ReleaseDisplayPictures(CLumivaneDoc& doc);
 
-// Makes the display pictures still to be made of these photos (PhotoItem::EnsureDisplayImage), runs
-// of them on OpenCV's worker threads while the caller waits. Returns how many could not be made.
-size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos);
+// Makes the display pictures still to be made of these photos (PhotoItem::EnsureDisplayImage, the
+// thumbnails from pictures), runs of them on OpenCV's worker threads while the caller waits.
+// Returns how many could not be made.
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures = nullptr);
 
 // What the scroll view is given: the chart's size at a magnification in pixels, a page step of a
 // tenth of it and a line step of a tenth of that.

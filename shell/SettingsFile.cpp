@@ -241,6 +241,11 @@ bool SettingsFile::WriteMainWndInt(const Key& key, int32_t value) {
     return update([&key, value](QSettings& file) { Put(file, FullKey(kMainWndSection, key.name), QString::number(value)); });
 }
 
+size_t SettingsFile::ReadPictureCacheBytes() const {
+    const int32_t mib = std::clamp(ReadMainWndInt(kPictureCacheMiB), kPictureCacheMiBMin, kPictureCacheMiBMax);
+    return static_cast<size_t>(mib) << 20;
+}
+
 WindowPlacement SettingsFile::ReadPlacement() const {
     const std::unique_ptr<QSettings> file = openForReading();
     WindowPlacement placement;
