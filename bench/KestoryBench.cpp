@@ -7,6 +7,7 @@
 #include "chart/ChartGeometry.h"
 #include "chart/ChartRender.h"
 #include "chart/IsoSpeed.h"
+#include "chart/PictureDrawing.h"
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/CsvExport.h"

@@ -89,7 +89,7 @@ void ReleaseDisplayPictures(CLumivaneDoc& doc) {
     }
 }
 
-size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos) {
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures) {
     // A display picture depends only on its own photo's thumbnail and cell, and EnsureDisplayImage
     // touches nothing but that photo (it never throws), so runs of photos are fitted on OpenCV's
     // worker threads; the result is the same as one photo after another.
@@ -99,7 +99,7 @@ size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos) {
     const auto fit = [&](const cv::Range& run) {
         for (int i = run.start; i < run.end; ++i) {
             const auto k = static_cast<size_t>(i);
-            made[k] = photos[k]->EnsureDisplayImage() ? 1 : 0;
+            made[k] = photos[k]->EnsureDisplayImage(pictures) ? 1 : 0;
         }
     };
     if (count <= kPhotosPerRun) {

@@ -10,6 +10,7 @@
 
 class CLumivaneDoc;
 class PhotoItem;
+class PictureCache;
 
 // Chart x of an exposure time in seconds (single precision), linear in seconds between the two
 // neighbouring shutter columns; beyond 60 s the first column, below 1/8000 s the last.
@@ -30,9 +31,10 @@ void LayoutPhotos(CLumivaneDoc& doc);
 // Lets go of every display picture made, keeping the layout: marks draw none.
 void ReleaseDisplayPictures(CLumivaneDoc& doc);
 
-// Makes the display pictures still to be made of these photos (PhotoItem::EnsureDisplayImage), runs
-// of them on OpenCV's worker threads while the caller waits. Returns how many could not be made.
-size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos);
+// Makes the display pictures still to be made of these photos (PhotoItem::EnsureDisplayImage, the
+// thumbnails from pictures), runs of them on OpenCV's worker threads while the caller waits.
+// Returns how many could not be made.
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures = nullptr);
 
 // What the scroll view is given: the chart's size at a magnification in pixels, a page step of a
 // tenth of it and a line step of a tenth of that.

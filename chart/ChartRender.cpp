@@ -3,6 +3,7 @@
 #include "chart/ChartGeometry.h"
 #include "chart/DensityView.h"
 #include "chart/MarkColours.h"
+#include "chart/PictureDrawing.h"
 #include "collection/CLumivaneDoc.h"
 #include "photo/PhotoImage.h"
 #include "photo/PhotoItem.h"
@@ -57,6 +58,61 @@ std::vector<bool> HiddenByLaterPictures(const CLumivaneDoc& doc) {
     }
     return hidden;
 }
+
+// The photo's display picture, or the red mark where none could be made (its file is gone), so a
+// photo never leaves a blank hole. A photo placed without any picture has nothing to show.
+void DrawPhotoPicture(Canvas& canvas, const PhotoItem& photo) {
+    if (!photo.displayImage.Empty()) {
+        DrawDisplayPicture(photo.drawRect, photo.displayImage, canvas);
+    } else if (photo.drawRect.width() > 0 && photo.drawRect.height() > 0) {
+        DrawMark(canvas, photo);
+    }
+}
+
+// The whole chart's pictures, made, drawn and let go a run at a time: an output of any number of
+// photos holds one run's display pictures at once, and their thumbnails stay within the picture
+// cache's bound. False when a picture that was to hide others on screen could not be made: the
+// chart must be drawn again, with that failure known (it hides nothing then).
+bool DrawPicturesInRuns(Canvas& canvas, const CLumivaneDoc& doc, const std::vector<bool>& hidden) {
+    constexpr size_t kPhotosPerRun = 256;
+    const std::vector<std::unique_ptr<PhotoItem>>& photos = doc.Photos();
+    bool failed = false;
+    std::vector<size_t> run;
+    std::vector<size_t> madeHere;
+    std::vector<const PhotoItem*> toMake;
+    const auto drawRun = [&] {
+        toMake.clear();
+        madeHere.clear();
+        for (const size_t i : run) {
+            if (photos[i]->DisplayImagePending()) {
+                toMake.push_back(photos[i].get());
+                madeHere.push_back(i);
+            }
+        }
+        failed = MakeDisplayPictures(toMake, &doc.Pictures()) != 0 || failed;
+        for (const size_t i : run) {
+            DrawPhotoPicture(canvas, *photos[i]);
+        }
+        // The pictures screen paints made stay for them.
+        for (const size_t i : madeHere) {
+            photos[i]->ReleaseDisplayImage();
+        }
+        run.clear();
+    };
+    for (size_t i = 0; i < photos.size(); ++i) {
+        if (!hidden[i] && doc.IsShown(i)) {
+            run.push_back(i);
+            if (run.size() == kPhotosPerRun) {
+                drawRun();
+            }
+        }
+    }
+    drawRun();
+    return canvas.IsPrinter() || !failed || HiddenByLaterPictures(doc) == hidden;
+}
+
+// One drawing of the chart; false when it must be drawn again (DrawPicturesInRuns).
+bool PaintChartOnce(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed);
 
 } // namespace
 
@@ -118,6 +174,13 @@ Rect PhotoPaintBounds(const PhotoItem& photo, int32_t viewType) {
 }
 
 void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
+    while (!PaintChartOnce(canvas, doc, exposed)) {
+    }
+}
+
+namespace {
+
+bool PaintChartOnce(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
     const DisplaySettings& settings = doc.settings;
     const bool printer = canvas.IsPrinter();
     if (!printer) {
@@ -134,7 +197,7 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
         DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
         DrawDensityCountTexts(canvas, counts, settings.magnify);
         DrawLegend(canvas, DensityLegend(counts), settings.magnify);
-        return;
+        return true;
     }
     DrawChart(canvas, settings.magnify, settings.evCaption, EvLineLabels(settings.isoIndex));
     // Red marks need no colouring and no legend: the chart stays as it always was.
@@ -148,8 +211,12 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
     // Pictures no one could see are not drawn on screen; a printer still gets every photo.
     std::vector<bool> hidden =
         !printer && thumbnails ? HiddenByLaterPictures(doc) : std::vector<bool>(photos.size(), false);
-    // The display pictures this paint draws and no paint has made yet, made all at once. A picture
-    // that cannot be made hides nothing, so the photos under it are looked at again.
+    if (thumbnails && exposed == nullptr) {
+        return DrawPicturesInRuns(canvas, doc, hidden);
+    }
+    // The display pictures this paint draws and no paint has made yet, made all at once, and kept
+    // for the next paints of the same area. A picture that cannot be made hides nothing, so the
+    // photos under it are looked at again.
     while (thumbnails) {
         std::vector<const PhotoItem*> toMake;
         for (size_t i = 0; i < photos.size(); ++i) {
@@ -157,7 +224,7 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
                 toMake.push_back(photos[i].get());
             }
         }
-        if (toMake.empty() || MakeDisplayPictures(toMake) == 0 || printer) {
+        if (toMake.empty() || MakeDisplayPictures(toMake, &doc.Pictures()) == 0 || printer) {
             break;
         }
         hidden = HiddenByLaterPictures(doc);
@@ -170,7 +237,7 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
             continue;
         }
         if (thumbnails) {
-            DrawDisplayPicture(photo->drawRect, photo->displayImage, canvas);
+            DrawPhotoPicture(canvas, *photo);
         } else {
             marks.push_back({MarkBounds(photo->drawRect), coloured ? colouring.colours[i] : kMarkColour});
         }
@@ -181,7 +248,10 @@ void PaintChart(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed) {
     if (coloured) {
         DrawLegend(canvas, colouring.legend, settings.magnify);
     }
+    return true;
 }
+
+} // namespace
 
 Rect SelectionFrameBounds(const PhotoItem& photo, int32_t viewType) {
     const Rect inner = viewType == DisplaySettings::kViewMarks ? MarkBounds(photo.drawRect) : photo.drawRect;

@@ -37,6 +37,8 @@ int CLumivaneDoc::AddPhoto(const std::string& path) {
 int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo) {
     if (result == kLoaded && photo) {
         try {
+            // The collection keeps no pixels: they come back through the cache when drawn.
+            photo->GiveThumbnailTo(pictures);
             AppendPhoto(std::move(photo));
             return 1;
         } catch (const std::exception&) {
@@ -99,6 +101,7 @@ void CLumivaneDoc::RemoveAllPhotos() {
     selection.clear();
     photos.clear();
     photos.shrink_to_fit();
+    pictures.Clear();
     filterKeys = {};
     shown = {};
     shownCount = 0;

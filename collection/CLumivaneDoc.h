@@ -3,6 +3,7 @@
 #include "collection/DisplaySettings.h"
 #include "collection/PhotoFilter.h"
 #include "photo/PhotoItem.h"
+#include "photo/PictureCache.h"
 
 #include <cstddef>
 #include <memory>
@@ -65,8 +66,14 @@ public:
     // Where the imports into this document look for thumbnails before decoding, and leave the ones
     // they decode; null (the default): every picture is decoded. Not owned; it must outlive the
     // imports that use it.
-    void SetThumbnailStore(ThumbnailStore* store) { thumbnailStore = store; }
+    void SetThumbnailStore(ThumbnailStore* store) {
+        thumbnailStore = store;
+        pictures.SetStore(store);
+    }
     ThumbnailStore* GetThumbnailStore() const { return thumbnailStore; }
+    // The imported photos' thumbnails, made again when a paint, the panel or an output needs one
+    // that was dropped. A cache, so a const document's paint may fill it.
+    PictureCache& Pictures() const { return pictures; }
     // The filter: the photos it keeps out are not drawn, hit, printed or written to the CSV file;
     // they keep their places (drawRect), so a change of filter needs a repaint but no layout.
     // Cleared with RemoveAllPhotos, so the next import starts unfiltered.
@@ -83,6 +90,7 @@ public:
 private:
     Notifier& notifier;
     ThumbnailStore* thumbnailStore = nullptr;
+    mutable PictureCache pictures;
     std::vector<std::unique_ptr<PhotoItem>> photos;
     std::unordered_set<const PhotoItem*> selection;
     // Beside photos, index for index.

@@ -1,6 +1,7 @@
 #include "inspect/CDlgBarPreView.h"
 
 #include "chart/CLumivaneView.h"
+#include "chart/PictureDrawing.h"
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/ViewerList.h"
@@ -150,6 +151,10 @@ void CDlgBarPreView::ShowPhoto(PhotoItem* photo) {
     }
     selectedPhoto = photo;
     previewPhoto = *photo;
+    // The panel's own thumbnail, so a chart layout or the cache's bound leaves the preview as it is.
+    if (const auto thumbnail = photo->ThumbnailPicture(&view.GetDocument().Pictures())) {
+        previewPhoto.thumbnail = thumbnail->Clone();
+    }
     propertyList->clear();
     const int side = PreviewSide();
     // Scaled once per selection, not per paint. A picture that would reach into the file name's

@@ -1,5 +1,6 @@
 #include "inspect/CDlgPopViewImage.h"
 
+#include "chart/PictureDrawing.h"
 #include "chart/QtCanvas.h"
 #include "dialog/DialogUnits.h"
 

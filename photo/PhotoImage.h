@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <string>
 
-class Canvas;
-
 // An owning holder of one decoded picture. Channel order of a 3-channel picture is blue, green, red.
 struct PhotoImage {
     int32_t topDown = 0;  // 1 once loaded from a file: rows stored top row first
@@ -62,12 +60,3 @@ void TransposePicture(PhotoImage& holder);
 
 // Turns the picture upright from the EXIF orientation: 3, 6 and 8 only; any other value leaves it.
 void CorrectOrientation(PhotoImage& holder, int32_t orientation);
-
-// Draws the picture stretched into the rectangle through the canvas; nothing for an empty holder.
-// Pictures of other depths or channel counts, and 4-channel ones with an alpha below 255 anywhere,
-// are converted for the draw only.
-void DrawPicture(const Rect& destination, const PhotoImage& holder, Canvas& canvas);
-
-// DrawPicture of a picture MakeDisplayPicture made: an 8-bit 4-channel one is known to be opaque
-// and goes to the canvas from its own rows without a look at its alpha.
-void DrawDisplayPicture(const Rect& destination, const PhotoImage& displayPicture, Canvas& canvas);

@@ -3,13 +3,16 @@
 #include "photo/HeifPicture.h"
 #include "photo/NumberText.h"
 #include "photo/PhotoContainer.h"
+#include "photo/PictureCache.h"
 #include "photo/ThumbnailDecode.h"
 #include "photo/ThumbnailStore.h"
 
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -84,6 +87,7 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     path = other.path;
     drawRect = other.drawRect;
     thumbnail = other.thumbnail.Clone();
+    thumbnailSize = other.thumbnailSize;
     displayImage = other.displayImage.Clone();
     displayArea = other.displayArea;
     displayPending = other.displayPending;
@@ -143,29 +147,72 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
     }
 
     path = filePath;
-    // The document keeps only the fitted thumbnail, so it is decoded at the smallest scale that
-    // still covers the fit; the pop-up viewer's full mode needs every pixel.
-    const bool loaded = mode == kModeThumbnail
-                            ? LoadThumbnail(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, store, thumbnail)
-                            : LoadPicture(path, thumbnail);
+    const bool loaded = mode == kModeThumbnail ? MakeThumbnail(store, thumbnail) : LoadPicture(path, thumbnail);
     if (!loaded) {
         return -2;
     }
+    if (mode != kModeThumbnail) {
+        TurnUpright(thumbnail);
+    }
+    thumbnailSize = {thumbnail.image.cols, thumbnail.image.rows};
+    return 0;
+}
+
+void PhotoItem::TurnUpright(PhotoImage& holder) const {
     // A HEIF picture comes out of libheif already turned by the file's own transformations; its
     // EXIF orientation names that same turn.
     int32_t orientation = 0;
     exif.GetOrientation(orientation);
     if (exif.Container() != static_cast<int>(PhotoContainer::Heif)) {
-        CorrectOrientation(thumbnail, orientation);
+        CorrectOrientation(holder, orientation);
     }
-    return 0;
 }
 
-void PhotoItem::FitDisplayImage(const Rect& area) {
+bool PhotoItem::MakeThumbnail(ThumbnailStore* store, PhotoImage& holder) const {
+    // Only the fitted thumbnail is ever drawn from, so it is decoded at the smallest scale that
+    // still covers the fit; the pop-up viewer's full mode needs every pixel.
+    try {
+        if (!LoadThumbnail(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, store, holder)) {
+            return false;
+        }
+        TurnUpright(holder);
+    } catch (const std::exception&) {
+        holder.Release();
+        return false;
+    }
+    return true;
+}
+
+void PhotoItem::GiveThumbnailTo(PictureCache& pictures) {
+    if (!thumbnail.Empty()) {
+        thumbnailSize = {thumbnail.image.cols, thumbnail.image.rows};
+        pictures.Put(path, std::move(thumbnail));
+        thumbnail = PhotoImage{};
+    }
+}
+
+std::shared_ptr<const PhotoImage> PhotoItem::ThumbnailPicture(PictureCache* pictures) const {
+    if (!thumbnail.Empty()) {
+        // Not owned: the record outlives the draw that asks.
+        return std::shared_ptr<const PhotoImage>(std::shared_ptr<const PhotoImage>(), &thumbnail);
+    }
+    if (pictures == nullptr || thumbnailSize.width <= 0) {
+        return nullptr;
+    }
+    return pictures->Get(path, [this](ThumbnailStore* store, PhotoImage& holder) {
+        return MakeThumbnail(store, holder);
+    });
+}
+
+Size PhotoItem::ThumbnailSize() const {
+    return thumbnail.Empty() ? thumbnailSize : Size{thumbnail.image.cols, thumbnail.image.rows};
+}
+
+void PhotoItem::FitDisplayImage(const Rect& area, PictureCache* pictures) {
     displayArea = area;
     displayPending = false;
     // Straight from the thumbnail (no clone first); empty when the picture cannot be made.
-    MakeDisplayPicture(thumbnail, area, displayImage);
+    MakeFitted(pictures);
     const int32_t w = displayImage.image.cols;
     const int32_t h = displayImage.image.rows;
     drawRect.left = area.left + (area.right - area.left - w) / 2;
@@ -177,22 +224,31 @@ void PhotoItem::FitDisplayImage(const Rect& area) {
 void PhotoItem::PlaceDisplayImage(const Rect& area) {
     displayImage.Release();
     displayArea = area;
-    // An empty thumbnail gives no picture, which FitDisplayImage places as 0 x 0.
-    displayPending = !thumbnail.Empty();
-    const Size fitted =
-        displayPending ? FittedPictureSize(thumbnail.image.cols, thumbnail.image.rows, area) : Size{};
+    // No thumbnail gives no picture, which FitDisplayImage places as 0 x 0.
+    const Size size = ThumbnailSize();
+    displayPending = size.width > 0 && size.height > 0;
+    const Size fitted = displayPending ? FittedPictureSize(size.width, size.height, area) : Size{};
     drawRect.left = area.left + (area.right - area.left - fitted.width) / 2;
     drawRect.right = drawRect.left + fitted.width;
     drawRect.top = area.top + (area.bottom - area.top - fitted.height) / 2;
     drawRect.bottom = drawRect.top + fitted.height;
 }
 
-bool PhotoItem::EnsureDisplayImage() const {
+bool PhotoItem::EnsureDisplayImage(PictureCache* pictures) const {
     if (displayPending) {
         displayPending = false;
-        MakeDisplayPicture(thumbnail, displayArea, displayImage);
+        MakeFitted(pictures);
     }
     return !displayImage.Empty();
+}
+
+void PhotoItem::MakeFitted(PictureCache* pictures) const {
+    const std::shared_ptr<const PhotoImage> source = ThumbnailPicture(pictures);
+    if (source) {
+        MakeDisplayPicture(*source, displayArea, displayImage);
+    } else {
+        displayImage.Release();
+    }
 }
 
 void PhotoItem::ReleaseDisplayImage() {

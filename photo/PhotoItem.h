@@ -6,11 +6,15 @@
 #include "photo/Rect.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+class PictureCache;
 class ThumbnailStore;
 
-// One loaded photograph: its EXIF entries, exposure values and pictures.
+// One loaded photograph: its EXIF entries, exposure values and pictures. An imported record hands
+// its thumbnail's pixels to the document's picture cache and keeps only the thumbnail's size;
+// records that keep their own thumbnail (the viewer's, the information panel's copy) draw from it.
 class PhotoItem {
 public:
     static constexpr int kThumbnailBox = 237;  // pixels; thumbnails fit (0, 0)-(237, 237)
@@ -27,8 +31,19 @@ public:
     // a decoded one is left there; the EXIF is read from the file either way.
     int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr);
 
+    // The thumbnail's pixels fitted into kThumbnailBox and turned upright, made again from the
+    // store or the file (never throws); false when the file no longer gives them.
+    bool MakeThumbnail(ThumbnailStore* store, PhotoImage& holder) const;
+    // Moves the thumbnail's pixels into the cache under this path; thumbnailSize stays.
+    void GiveThumbnailTo(PictureCache& pictures);
+    // The record's own thumbnail when it holds one, otherwise the cache's (made again when it was
+    // dropped); null when there is none to be had.
+    std::shared_ptr<const PhotoImage> ThumbnailPicture(PictureCache* pictures) const;
+    // The thumbnail's size: its own picture's, or the one noted when its pixels went to a cache.
+    Size ThumbnailSize() const;
+
     // displayImage = thumbnail fitted into the area; drawRect = its rectangle centred in the area.
-    void FitDisplayImage(const Rect& area);
+    void FitDisplayImage(const Rect& area, PictureCache* pictures = nullptr);
 
     // The chart's way: drawRect as FitDisplayImage(area) sets it, computed from the thumbnail's size
     // alone, and the display picture left to make until a paint needs it. Any picture made before
@@ -40,7 +55,8 @@ public:
     // for the same area. One that cannot be made stays empty and is not tried again before the next
     // placement. False when there is no picture afterwards. Touches only this record, so different
     // records may be made on different threads at once.
-    bool EnsureDisplayImage() const;
+    // The thumbnail comes from ThumbnailPicture(pictures).
+    bool EnsureDisplayImage(PictureCache* pictures = nullptr) const;
     // Lets go of a display picture made for the placed area; it is made again when next needed.
     void ReleaseDisplayImage();
 
@@ -53,6 +69,7 @@ public:
     std::string path;  // UTF-8, as given to Load
     Rect drawRect{};   // where displayImage was last placed, in device pixels
     PhotoImage thumbnail;
+    Size thumbnailSize{};  // pixels; noted at the load, kept when the pixels go to a cache
     // A cache of the thumbnail fitted to the placed area, so it may be made from a const record.
     mutable PhotoImage displayImage;
     CExifAnalize exif;
@@ -68,6 +85,10 @@ public:
     double ev = 0;             // not finite when iso is 0
 
 private:
+    void TurnUpright(PhotoImage& holder) const;
+    // displayImage from the thumbnail fitted into displayArea; empty when there is none.
+    void MakeFitted(PictureCache* pictures) const;
+
     Rect displayArea{};                   // where PlaceDisplayImage fits the picture
     mutable bool displayPending = false;  // placed, not yet made
 };

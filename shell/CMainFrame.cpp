@@ -422,6 +422,7 @@ void CMainFrame::ShowWithSavedState() {
 
 void CMainFrame::ApplySavedSettings() {
     settings.ReadDisplaySettings(doc.settings);
+    doc.Pictures().SetBound(settings.ReadPictureCacheBytes());
     ApplyIsoIndex(doc.settings, doc.settings.isoIndex);
     // Shows the loaded settings, lays the chart out, sizes its scroll range and repaints it.
     controlPanel->InitControls();

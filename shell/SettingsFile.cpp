@@ -281,6 +281,11 @@ bool SettingsFile::WriteRecent(const QList<RecentEntry>& entries) {
     });
 }
 
+size_t SettingsFile::ReadPictureCacheBytes() const {
+    const int32_t mib = std::clamp(ReadMainWndInt(kPictureCacheMiB), kPictureCacheMiBMin, kPictureCacheMiBMax);
+    return static_cast<size_t>(mib) << 20;
+}
+
 WindowPlacement SettingsFile::ReadPlacement() const {
     const std::unique_ptr<QSettings> file = openForReading();
     WindowPlacement placement;

@@ -59,6 +59,10 @@ inline constexpr Key kCacheThumbnails{"CacheThumbnails", 1};
 inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
 // 1 when the folder import takes HEIF and raw files too; written when the menu item is toggled.
 inline constexpr Key kScanAllKinds{"ScanAllKinds", 0};
+// MiB of thumbnails the window keeps in memory (PictureCache); only read, at the start.
+inline constexpr Key kPictureCacheMiB{"PictureCacheMiB", 256};
+inline constexpr int32_t kPictureCacheMiBMin = 16;
+inline constexpr int32_t kPictureCacheMiBMax = 65536;
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 // "最近使ったフォルダ": Path1 (the newest) to Path8, each with Tree1 .. Tree8 = 1 for a folder
@@ -152,6 +156,8 @@ public:
     bool WriteMainWndInt(const Key& key, int32_t value);
 
     WindowPlacement ReadPlacement() const;
+    // kPictureCacheMiB in bytes, brought into its range.
+    size_t ReadPictureCacheBytes() const;
     // Only the display keys; evCaption is left as it was.
     void ReadDisplaySettings(DisplaySettings& settings) const;
     QByteArray ReadDockState() const;

@@ -195,7 +195,7 @@ void SettingsPanelTest::viewTypeAndIsoChangeNoPlaces() {
     bench.Import(QStringLiteral("a.jpg"));
     CDlgBarControl& panel = *bench.control;
 
-    QVERIFY(bench.doc.GetAt(0).EnsureDisplayImage());
+    QVERIFY(bench.doc.GetAt(0).EnsureDisplayImage(&bench.doc.Pictures()));
     MarkLayout(bench.doc);
     QTest::mouseClick(panel.MarkButton(), Qt::LeftButton);
     QCOMPARE(bench.doc.settings.viewType, DisplaySettings::kViewMarks);

@@ -1,5 +1,6 @@
 #include "photo/PhotoImage.h"
 #include "chart/Canvas.h"
+#include "chart/PictureDrawing.h"
 #include "tests/support/JpegBuilder.h"
 #include "tests/support/PictureCanvas.h"
 #include "tests/support/TempDir.h"

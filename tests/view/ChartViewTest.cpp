@@ -4,9 +4,12 @@
 #include "chart/ChartOutput.h"
 #include "chart/ChartRender.h"
 #include "chart/IsoSpeed.h"
+#include "chart/PictureDrawing.h"
 #include "chart/QtCanvas.h"
 #include "tests/chart/ChartFixtures.h"
 #include "tests/support/OneByOneCanvas.h"
+#include "tests/support/JpegBuilder.h"
+#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QColor>
@@ -21,7 +24,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -123,6 +129,53 @@ QImage PaintedWithSelection(const CLumivaneDoc& doc, int dx, int dy) {
     return image;
 }
 
+// The same photo files imported twice: once into records that keep their thumbnails, once through
+// a picture cache that holds three of the thumbnails, so a paint of all of them makes most again.
+struct KeptAndOnDemand {
+    kestory::test::TempDir dir;
+    std::vector<std::string> paths;
+    ChartTestDoc kept;
+    ChartTestDoc onDemand;
+    static constexpr size_t kBound = 3 * 237 * 178 * 3;
+
+    explicit KeptAndOnDemand(int32_t magnify) {
+        cv::RNG random(5);
+        for (int i = 0; i < 24; ++i) {
+            cv::Mat picture(i % 3 == 1 ? 320 : 240, i % 3 == 1 ? 240 : 320, CV_8UC3);
+            random.fill(picture, cv::RNG::UNIFORM, 0, 256);
+            paths.push_back(dir / ("P" + std::to_string(i) + ".JPG"));
+            kestory::test::JpegBuilder()
+                .exposureTime(1, 1u << (i % 9))
+                .fNumber(10 + 13 * (i % 7), 10)
+                .isoSpeed(100)
+                .picture(picture)
+                .writeTo(paths.back());
+        }
+        for (const std::string& path : paths) {
+            auto photo = std::make_unique<PhotoItem>();
+            if (photo->Load(path, PhotoItem::kModeThumbnail) == 0) {
+                kept.Add(std::move(photo));
+            }
+        }
+        onDemand.doc.Pictures().SetBound(kBound);
+        onDemand.doc.AddPhotos(paths, 1);
+        for (ChartTestDoc* t : {&kept, &onDemand}) {
+            t->doc.settings.magnify = magnify;
+            LayoutPhotos(t->doc);
+        }
+    }
+};
+
+QImage PrintedPage(const CLumivaneDoc& doc) {
+    QImage page(1500, 1040, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.setWindow(0, 0, 750, 520);
+    QtCanvas canvas(painter, true);
+    PaintChart(canvas, doc);
+    return page;
+}
+
 } // namespace
 
 class ChartViewTest : public QObject {
@@ -146,6 +199,8 @@ private slots:
     void lazyDisplayPicturesPaintAsEagerOnes();
     void batchedMarksPaintAsOneByOne_data();
     void batchedMarksPaintAsOneByOne();
+    void picturesOnDemandPaintAsKeptOnes_data();
+    void picturesOnDemandPaintAsKeptOnes();
 };
 
 void ChartViewTest::labelFontIsElevenPixelsAtNinetySixDpi() {
@@ -624,6 +679,44 @@ void ChartViewTest::batchedMarksPaintAsOneByOne() {
         QVERIFY(MaxChannelDifference(PaintedWithSelection<QtCanvas>(tops.doc, scroll.x(), scroll.y()),
                                      PaintedWithSelection<OneByOneCanvas>(tops.doc, scroll.x(), scroll.y())) <= 1);
     }
+}
+
+void ChartViewTest::picturesOnDemandPaintAsKeptOnes_data() {
+    QTest::addColumn<int>("magnify");
+    QTest::newRow("30") << 30;
+    QTest::newRow("100") << 100;
+    QTest::newRow("400") << 400;
+}
+
+// The screen, the whole-chart picture and the printed page, with thumbnails dropped and made again
+// while they are drawn; then a photo whose file is gone is drawn as its red mark.
+void ChartViewTest::picturesOnDemandPaintAsKeptOnes() {
+    QFETCH(int, magnify);
+    KeptAndOnDemand docs(magnify);
+    QCOMPARE(docs.onDemand.doc.GetCount(), docs.paths.size());
+    const QImage kept = RenderChartImage(docs.kept.doc);
+    QCOMPARE(RenderChartImage(docs.onDemand.doc), kept);
+    QCOMPARE(PrintedPage(docs.onDemand.doc), PrintedPage(docs.kept.doc));
+    CLumivaneView view(docs.onDemand.doc);
+    view.resize(420, 330);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() / 2);
+    QCoreApplication::processEvents();
+    const QImage shown = kestory::chartout::VisibleChartImage(view);
+    QImage expected(shown.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    QPainter(&expected).drawImage(QPoint(0, 0), kept, QRect(view.ScrollPosition(), shown.size()));
+    QCOMPARE(shown, expected);
+    QVERIFY(docs.onDemand.doc.Pictures().Bytes() <= KeptAndOnDemand::kBound);
+
+    const PhotoItem& last = docs.onDemand.doc.GetAt(docs.onDemand.doc.GetCount() - 1);
+    QVERIFY(std::filesystem::remove(last.path));
+    docs.onDemand.doc.Pictures().Clear();
+    LayoutPhotos(docs.onDemand.doc);
+    const QImage vanished = RenderChartImage(docs.onDemand.doc);
+    const Rect r = last.drawRect;
+    QCOMPARE(vanished.pixelColor((r.left + r.right) / 2, (r.top + r.bottom) / 2), QColor(255, 0, 0));
 }
 
 QTEST_MAIN(ChartViewTest)
