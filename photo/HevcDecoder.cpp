@@ -22,9 +22,9 @@ heif_error Failure(const char* message) {
 
 // The decoder's own allocation, then every plane zeroed: what a damaged stream leaves undecoded
 // is black-green, the same on every decode, instead of whatever the memory held.
-int ZeroedBuffer(de265_decoder_context* context, de265_image_spec* spec, de265_image* image, void*) {
+int ZeroedBuffer(de265_decoder_context* context, de265_image_spec* format, de265_image* image, void*) {
     const de265_image_allocation* standard = de265_get_default_image_allocation_functions();
-    if (standard->get_buffer(context, spec, image, nullptr) == 0) {
+    if (standard->get_buffer(context, format, image, nullptr) == 0) {
         return 0;
     }
     for (int channel = 0; channel < 3; ++channel) {
