@@ -58,6 +58,10 @@ void FolderWatcher::watchFolder(const QString& folder, bool reportFiles) {
     folders.insert(folder);
     watcher.addPath(folder);
     scanFiles(folder, reportFiles);
+    watchFoldersBelow(folder, reportFiles);
+}
+
+void FolderWatcher::watchFoldersBelow(const QString& folder, bool reportFiles) {
     const QStringList below = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     for (const QString& name : below) {
         if (!name.startsWith(QLatin1Char('.'))) {
@@ -93,13 +97,7 @@ void FolderWatcher::Poll() {
             continue;
         }
         scanFiles(folder, true);
-        const QStringList below =
-            QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-        for (const QString& name : below) {
-            if (!name.startsWith(QLatin1Char('.'))) {
-                watchFolder(QDir(folder).filePath(name), true);
-            }
-        }
+        watchFoldersBelow(folder, true);
     }
 
     const int64_t now = clock();

@@ -53,6 +53,8 @@ private:
     };
 
     void watchFolder(const QString& folder, bool reportFiles);
+    // The sub-folders not yet watched, hidden ones and links left out as in the folder-tree scan.
+    void watchFoldersBelow(const QString& folder, bool reportFiles);
     void scanFiles(const QString& folder, bool report);
 
     Clock clock;
