@@ -45,11 +45,13 @@ fuzz: configure
 		-detect_leaks=1 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-tiff
 
 # The benchmarks in a Release build of their own, then the import against libvips' thumbnailer and
-# a first and a second import through the thumbnail cache.
+# a first and a second import through the thumbnail cache; each with cache and configuration
+# folders of its own in a temporary folder, never the user's.
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja $(OWN_FLAGS) -DCMAKE_BUILD_TYPE=Release -DKESTORY_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) --target kestory-bench kestory-make-corpus kestory-cache-bench kestory-export -j $(JOBS)
-	@$(BENCH_BUILD)/bench/kestory-bench
+	@homes=$$(mktemp -d) && trap 'rm -rf "$$homes"' EXIT && \
+		XDG_CACHE_HOME=$$homes/cache XDG_CONFIG_HOME=$$homes/config $(BENCH_BUILD)/bench/kestory-bench
 	@bench/import-vs-libvips $(BENCH_BUILD)
 	@bench/cache-second-import $(BENCH_BUILD)
 

@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage = "usage: kestory-cache-bench [--] FOLDER\n"
-                               "Imports every *.JPG directly in FOLDER without the thumbnail cache, twice through a\n"
+                               "Imports every JPEG directly in FOLDER without the thumbnail cache, twice through a\n"
                                "new cache file, and once more after touching every file (their times change);\n"
                                "prints the times, the second import's share of the first and the hit rates.\n";
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     ScanFolder(operands[0], paths);
     if (paths.empty()) {
-        std::fprintf(stderr, "kestory-cache-bench: no *.JPG in %s\n", operands[0].c_str());
+        std::fprintf(stderr, "kestory-cache-bench: no JPEG in %s\n", operands[0].c_str());
         return 1;
     }
     std::string scratch = (fs::temp_directory_path() / "kestory-cache-bench-XXXXXX").string();

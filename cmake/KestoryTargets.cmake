@@ -9,15 +9,20 @@ function(kestory_warnings target)
     endif()
 endfunction()
 
-# Where the programs the tests start keep their thumbnail cache: never the user's own.
-set(KESTORY_TEST_CACHE_HOME "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
+# Where the tests and the programs they start keep their thumbnail cache and read and write
+# their configuration: folders of the build's own, never the user's. Two properties with one
+# value each, since gtest_discover_tests splits a list value of PROPERTIES.
+set(KESTORY_TEST_CACHE_HOME "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+set(KESTORY_TEST_CONFIG_HOME "XDG_CONFIG_HOME=set:${CMAKE_BINARY_DIR}/test-home/config")
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-home/cache ${CMAKE_BINARY_DIR}/test-home/config)
 
 # A GoogleTest program registered with CTest, linked against the core.
 function(kestory_gtest name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE kestory_core kestory_testsupport GTest::gtest_main)
     kestory_warnings(${name})
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${KESTORY_TEST_CACHE_HOME}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${KESTORY_TEST_CACHE_HOME}"
+                         ENVIRONMENT_MODIFICATION "${KESTORY_TEST_CONFIG_HOME}")
 endfunction()
 
 # A Qt Test program; widget tests always run on the offscreen platform.
@@ -27,5 +32,6 @@ function(kestory_qtest name)
     kestory_warnings(${name})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
-        "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts;${KESTORY_TEST_CACHE_HOME}")
+        "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts;${KESTORY_TEST_CACHE_HOME}"
+        ENVIRONMENT_MODIFICATION "${KESTORY_TEST_CONFIG_HOME}")
 endfunction()

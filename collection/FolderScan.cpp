@@ -17,21 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "*.JPG" as the folder browser's platform matched it: any name, the star matching nothing too,
-// ending in ".JPG" without regard to case.
-bool MatchesJpegPattern(const std::string& name) {
-    static constexpr char kSuffix[] = ".JPG";
-    constexpr size_t kLength = sizeof kSuffix - 1;
-    if (name.size() < kLength) {
-        return false;
-    }
-    const std::string tail = UpperCaseAscii(name.substr(name.size() - kLength));
-    return tail == kSuffix;
-}
-
-bool MatchesOtherKind(const std::string& name) {
+template <size_t N>
+bool EndsWithOneOf(const std::string& name, const char* const (&suffixes)[N]) {
     const std::string upper = UpperCaseAscii(name);
-    for (const std::string_view suffix : kOtherPhotoSuffixes) {
+    for (const std::string_view suffix : suffixes) {
         if (upper.size() >= suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0) {
             return true;
         }
@@ -102,7 +91,7 @@ void ListFolder(const std::string& folder, std::vector<KeyedPath>& files, std::v
         const fs::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
         std::error_code typeError;
-        if (MatchesJpegPattern(name) || (otherKinds && MatchesOtherKind(name))) {
+        if (EndsWithOneOf(name, kJpegSuffixes) || (otherKinds && EndsWithOneOf(name, kOtherPhotoSuffixes))) {
             // Follows symbolic links; directories, broken links, devices and pipes are left out
             // (a pipe would block the loader's open).
             if (entry.is_regular_file(typeError) && !typeError) {

@@ -7,12 +7,16 @@
 
 // The JPEG files directly inside a folder, in the order the open-folder command imports them.
 // list is replaced by the real paths of the regular files (symbolic links to regular files
-// included, hidden files included, subfolders not searched) whose names end in ".JPG" in any case,
+// included, hidden files included, subfolders not searched) whose names are JPEG names,
 // sorted by ComparePaths of their upper-cased paths, paths that compare equal by their real bytes.
+// The JPEG names are those ending in one of kJpegSuffixes, in any case.
 // Returns their number; 0 for a folder that cannot be read. Never throws.
 // With otherKinds, the HEIF and raw files of kOtherPhotoSuffixes are taken besides, by the same
 // rules.
 int ScanFolder(const std::string& folder, std::vector<std::string>& list, bool otherKinds = false);
+
+// The name endings of JPEG files: cameras write ".JPG", other programs the other three.
+inline constexpr const char* kJpegSuffixes[] = {".JPG", ".JPEG", ".JPE", ".JFIF"};
 
 // The name endings of the photos other than JPEG that the reader takes (HEIF, TIFF-based raw), as
 // the open dialog's second filter lists them; matched without regard to case.

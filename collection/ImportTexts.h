@@ -4,16 +4,15 @@
 
 // The fixed texts of the import and the shooting-data export, for the window and the exporter.
 // The dialog filters are given as a caption and its patterns; how a dialog spells a filter is the
-// caller's business (Qt: "画像ファイル (*.JPG *.jpg)").
+// caller's business (Qt: "画像ファイル(*.JPG) (*.[Jj][Pp][Gg] *.[Jj][Pp][Ee][Gg] ...)").
 namespace kestory::texts {
 
 // Open-files dialog ("開く(&O)...").
 inline constexpr std::string_view kOpenFilesFilterCaption = "画像ファイル(*.JPG)";
-// The folder scan matches these without regard to case; the dialog lists both spellings because a
-// Linux file dialog matches patterns with case.
-inline constexpr std::string_view kJpegPatterns[] = {"*.JPG", "*.jpg"};
+// Its patterns are the folder scan's JPEG name endings (collection/FolderScan.h, kJpegSuffixes),
+// each in any case.
 inline constexpr std::string_view kOpenFilesDefaultSuffix = "JPG";
-// Its second filter: JPEG and the other kinds (collection/FolderScan.h, kOtherPhotoSuffixes).
+// Its second filter: JPEG and the other kinds (kOtherPhotoSuffixes).
 inline constexpr std::string_view kAllPhotosFilterCaption =
     "すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW)";
 // The ファイル menu's check item that lets the folder import take them too.

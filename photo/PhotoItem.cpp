@@ -11,6 +11,7 @@
 #include <exception>
 #include <filesystem>
 #include <limits>
+#include <numeric>
 #include <system_error>
 #include <utility>
 
@@ -42,6 +43,73 @@ void ReduceFraction(int32_t& num, int32_t& den) {
     }
     den = static_cast<int32_t>(reduced);
     num = 1;
+}
+
+constexpr uint16_t kTagExposureTime = 0x829A;
+constexpr uint16_t kTagFNumber = 0x829D;
+constexpr uint16_t kTagShutterSpeedValue = 0x9201; // Tv = -log2(seconds), SRATIONAL
+constexpr uint16_t kTagApertureValue = 0x9202;     // Av = 2 log2(F), RATIONAL
+constexpr uint16_t kTypeRational = 5;
+constexpr uint16_t kTypeSRational = 10;
+
+// A zero numerator or denominator makes the exposure values meaningless (and the chart position
+// undefined).
+bool Usable(int32_t numerator, int32_t denominator) {
+    return numerator != 0 && denominator != 0;
+}
+
+// The first value of an APEX entry: signed for SRATIONAL, unsigned for RATIONAL, as the type
+// stored says. False when absent, of another type, or with a zero denominator.
+bool ApexValue(const CExifAnalize& exif, uint16_t tag, double& value) {
+    CExifEntryInfo entry;
+    if (exif.FindEntry(tag, entry) != 0 || entry.count == 0 || entry.denominators[0] == 0) {
+        return false;
+    }
+    const int32_t n = entry.numerators[0];
+    const int32_t d = entry.denominators[0];
+    if (entry.type == kTypeSRational) {
+        value = static_cast<double>(n) / static_cast<double>(d);
+    } else if (entry.type == kTypeRational) {
+        value = static_cast<double>(static_cast<uint32_t>(n)) / static_cast<double>(static_cast<uint32_t>(d));
+    } else {
+        return false;
+    }
+    return std::isfinite(value);
+}
+
+// value / scale reduced to lowest terms; false when the numerator is not a positive 32-bit number.
+bool ScaledFraction(double value, int64_t scale, int32_t& num, int32_t& den) {
+    const double scaled = std::round(value * static_cast<double>(scale));
+    if (!(scaled >= 1 && scaled <= std::numeric_limits<int32_t>::max())) {
+        return false;
+    }
+    const auto n = static_cast<int64_t>(scaled);
+    const int64_t common = std::gcd(n, scale);
+    num = static_cast<int32_t>(n / common);
+    den = static_cast<int32_t>(scale / common);
+    return true;
+}
+
+// 2^-Tv seconds as the fraction the texts and the chart read, the way cameras write ExposureTime:
+// under a tenth of a second 1/N with N the nearest whole number (Tv 6.5: 1/91), longer times in
+// thousandths, reduced (Tv -1: 2/1, Tv 1: 1/2). False for a time no 32-bit fraction holds.
+bool TimeFromApex(double tv, int32_t& num, int32_t& den) {
+    const double seconds = std::exp2(-tv);
+    if (seconds < 0.1) {
+        const double perSecond = std::round(1 / seconds);
+        if (!(perSecond <= std::numeric_limits<int32_t>::max())) {
+            return false;
+        }
+        num = 1;
+        den = static_cast<int32_t>(perSecond);
+        return true;
+    }
+    return ScaledFraction(seconds, 1000, num, den) || ScaledFraction(seconds, 1, num, den);
+}
+
+// 2^(Av/2) in hundredths, reduced (Av 5: 283/50, read "5.7").
+bool FNumberFromApex(double av, int32_t& num, int32_t& den) {
+    return ScaledFraction(std::exp2(av / 2), 100, num, den);
 }
 
 bool FileExists(const std::string& path) {
@@ -118,32 +186,42 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
         return -1;
     }
 
-    // A zero numerator or denominator makes the exposure values meaningless (and the chart
-    // position undefined), so such a photo is refused like one without the entry.
-    if (exif.GetExposureTime(exposureTimeNum, exposureTimeDen) == 0 || exposureTimeNum == 0 ||
-        exposureTimeDen == 0) {
+    // ExposureTime and FNumber; a camera that writes only the APEX values (or a zero in place of
+    // either) has them derived, and AV and TV are then its APEX values themselves. A photo with
+    // neither is refused like one without EXIF.
+    double tvApex = 0;
+    const bool timeGiven = exif.GetExposureTime(exposureTimeNum, exposureTimeDen) == 1 &&
+                           Usable(exposureTimeNum, exposureTimeDen);
+    if (timeGiven) {
+        ReduceFraction(exposureTimeNum, exposureTimeDen);
+    } else if (!ApexValue(exif, kTagShutterSpeedValue, tvApex) ||
+               !TimeFromApex(tvApex, exposureTimeNum, exposureTimeDen)) {
         return -1;
     }
-    ReduceFraction(exposureTimeNum, exposureTimeDen);
-    if (exif.GetFNumber(fNumberNum, fNumberDen) == 0 || fNumberNum == 0 || fNumberDen == 0) {
+    double avApex = 0;
+    const bool fGiven = exif.GetFNumber(fNumberNum, fNumberDen) == 1 && Usable(fNumberNum, fNumberDen);
+    if (fGiven) {
+        ReduceFraction(fNumberNum, fNumberDen);
+    } else if (!ApexValue(exif, kTagApertureValue, avApex) || !FNumberFromApex(avApex, fNumberNum, fNumberDen)) {
         return -1;
     }
-    ReduceFraction(fNumberNum, fNumberDen);
     exif.GetIsoSpeed(iso); // absent: iso stays 0 and the values depending on it are not finite
 
     exposureValid = 1;
     const double f = static_cast<double>(fNumberNum) / static_cast<double>(fNumberDen);
     const double t = static_cast<double>(exposureTimeNum) / static_cast<double>(exposureTimeDen);
     // The negations are sign changes of the logarithm: ISO 100 and 1 s give -0.0, as shown.
-    av = 2 * Log2(f);
-    tv = -(Log2(t));
+    av = fGiven ? 2 * Log2(f) : avApex;
+    tv = timeGiven ? -(Log2(t)) : tvApex;
     isoCorrection = -(Log2(static_cast<double>(iso) / kReferenceIso));
-    if (iso != 0) {
+    if (iso == 0) {
+        ev = std::numeric_limits<double>::infinity(); // what log2(x / 0) would give
+    } else if (timeGiven && fGiven) {
         const double fNum = fNumberNum;
         const double light = fNum * fNum * exposureTimeDen / fNumberDen / fNumberDen;
         ev = Log2(light / exposureTimeNum * 100 / iso);
     } else {
-        ev = std::numeric_limits<double>::infinity(); // what log2(x / 0) would give
+        ev = av + tv + isoCorrection;
     }
 
     path = filePath;
@@ -265,10 +343,19 @@ std::string PhotoItem::GetSummaryText() const {
 
 int PhotoItem::GetPropertyText(uint16_t tag, PropertyText& out) const {
     CExifEntryInfo entry;
-    if (exif.FindEntry(tag, entry) == 0) {
+    const bool found = exif.FindEntry(tag, entry) == 0;
+    const bool exposureTag = tag == kTagExposureTime || tag == kTagFNumber;
+    if (exposureValid == 1 && exposureTag && !(found && Usable(entry.numerators[0], entry.denominators[0]))) {
+        // Derived from the APEX value at load: the texts say what the chart shows.
+        entry = CExifEntryInfo{};
+        entry.tag = tag;
+        entry.type = kTypeRational;
+        entry.count = 1;
+        entry.numerators[0] = tag == kTagExposureTime ? exposureTimeNum : fNumberNum;
+        entry.denominators[0] = tag == kTagExposureTime ? exposureTimeDen : fNumberDen;
         FormatProperty(&entry, tag, out);
     } else {
-        FormatProperty(nullptr, tag, out);
+        FormatProperty(found ? &entry : nullptr, tag, out);
     }
     return 1;
 }

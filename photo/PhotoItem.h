@@ -25,8 +25,9 @@ public:
     PhotoItem(const PhotoItem& other);
     PhotoItem& operator=(const PhotoItem& other);  // clones pictures and entries
 
-    // 0 loaded; -1 no usable EXIF (no block, no exposure time or F-number, or one of them with a
-    // zero numerator or denominator); -2 the picture cannot be loaded. In thumbnail mode with a
+    // 0 loaded; -1 no usable EXIF (no block, or no exposure time or F-number: neither the entry
+    // with a non-zero numerator and denominator nor its APEX value, ShutterSpeedValue or
+    // ApertureValue, to derive it from); -2 the picture cannot be loaded. In thumbnail mode with a
     // store, the picture is taken from the store when it holds one for the file as it is now, and
     // a decoded one is left there; the EXIF is read from the file either way.
     int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr);
@@ -63,7 +64,8 @@ public:
     // "Ev値：%.1f\nAv値：%.1f\nTv値：%.1f\n(感度補正 %.1f)"; a value that is not finite reads "---".
     std::string GetSummaryText() const;
 
-    // The texts of one shooting property (always 1; label only when the photo lacks the tag).
+    // The texts of one shooting property (always 1; label only when the photo lacks the tag). The
+    // exposure time and the F-number read as the record holds them, also when they were derived.
     int GetPropertyText(uint16_t tag, PropertyText& out) const;
 
     std::string path;  // UTF-8, as given to Load

@@ -22,17 +22,9 @@ QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// "caption (*.[Jj][Pp][Gg])": Qt shows only the caption (HideNameFilterDetails strips the last
-// parenthesised pattern list) and matches the bracket pattern, which ignores case.
-QString CaseFreeFilter(std::string_view caption, QStringView suffix) {
-    QString pattern = QStringLiteral("*.");
-    for (const QChar c : suffix) {
-        pattern += QLatin1Char('[') + c.toUpper() + c.toLower() + QLatin1Char(']');
-    }
-    return QStringLiteral("%1 (%2)").arg(ToQString(caption), pattern);
-}
-
-// The same over several suffixes: "caption (*.[Jj][Pp][Gg] *.[Hh][Ee][Ii][Cc] ...)".
+// "caption (*.[Jj][Pp][Gg] *.[Hh][Ee][Ii][Cc] ...)": Qt shows only the caption
+// (HideNameFilterDetails strips the last parenthesised pattern list) and matches the bracket
+// patterns, which ignore case.
 QString CaseFreeFilter(std::string_view caption, const QStringList& suffixes) {
     QStringList patterns;
     for (const QString& suffix : suffixes) {
@@ -45,11 +37,23 @@ QString CaseFreeFilter(std::string_view caption, const QStringList& suffixes) {
     return QStringLiteral("%1 (%2)").arg(ToQString(caption), patterns.join(QLatin1Char(' ')));
 }
 
-QStringList AllPhotoSuffixes() {
-    QStringList suffixes{QStringLiteral("JPG")};
-    for (const char* suffix : kOtherPhotoSuffixes) {
-        suffixes.append(QString::fromLatin1(suffix + 1));  // without its full stop
+// Without their full stops.
+template <size_t N>
+void AppendSuffixes(QStringList& suffixes, const char* const (&dotted)[N]) {
+    for (const char* suffix : dotted) {
+        suffixes.append(QString::fromLatin1(suffix + 1));
     }
+}
+
+QStringList JpegSuffixes() {
+    QStringList suffixes;
+    AppendSuffixes(suffixes, kJpegSuffixes);
+    return suffixes;
+}
+
+QStringList AllPhotoSuffixes() {
+    QStringList suffixes = JpegSuffixes();
+    AppendSuffixes(suffixes, kOtherPhotoSuffixes);
     return suffixes;
 }
 
@@ -61,7 +65,7 @@ std::unique_ptr<QFileDialog> MakeOpenPhotosDialog(QWidget* parent) {
     // Any number of files: the list of chosen names has no fixed capacity here.
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    dialog->setNameFilters({CaseFreeFilter(texts::kOpenFilesFilterCaption, u"JPG"),
+    dialog->setNameFilters({CaseFreeFilter(texts::kOpenFilesFilterCaption, JpegSuffixes()),
                             CaseFreeFilter(texts::kAllPhotosFilterCaption, AllPhotoSuffixes())});
     dialog->setDefaultSuffix(ToQString(texts::kOpenFilesDefaultSuffix));
     return dialog;
@@ -73,7 +77,7 @@ std::unique_ptr<QFileDialog> MakeSaveCsvDialog(QWidget* parent) {
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::HideNameFilterDetails);
     // The save dialog asks before overwriting unless DontConfirmOverwrite is set; it is not.
-    dialog->setNameFilter(CaseFreeFilter(texts::kCsvFilterCaption, u"CSV"));
+    dialog->setNameFilter(CaseFreeFilter(texts::kCsvFilterCaption, {QStringLiteral("CSV")}));
     dialog->setDefaultSuffix(ToQString(texts::kCsvDefaultSuffix));
     return dialog;
 }

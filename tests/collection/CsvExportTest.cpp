@@ -122,6 +122,12 @@ TEST_F(CsvExport, EveryColumnInItsPlace) {
     noIso.exposureTime(1, 125).fNumber(8, 1);
     ASSERT_NO_FATAL_FAILURE(Add(noIso, "NOISO.JPG"));
     EXPECT_EQ(FormatCsvRow(doc.GetAt(2)), "NOISO.JPG,,6.0,7.0,,8.0,1/125 秒," + std::string(14, ','));
+
+    // Only the APEX values: the time and F-number derived from them.
+    JpegBuilder apex;
+    apex.srational(kExifDirectory, 0x9201, 13, 2).rational(kExifDirectory, 0x9202, 5, 1).isoSpeed(100);
+    ASSERT_NO_FATAL_FAILURE(Add(apex, "APEX.JPG"));
+    EXPECT_EQ(FormatCsvRow(doc.GetAt(3)), "APEX.JPG,11.5,5.0,6.5,-0.0,5.7,1/91 秒,100" + std::string(14, ','));
 }
 
 TEST_F(CsvExport, NumbersKeepTheirFullStopUnderACommaLocale) {

@@ -48,15 +48,16 @@ TEST(ComparePaths, CodePage932CharactersShorterFirst) {
 
 TEST(ScanFolder, SortsByUpperCasedNamesAndKeepsRealPaths) {
     TempDir dir;
-    for (const char* name : {"B.JPG", "a.jpg", "10.JPG", "2.JPG", "c.Jpg", "D.jpeg", "E.JPG.txt", "F.TXT"})
+    for (const char* name : {"B.JPG", "a.jpg", "10.JPG", "2.JPG", "c.Jpg", "D.jpeg", "e.JPE", "F.Jfif", "G.JPG.txt",
+                             "H.TXT", "I.JPEG.bak", "J.JFI"})
         Touch(dir / name);
     std::vector<std::string> list = {"stale"};
-    EXPECT_EQ(ScanFolder(dir.Path() + "/", list), 5);
+    EXPECT_EQ(ScanFolder(dir.Path() + "/", list), 8);
     EXPECT_EQ(list, (std::vector<std::string>{dir / "10.JPG", dir / "2.JPG", dir / "a.jpg", dir / "B.JPG",
-                                              dir / "c.Jpg"}));
+                                              dir / "c.Jpg", dir / "D.jpeg", dir / "e.JPE", dir / "F.Jfif"}));
     // Names that differ only in case, possible here, keep a fixed order.
     Touch(dir / "b.jpg");
-    EXPECT_EQ(ScanFolder(dir.Path(), list), 6);
+    EXPECT_EQ(ScanFolder(dir.Path(), list), 9);
     EXPECT_EQ(list[3], dir / "B.JPG");
     EXPECT_EQ(list[4], dir / "b.jpg");
 

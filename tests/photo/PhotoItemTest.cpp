@@ -118,6 +118,56 @@ TEST(PhotoItemLoad, RefusesFilesWithoutUsableExposure) {
     }
 }
 
+// Compacts that write only ShutterSpeedValue (SRATIONAL) and ApertureValue (RATIONAL), or a zero
+// in place of ExposureTime or FNumber: the time and F-number derived, AV and TV as stored.
+TEST(PhotoItemLoad, DerivesTimeAndFNumberFromApexValues) {
+    struct Case {
+        const char* name;
+        JpegBuilder builder;
+        const char *time, *fNumber, *av, *tv, *ev;
+    };
+    const auto apex = [](int32_t tvNum, int32_t tvDen, uint32_t avNum, uint32_t avDen) {
+        JpegBuilder b;
+        b.srational(kExifDirectory, 0x9201, tvNum, tvDen).rational(kExifDirectory, 0x9202, avNum, avDen);
+        b.isoSpeed(100).patternPicture(48, 32);
+        return b;
+    };
+    const Case cases[] = {
+        {"Tv 6.5, Av 5", apex(65, 10, 5, 1), "1/91 秒", "F/5.7", "5.0", "6.5", "11.5"},
+        {"Tv 9.97, Av 3", apex(9965784, 1000000, 3, 1), "1/1000 秒", "F/2.8", "3.0", "10.0", "13.0"},
+        {"Tv 1", apex(1, 1, 8, 1), "1/2 秒", "F/16.0", "8.0", "1.0", "9.0"},
+        {"Tv -1: 2 s", apex(-1, 1, 0, 1), "2 秒", "F/1.0", "0.0", "-1.0", "-1.0"},
+        {"Tv 1.74: 0.30 s", apex(174, 100, 2, 1), "0.30 秒", "F/2.0", "2.0", "1.7", "3.7"},
+        {"zero ExposureTime", apex(7, 1, 6, 1).exposureTime(0, 1).fNumber(8, 1), "1/128 秒", "F/8.0", "6.0",
+         "7.0", "13.0"},
+        {"FNumber 28/0, ExposureTime kept", apex(1, 1, 3, 1).exposureTime(1, 60).fNumber(28, 0), "1/60 秒",
+         "F/2.8", "3.0", "5.9", "8.9"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = dir.File("photo.JPG");
+        ASSERT_TRUE(c.builder.writeTo(path));
+        PhotoItem item;
+        ASSERT_EQ(item.Load(path, PhotoItem::kModeThumbnail), 0) << c.name;
+        PropertyText time, fNumber;
+        item.GetPropertyText(0x829A, time);
+        item.GetPropertyText(0x829D, fNumber);
+        EXPECT_EQ(time.displayValue, c.time) << c.name;
+        EXPECT_EQ(fNumber.displayValue, c.fNumber) << c.name;
+        EXPECT_EQ(FormatExposureValue(item.av), c.av) << c.name;
+        EXPECT_EQ(FormatExposureValue(item.tv), c.tv) << c.name;
+        EXPECT_EQ(FormatExposureValue(item.ev), c.ev) << c.name;
+    }
+    // Neither the entry nor a usable APEX value: refused as without EXIF.
+    for (JpegBuilder b : {apex(65, 0, 5, 1), apex(65, 10, 5, 0),
+                          JpegBuilder().fNumber(8, 1).shortValue(kExifDirectory, 0x9201, 7).patternPicture(8, 8),
+                          apex(-40, 1, 5, 1), apex(65, 10, 70, 1)}) {
+        ASSERT_TRUE(b.writeTo(dir.File("photo.JPG")));
+        PhotoItem item;
+        EXPECT_EQ(item.Load(dir.File("photo.JPG"), PhotoItem::kModeThumbnail), -1);
+    }
+}
+
 TEST(PhotoItemLoad, MissingFileIsALoadFailure) {
     TempDir dir;
     PhotoItem item;

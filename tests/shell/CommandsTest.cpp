@@ -259,7 +259,10 @@ void CommandsTest::fileDialogsMatchWithoutCase_data() {
     QTest::newRow("JPG") << true << "A.JPG" << true;
     QTest::newRow("jpg") << true << "b.jpg" << true;
     QTest::newRow("Jpg") << true << "c.Jpg" << true;
-    QTest::newRow("jpeg") << true << "d.jpeg" << false;
+    QTest::newRow("jpeg") << true << "d.jpeg" << true;
+    QTest::newRow("JPE") << true << "d.JPE" << true;
+    QTest::newRow("Jfif") << true << "d.Jfif" << true;
+    QTest::newRow("jpeg.bak") << true << "d.jpeg.bak" << false;
     QTest::newRow("text") << true << "e.txt" << false;
     QTest::newRow("CSV") << false << "a.CSV" << true;
     QTest::newRow("csv") << false << "a.csv" << true;
@@ -285,11 +288,11 @@ void CommandsTest::openDialogsSecondFilterTakesEveryPhotoKind() {
     QCOMPARE(dialog->nameFilters().size(), 2);
     QVERIFY(dialog->nameFilters().value(1).startsWith(
         QStringLiteral("すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW) (")));
-    for (const char* name : {"a.JPG", "b.jpg", "c.heic", "d.HEIF", "e.Hif", "f.dng", "g.CR2", "h.nef", "i.ARW",
+    for (const char* name : {"a.JPG", "b.jpg", "b.JPEG", "b.jpe", "b.jfif", "c.heic", "d.HEIF", "e.Hif", "f.dng", "g.CR2", "h.nef", "i.ARW",
                              "j.pef", "k.ORF", "l.rw2", "m.SRW"}) {
         QVERIFY2(FilterTakes(*dialog, QString::fromLatin1(name), 1), name);
     }
-    for (const char* name : {"a.CR3", "b.raf", "c.jpeg", "d.rw3"}) {
+    for (const char* name : {"a.CR3", "b.raf", "c.jp", "d.rw3"}) {
         QVERIFY2(!FilterTakes(*dialog, QString::fromLatin1(name), 1), name);
     }
 }
