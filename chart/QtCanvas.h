@@ -30,6 +30,7 @@ public:
     void DrawEllipse(const Rect& bounds, Color fill) override;
     void DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) override;
     void DrawPicture(const Rect& destination, const PictureView& picture) override;
+    int32_t TextWidth(const std::string& utf8Text, int pointTenths) const override;
 
     // The label font at a size in tenths of a point, for this canvas's painter: on screen in pixels
     // of the device's vertical resolution (72 points per inch, rounded), on a printer in chart units
