@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kSizeLineStep = 1;
 constexpr int kSizePageStep = 4;
-constexpr int kMagnifyLineStep = 5;
 constexpr int kMagnifyPageStep = 20;
 constexpr int kInitialMagnify = 100;
 constexpr int kInitialSizePict = 40;
@@ -103,7 +102,7 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     sizeText = BarNumber(sizeBar, DluRect(131, 20, 23, 13), this);
 
     SunkenText(QStringLiteral("拡大・縮小"), DluRect(2, 37, 55, 13), this);
-    magnifyBar = Bar(kMagnifyMin, kMagnifyMax, kMagnifyLineStep, kMagnifyPageStep, DluRect(60, 38, 68, 11), this);
+    magnifyBar = Bar(kMagnifyMin, kMagnifyMax, CDlgBarControl::kMagnifyLineStep, kMagnifyPageStep, DluRect(60, 38, 68, 11), this);
     magnifyText = BarNumber(magnifyBar, DluRect(131, 38, 23, 13), this);
     // valueChanged comes only when the position really moves, so an arrow pressed at the end of
     // the range lays nothing out; with tracking on it comes for every step of a drag.

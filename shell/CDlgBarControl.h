@@ -33,6 +33,7 @@ public:
     static constexpr int kSizePictMax = 120;
     static constexpr int kMagnifyMin = CLumivaneView::kMagnifyMin;  // the wheel zoom's range too
     static constexpr int kMagnifyMax = CLumivaneView::kMagnifyMax;
+    static constexpr int kMagnifyLineStep = 5;  // an arrow of the bar, and the first window's steps
 
     // The view's document holds the settings and the photos.
     explicit CDlgBarControl(CLumivaneView& view, QWidget* parent = nullptr);

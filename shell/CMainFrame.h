@@ -96,7 +96,11 @@ private:
     void createFilterDock();
     // False when there is no saved rectangle to use.
     bool restorePlacement();
-    void resizeToShowTheWholeChart();
+    // With no saved placement and docking: the window sized to show the whole chart beside the
+    // panels within nine tenths of the screen; the panels tabbed in one column when side by side
+    // they leave the chart too little room, and the first magnification the largest step that
+    // shows the whole chart when even that is not enough.
+    void chooseFirstLayout();
     void readSettings();
     void writeSettings();
     void recalcLayout();
@@ -117,4 +121,6 @@ private:
     CDlgBarFilter* filterPanel = nullptr;
     QList<QAction*> actions;
     ThumbnailStore* thumbnailCache = nullptr;
+    // The magnification of a first start without a saved one (percent).
+    int firstMagnify = 100;
 };

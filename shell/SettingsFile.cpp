@@ -241,6 +241,11 @@ bool SettingsFile::WriteMainWndInt(const Key& key, int32_t value) {
     return update([&key, value](QSettings& file) { Put(file, FullKey(kMainWndSection, key.name), QString::number(value)); });
 }
 
+bool SettingsFile::HasMainWndKey(const Key& key) const {
+    const std::unique_ptr<QSettings> file = openForReading();
+    return file != nullptr && ValueOf(*file, FullKey(kMainWndSection, key.name)).isValid();
+}
+
 WindowPlacement SettingsFile::ReadPlacement() const {
     const std::unique_ptr<QSettings> file = openForReading();
     WindowPlacement placement;
