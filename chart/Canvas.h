@@ -49,6 +49,25 @@ public:
     // Black text on an opaque white background, clipped to the box, in the label font at the given
     // size in tenths of a point (the canvas converts it with its own resolution).
     virtual void DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) = 0;
+    // The advance of one line of text in the label font at the size given, in canvas units. By
+    // default counted in the cells of the fixed-pitch label face at 96 dpi: half an em for an
+    // ASCII or half-width katakana character, a whole em for any other.
+    virtual int32_t TextWidth(const std::string& utf8Text, int pointTenths) const {
+        int64_t halfCells = 0;
+        for (size_t i = 0; i < utf8Text.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(utf8Text[i]);
+            if (byte < 0x80) {
+                ++halfCells;
+            } else if (byte >= 0xC0) {
+                // U+FF61..U+FF9F are EF BD A1..EF BE 9F.
+                const bool halfWidth = byte == 0xEF && i + 1 < utf8Text.size() &&
+                                       (utf8Text.compare(i, 2, "\xEF\xBD") == 0 || utf8Text.compare(i, 2, "\xEF\xBE") == 0);
+                halfCells += halfWidth ? 1 : 2;
+            }
+        }
+        // pixels of an em = tenths / 10 * 96 / 72
+        return static_cast<int32_t>((halfCells * pointTenths * 96 + 1439) / 1440);
+    }
     // The picture stretched into the rectangle, without keeping its aspect.
     virtual void DrawPicture(const Rect& destination, const PictureView& picture) = 0;
 

@@ -21,7 +21,11 @@ constexpr int kBarSteps = 24;
 // The legend's pieces in chart units (kLegendBox is 480..748 x 2..35).
 constexpr int32_t kBarLeft = 560;
 constexpr int32_t kBarRight = 680;
-constexpr int32_t kEntryWidth = 90;  // a camera's column: disc, gap, name
+constexpr int32_t kDiscAndGap = 12;  // a camera's column: disc 9, gap 3, name, 2 to the next
+constexpr int32_t kAfterName = 2;
+// Midnight, 6, 12, 18 h; midnight again closes the circle.
+constexpr std::array<Color, 4> kDayColours{{{25, 40, 110}, {86, 180, 233}, {240, 228, 66}, {213, 94, 0}}};
+const char* const kEllipsis = "\xE2\x80\xA6";  // U+2026
 constexpr int32_t kEntryHeight = 11; // three rows fill the box
 constexpr int kEntryRows = 3;
 
@@ -55,12 +59,23 @@ std::optional<double> HourOfDay(const std::string& text) {
 }
 
 // The bar of a scale legend: the colours of kBarSteps even steps from low to high.
-std::vector<Color> ViridisBar() {
+std::vector<Color> ScaleBar(const std::function<Color(double)>& colourAt) {
     std::vector<Color> bar;
     for (int i = 0; i < kBarSteps; ++i) {
-        bar.push_back(ViridisAt((i + 0.5) / kBarSteps));
+        bar.push_back(colourAt((i + 0.5) / kBarSteps));
     }
     return bar;
+}
+
+// Byte offsets where the UTF-8 characters of text begin.
+std::vector<size_t> CharacterStarts(const std::string& text) {
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            starts.push_back(i);
+        }
+    }
+    return starts;
 }
 
 // The text a number is shown with at an end of the scale.
@@ -81,7 +96,9 @@ MarkColouring ColourByNumber(const std::vector<std::unique_ptr<PhotoItem>>& phot
     MarkColouring result;
     ChartLegend& legend = result.legend;
     legend.kind = ChartLegend::Kind::Scale;
-    legend.bar = ViridisBar();
+    legend.bar = markColour == DisplaySettings::kMarkByTimeOfDay
+                     ? ScaleBar([](double t) { return TimeOfDayColour(t * 24); })
+                     : ScaleBar(ViridisAt);
     std::vector<std::optional<double>> numbers;
     numbers.reserve(photos.size());
     const PhotoItem* lowest = nullptr;
@@ -109,7 +126,7 @@ MarkColouring ColourByNumber(const std::vector<std::unique_ptr<PhotoItem>>& phot
         legend.low = "0 時";
         legend.high = "24 時";
         for (const std::optional<double>& hour : numbers) {
-            result.colours.push_back(hour ? ViridisAt(*hour / 24.0) : kOtherColour);
+            result.colours.push_back(hour ? TimeOfDayColour(*hour) : kOtherColour);
         }
         return result;
     }
@@ -182,6 +199,38 @@ Color ViridisAt(double t) {
     const Color& a = kViridis[below];
     const Color& b = kViridis[below + 1];
     return {Mix(a.r, b.r, f), Mix(a.g, b.g, f), Mix(a.b, b.b, f)};
+}
+
+Color TimeOfDayColour(double hour) {
+    double at = std::fmod(hour, 24.0) / 6.0;
+    if (!(at >= 0)) {
+        at = at < 0 ? at + 4 : 0;  // before midnight, or not a number
+    }
+    const auto below = std::min<size_t>(static_cast<size_t>(at), kDayColours.size() - 1);
+    const double f = at - static_cast<double>(below);
+    const Color& a = kDayColours[below];
+    const Color& b = kDayColours[(below + 1) % kDayColours.size()];
+    return {Mix(a.r, b.r, f), Mix(a.g, b.g, f), Mix(a.b, b.b, f)};
+}
+
+std::string CutInMiddle(const std::string& text, int32_t maxWidth,
+                        const std::function<int32_t(const std::string&)>& width) {
+    if (width(text) <= maxWidth) {
+        return text;
+    }
+    const std::vector<size_t> starts = CharacterStarts(text);
+    if (starts.size() < 3) {
+        return kEllipsis;
+    }
+    for (size_t kept = starts.size() - 1; kept >= 2; --kept) {
+        const size_t head = std::max<size_t>(1, kept / 3);
+        const size_t tailFrom = starts[starts.size() - (kept - head)];
+        std::string cut = text.substr(0, starts[head]) + kEllipsis + text.substr(tailFrom);
+        if (width(cut) <= maxWidth) {
+            return cut;
+        }
+    }
+    return kEllipsis;
 }
 
 std::string CameraModelOf(const PhotoItem& photo) {
@@ -266,16 +315,27 @@ void DrawLegend(Canvas& canvas, const ChartLegend& legend, int32_t magnify) {
     if (legend.kind != ChartLegend::Kind::Categories || legend.entries.empty()) {
         return;
     }
-    // Columns of three, down then across, the last column ending at the box's right edge.
+    // Columns of three, down then across, the last column ending at the box's right edge; every
+    // column as wide as the longest name needs, within a third of the chart and the box.
     const auto count = static_cast<int32_t>(legend.entries.size());
     const int32_t columns = (count + kEntryRows - 1) / kEntryRows;
-    const int32_t firstLeft = kLegendBox.right - columns * kEntryWidth + 2;
+    const auto inChartUnits = [&](int32_t canvasWidth) {
+        return canvas.IsPrinter() ? canvasWidth : (canvasWidth * 100 + magnify - 1) / std::max(1, magnify);
+    };
+    int32_t longest = 0;
+    for (const auto& entry : legend.entries) {
+        longest = std::max(longest, inChartUnits(canvas.TextWidth(entry.first, font)));
+    }
+    const int32_t entryWidth = std::min({kDiscAndGap + longest + kAfterName, kLegendEntryMax,
+                                         (kLegendBox.right - kLegendBox.left) / columns});
+    const int32_t firstLeft = kLegendBox.right - columns * entryWidth + kAfterName;
+    const auto measure = [&](const std::string& text) { return canvas.TextWidth(text, font); };
     for (int32_t i = 0; i < count; ++i) {
         const auto& [name, colour] = legend.entries[static_cast<size_t>(i)];
-        const int32_t left = firstLeft + (i / kEntryRows) * kEntryWidth;
+        const int32_t left = firstLeft + (i / kEntryRows) * entryWidth;
         const int32_t entryTop = top + (i % kEntryRows) * kEntryHeight;
         canvas.DrawEllipse(box(left, entryTop + 1, left + 9, entryTop + 10), colour);
-        canvas.DrawText(box(left + 12, entryTop, left + kEntryWidth - 2, entryTop + kEntryHeight), name,
-                        TextAlign::LeftMiddle, font);
+        const Rect nameBox = box(left + kDiscAndGap, entryTop, left + entryWidth - kAfterName, entryTop + kEntryHeight);
+        canvas.DrawText(nameBox, CutInMiddle(name, nameBox.width(), measure), TextAlign::LeftMiddle, font);
     }
 }

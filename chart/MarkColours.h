@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,17 @@ inline constexpr Color kOtherColour{150, 150, 150};
 
 // Viridis at t (0 to 1, brought into that range), linear between the nine samples, rounded.
 Color ViridisAt(double t);
+// The colour of an hour of the day (0 to 24, taken round the clock), on a circle so that 23:59
+// and 00:01 look alike: dark blue at midnight, sky blue at 6, yellow at noon, vermilion at 18
+// (Okabe and Ito's hues, which stay apart for red-green blind eyes), linear between them.
+Color TimeOfDayColour(double hour);
+
+// The text cut in the middle to fit maxWidth as width measures it: a third of the characters
+// kept from its start, the rest from its end, joined by "…", so that models that differ only at
+// their end ("… IXUS 80 IS", "… IXUS 870 IS") stay apart. Whole UTF-8 characters; the text as it
+// is when it fits, "…" alone when not even one character on each side does.
+std::string CutInMiddle(const std::string& text, int32_t maxWidth,
+                        const std::function<int32_t(const std::string&)>& width);
 
 // The camera model (0x0110) as a person reads it, blanks at the end cut; empty when the photo has
 // none.
@@ -68,7 +80,7 @@ struct ChartLegend {
 //
 // ISO speed and focal length run from the smallest to the largest value among the photos, on a
 // logarithmic scale (one stop of ISO, or doubling the focal length, is always the same step of
-// colour); one value alone takes the middle colour. The time of day runs over a fixed 0 to 24 h.
+// colour); one value alone takes the middle colour. The time of day runs round a fixed 0 to 24 h.
 // Cameras are ranked by their number of photos (then by name); the first eight take Okabe and
 // Ito's colours, the rest and photos without a model are grey "その他". Red gives every photo the
 // red of the marks and no legend.
@@ -80,5 +92,9 @@ MarkColouring ColourMarks(const std::vector<std::unique_ptr<PhotoItem>>& photos,
 
 // The free strip right of the caption and above the EV numbers of the top edge, in chart units.
 inline constexpr Rect kLegendBox{480, 2, 748, 35};
-// The legend in kLegendBox, in the label font: on screen scaled with the magnification.
+// The widest a camera's name in the legend gets, disc included: a third of the chart.
+inline constexpr int32_t kLegendEntryMax = 250;
+// The legend in kLegendBox, in the label font: on screen scaled with the magnification. Camera
+// columns are as wide as their longest name, up to kLegendEntryMax and as far as the box holds
+// them all; a longer name is cut in the middle.
 void DrawLegend(Canvas& canvas, const ChartLegend& legend, int32_t magnify);

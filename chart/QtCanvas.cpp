@@ -210,6 +210,10 @@ QFont QtCanvas::LabelFont(int pointTenths) const {
     return font;
 }
 
+int32_t QtCanvas::TextWidth(const std::string& utf8Text, int pointTenths) const {
+    return QFontMetrics(LabelFont(pointTenths), painter.device()).horizontalAdvance(QString::fromStdString(utf8Text));
+}
+
 void QtCanvas::DrawText(const Rect& box, const std::string& utf8Text, TextAlign align, int pointTenths) {
     if (box.width() <= 0 || box.height() <= 0 || utf8Text.empty()) {
         return;

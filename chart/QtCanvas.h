@@ -35,6 +35,7 @@ public:
     // PDF and a painter that scales get the circles one by one.
     void DrawMarks(const std::vector<MarkSpot>& marks) override;
     void FillRects(const std::vector<Rect>& rects, Color color) override;
+    int32_t TextWidth(const std::string& utf8Text, int pointTenths) const override;
 
     // The label font at a size in tenths of a point, for this canvas's painter: on screen in pixels
     // of the device's vertical resolution (72 points per inch, rounded), on a printer in chart units

@@ -7,6 +7,7 @@
 #include "inspect/CDlgBarPreView.h"
 #include "dialog/AppTitle.h"
 #include "dialog/DialogUnits.h"
+#include "shell/NumberBox.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -26,7 +27,6 @@ namespace {
 
 constexpr int kSizeLineStep = 1;
 constexpr int kSizePageStep = 4;
-constexpr int kMagnifyLineStep = 5;
 constexpr int kMagnifyPageStep = 20;
 constexpr int kInitialMagnify = 100;
 constexpr int kInitialSizePict = 40;
@@ -50,6 +50,18 @@ QScrollBar* Bar(int minimum, int maximum, int line, int page, const QRect& rect,
     bar->setPageStep(page);
     bar->setGeometry(rect);
     return bar;
+}
+
+// The number beside a bar, in the place and look of the template's sunken static text; a number
+// typed there moves the bar, which does the rest.
+QSpinBox* BarNumber(QScrollBar* bar, const QRect& rect, QWidget* parent) {
+    auto* box = new NumberBox(bar->minimum(), bar->maximum(), parent);
+    box->setSingleStep(bar->singleStep());
+    box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    box->setAlignment(Qt::AlignCenter);
+    box->setGeometry(rect);
+    QObject::connect(box, &QSpinBox::valueChanged, bar, &QScrollBar::setValue);
+    return box;
 }
 
 }  // namespace
@@ -87,11 +99,11 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
 
     SunkenText(QStringLiteral("画像サイズ"), DluRect(2, 20, 55, 13), this);
     sizeBar = Bar(kSizePictMin, kSizePictMax, kSizeLineStep, kSizePageStep, DluRect(60, 21, 68, 11), this);
-    sizeText = SunkenText(QString(), DluRect(131, 20, 23, 13), this);
+    sizeText = BarNumber(sizeBar, DluRect(131, 20, 23, 13), this);
 
     SunkenText(QStringLiteral("拡大・縮小"), DluRect(2, 37, 55, 13), this);
-    magnifyBar = Bar(kMagnifyMin, kMagnifyMax, kMagnifyLineStep, kMagnifyPageStep, DluRect(60, 38, 68, 11), this);
-    magnifyText = SunkenText(QString(), DluRect(131, 38, 23, 13), this);
+    magnifyBar = Bar(kMagnifyMin, kMagnifyMax, CDlgBarControl::kMagnifyLineStep, kMagnifyPageStep, DluRect(60, 38, 68, 11), this);
+    magnifyText = BarNumber(magnifyBar, DluRect(131, 38, 23, 13), this);
     // valueChanged comes only when the position really moves, so an arrow pressed at the end of
     // the range lays nothing out; with tracking on it comes for every step of a drag.
     connect(sizeBar, &QScrollBar::valueChanged, this, &CDlgBarControl::OnSizeChanged);
@@ -142,6 +154,11 @@ void CDlgBarControl::SetBarQuietly(QScrollBar* bar, int value) {
     bar->setValue(value);
 }
 
+void CDlgBarControl::ShowNumber(QSpinBox* box, int value) {
+    const QSignalBlocker quiet(box);
+    box->setValue(value);
+}
+
 void CDlgBarControl::InitControls() {
     DisplaySettings& settings = view.GetDocument().settings;
     ShowViewType(settings.viewType);
@@ -153,10 +170,10 @@ void CDlgBarControl::InitControls() {
     // The bars keep their positions within their ranges; the document takes what they show.
     SetBarQuietly(sizeBar, settings.sizePict);
     settings.sizePict = sizeBar->value();
-    sizeText->setNum(settings.sizePict);
+    ShowNumber(sizeText, settings.sizePict);
     SetBarQuietly(magnifyBar, settings.magnify);
     settings.magnify = magnifyBar->value();
-    magnifyText->setNum(settings.magnify);
+    ShowNumber(magnifyText, settings.magnify);
 
     view.LayoutPhotos();
     view.UpdateScrollSizes();
@@ -192,14 +209,14 @@ std::unique_ptr<QMessageBox> CDlgBarControl::MakeDeleteAllQuestion(QWidget* pare
 
 void CDlgBarControl::SetMagnify(int magnify) {
     SetBarQuietly(magnifyBar, magnify);
-    magnifyText->setNum(magnifyBar->value());
+    ShowNumber(magnifyText, magnifyBar->value());
 }
 
 void CDlgBarControl::OnSizeChanged(int value) {
     view.GetDocument().settings.sizePict = value;
     view.LayoutPhotos();
     view.InvalidateChart();
-    sizeText->setNum(value);
+    ShowNumber(sizeText, value);
 }
 
 void CDlgBarControl::OnMagnifyChanged(int value) {
@@ -207,7 +224,7 @@ void CDlgBarControl::OnMagnifyChanged(int value) {
     view.LayoutPhotos();
     view.UpdateScrollSizes();
     view.InvalidateChart();
-    magnifyText->setNum(value);
+    ShowNumber(magnifyText, value);
 }
 
 void CDlgBarControl::ShowViewType(int32_t viewType) {
@@ -273,9 +290,9 @@ void CDlgBarControl::OnInitialSettings() {
         markColourList->setCurrentIndex(DisplaySettings::kMarkRed);
     }
     SetBarQuietly(sizeBar, kInitialSizePict);
-    sizeText->setNum(kInitialSizePict);
+    ShowNumber(sizeText, kInitialSizePict);
     SetBarQuietly(magnifyBar, kInitialMagnify);
-    magnifyText->setNum(kInitialMagnify);
+    ShowNumber(magnifyText, kInitialMagnify);
 
     view.LayoutPhotos();
     view.UpdateScrollSizes();

@@ -16,6 +16,7 @@ class QMessageBox;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QSpinBox;
 
 // The display-settings panel: thumbnails, marks or density, the marks' colour, picture size, magnification and the ISO speed
 // the EV lines are numbered for, "画像の全削除" and "初期設定". The document holds every value;
@@ -32,6 +33,7 @@ public:
     static constexpr int kSizePictMax = 120;
     static constexpr int kMagnifyMin = CLumivaneView::kMagnifyMin;  // the wheel zoom's range too
     static constexpr int kMagnifyMax = CLumivaneView::kMagnifyMax;
+    static constexpr int kMagnifyLineStep = 5;  // an arrow of the bar, and the first window's steps
 
     // The view's document holds the settings and the photos.
     explicit CDlgBarControl(CLumivaneView& view, QWidget* parent = nullptr);
@@ -56,8 +58,9 @@ public:
     QComboBox* MarkColourList() const { return markColourList; }
     QScrollBar* SizeBar() const { return sizeBar; }
     QScrollBar* MagnifyBar() const { return magnifyBar; }
-    QLabel* SizeText() const { return sizeText; }
-    QLabel* MagnifyText() const { return magnifyText; }
+    // The numbers beside the bars, which can be typed too.
+    QSpinBox* SizeText() const { return sizeText; }
+    QSpinBox* MagnifyText() const { return magnifyText; }
     QComboBox* IsoList() const { return isoList; }
     QPushButton* DeleteAllButton() const { return deleteAllButton; }
     QPushButton* InitialSettingsButton() const { return initialButton; }
@@ -82,6 +85,8 @@ private:
     void ShowViewType(int32_t viewType);
     // Positions a bar without running its change handler.
     static void SetBarQuietly(QScrollBar* bar, int value);
+    // The number beside a bar, without running the bar's handler again.
+    static void ShowNumber(QSpinBox* box, int value);
 
     CLumivaneView& view;
     QPointer<CDlgBarPreView> infoPanel;
@@ -93,8 +98,8 @@ private:
     QComboBox* markColourList = nullptr;
     QScrollBar* sizeBar = nullptr;
     QScrollBar* magnifyBar = nullptr;
-    QLabel* sizeText = nullptr;
-    QLabel* magnifyText = nullptr;
+    QSpinBox* sizeText = nullptr;
+    QSpinBox* magnifyText = nullptr;
     QComboBox* isoList = nullptr;
     QPushButton* deleteAllButton = nullptr;
     QPushButton* initialButton = nullptr;

@@ -3,8 +3,9 @@
 #include "chart/CLumivaneView.h"
 #include "collection/CLumivaneDoc.h"
 #include "dialog/DialogUnits.h"
+#include "shell/FilterDateEdit.h"
+#include "shell/NumberBox.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDate>
 #include <QDateEdit>
@@ -24,7 +25,7 @@ namespace {
 
 constexpr int kPanelWidth = 237;  // pixels, as the other two panels
 constexpr int kIsoStep = 100;
-const QDate kNoDate(1900, 1, 1);  // the date edits' minimum, shown as "指定なし"
+const QDate& kNoDate = FilterDateEdit::kNone;
 
 const char* const kListTitles[kFilterListCount] = {"機種", "レンズ", "焦点距離"};
 
@@ -55,23 +56,10 @@ QDate ToDate(const std::optional<int32_t>& number) {
 }
 
 QSpinBox* IsoBox(QWidget* parent) {
-    auto* box = new QSpinBox(parent);
-    box->setRange(0, CDlgBarFilter::kIsoMax);
+    auto* box = new NumberBox(0, CDlgBarFilter::kIsoMax, parent);
     box->setSingleStep(kIsoStep);
     box->setSpecialValueText(QStringLiteral("指定なし"));
-    // A typed number counts when it is complete, not at every digit.
-    box->setKeyboardTracking(false);
     return box;
-}
-
-QDateEdit* DateBox(QWidget* parent) {
-    auto* edit = new QDateEdit(kNoDate, parent);
-    edit->setMinimumDate(kNoDate);
-    edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-    edit->setSpecialValueText(QStringLiteral("指定なし"));
-    edit->setCalendarPopup(true);
-    edit->setKeyboardTracking(false);
-    return edit;
 }
 
 }  // namespace
@@ -98,8 +86,8 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
 
     isoFrom = IsoBox(this);
     isoTo = IsoBox(this);
-    dateFrom = DateBox(this);
-    dateTo = DateBox(this);
+    dateFrom = new FilterDateEdit(this);
+    dateTo = new FilterDateEdit(this);
     const auto addRange = [&](const QString& title, QWidget* from, QWidget* to) {
         layout->addWidget(new QLabel(title, this), row++, 0, 1, 3);
         layout->addWidget(from, row, 0);
@@ -116,13 +104,16 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
     for (QSpinBox* box : {isoFrom, isoTo}) {
         connect(box, &QSpinBox::valueChanged, this, &CDlgBarFilter::ApplyControls);
     }
-    for (QDateEdit* edit : {dateFrom, dateTo}) {
+    for (FilterDateEdit* edit : {dateFrom, dateTo}) {
         connect(edit, &QDateEdit::dateChanged, this, &CDlgBarFilter::ApplyControls);
+        // A date typed over the one an edit started from changes nothing the edit reports.
+        connect(edit, &QDateEdit::editingFinished, this, [this] {
+            if (!(FilterFromControls() == view.GetDocument().Filter())) {
+                ApplyControls();
+            }
+        });
     }
     connect(undatedBox, &QCheckBox::toggled, this, &CDlgBarFilter::ApplyControls);
-    for (QDateEdit* edit : {dateFrom, dateTo}) {
-        edit->calendarWidget()->window()->installEventFilter(this);
-    }
 
     statusText = new QLabel(this);
     statusText->setObjectName(QStringLiteral("filterStatus"));
@@ -142,18 +133,6 @@ CDlgBarFilter::~CDlgBarFilter() = default;
 void CDlgBarFilter::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     SyncWithDocument();
-}
-
-bool CDlgBarFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show) {
-        for (QDateEdit* edit : {dateFrom, dateTo}) {
-            const int32_t hint = edit == dateFrom ? firstDate : lastDate;
-            if (watched == edit->calendarWidget()->window() && edit->date() <= kNoDate && hint != 0) {
-                edit->calendarWidget()->setCurrentPage(hint / 10000, hint / 100 % 100);
-            }
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void CDlgBarFilter::SyncWithDocument() {
@@ -222,8 +201,8 @@ void CDlgBarFilter::ShowCounts() {
     const CLumivaneDoc& doc = view.GetDocument();
     const FilterCounts counts = doc.CountFilterValues();
     shownVersion = doc.PhotoSetVersion();
-    firstDate = counts.firstDate;
-    lastDate = counts.lastDate;
+    dateFrom->SetHint(ToDate(counts.firstDate != 0 ? std::optional<int32_t>(counts.firstDate) : std::nullopt));
+    dateTo->SetHint(ToDate(counts.lastDate != 0 ? std::optional<int32_t>(counts.lastDate) : std::nullopt));
     for (size_t list = 0; list < kFilterListCount; ++list) {
         QListWidget* widget = lists[list];
         const std::vector<FilterValueCount>& entries = counts.lists[list];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collection/PhotoFilter.h"
+#include "shell/FilterDateEdit.h"
 
 #include <QWidget>
 
@@ -9,7 +10,6 @@
 
 class CLumivaneView;
 class QCheckBox;
-class QDateEdit;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -33,8 +33,8 @@ public:
     QListWidget* List(FilterList list) const { return lists[list]; }
     QSpinBox* IsoFrom() const { return isoFrom; }
     QSpinBox* IsoTo() const { return isoTo; }
-    QDateEdit* DateFrom() const { return dateFrom; }
-    QDateEdit* DateTo() const { return dateTo; }
+    FilterDateEdit* DateFrom() const { return dateFrom; }
+    FilterDateEdit* DateTo() const { return dateTo; }
     QCheckBox* UndatedBox() const { return undatedBox; }
     QLabel* StatusText() const { return statusText; }
     QPushButton* ShowAllButton() const { return showAllButton; }
@@ -47,9 +47,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // A date edit's calendar opening on "指定なし" shows the photos' first (or last) month, not
-    // the edit's minimum of 1900.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The criteria the controls show, into the document; the chart repainted.
@@ -62,14 +59,12 @@ private:
     std::array<QListWidget*, kFilterListCount> lists{};
     QSpinBox* isoFrom = nullptr;
     QSpinBox* isoTo = nullptr;
-    QDateEdit* dateFrom = nullptr;
-    QDateEdit* dateTo = nullptr;
+    FilterDateEdit* dateFrom = nullptr;
+    FilterDateEdit* dateTo = nullptr;
     QCheckBox* undatedBox = nullptr;
     QLabel* statusText = nullptr;
     QPushButton* showAllButton = nullptr;
     // What the panel last showed; another version or filter in the document means it is stale.
     uint64_t shownVersion = UINT64_MAX;
     PhotoFilter shownFilter;
-    int32_t firstDate = 0;  // yyyymmdd of the photos, 0 none
-    int32_t lastDate = 0;
 };

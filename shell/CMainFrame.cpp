@@ -1,6 +1,7 @@
 #include "shell/CMainFrame.h"
 
 #include "chart/CLumivaneView.h"
+#include "chart/ChartGeometry.h"
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/ImportTexts.h"
@@ -56,6 +57,12 @@ std::vector<std::string> LocalFiles(const QMimeData* mime) {
     return paths;
 }
 
+// Nine tenths of the primary screen's free area: the largest first window.
+QSize FirstWindowRoom() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry().size() * 9 / 10 : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 QDockWidget* MakeDock(const QString& caption, const QString& objectName, QWidget* panel, QWidget* parent) {
     auto* dock = new QDockWidget(caption, parent);
     dock->setObjectName(objectName);
@@ -89,8 +96,10 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     createDockWindows();
     createFilterDock();
     createMenus();
-    if (!placed) {
-        resizeToShowTheWholeChart();
+    if (!placed && settings.ReadDockState().isEmpty()) {
+        chooseFirstLayout();
+    } else if (!placed) {
+        resize(sizeHint().boundedTo(FirstWindowRoom()));
     }
 
     // Served by the event loop only after start-up has returned, when every window exists.
@@ -178,6 +187,12 @@ void CMainFrame::createDockWindows() {
     infoPanel = new CDlgBarPreView(*view, *viewers);
     controlPanel = new CDlgBarControl(*view);
     connect(view, &CLumivaneView::photoClicked, infoPanel, &CDlgBarPreView::ShowPhoto);
+    // Tabbed with the settings panel, the information panel comes to the front to show the photo.
+    connect(view, &CLumivaneView::photoClicked, this, [this] {
+        if (!tabifiedDockWidgets(infoDock).isEmpty()) {
+            infoDock->raise();
+        }
+    });
     connect(view, &CLumivaneView::viewerRequested, viewers, &ViewerList::OpenViewer);
     connect(view, &CLumivaneView::magnifyChanged, controlPanel, &CDlgBarControl::SetMagnify);
     connect(view, &CLumivaneView::closing, viewers, &ViewerList::Clear);
@@ -374,14 +389,27 @@ bool CMainFrame::restorePlacement() {
     return false;
 }
 
-void CMainFrame::resizeToShowTheWholeChart() {
-    // The system places the window; its size shows the chart at 100 % beside both panels, as
-    // their columns and the menu bar ask, within nine tenths of the screen.
-    QSize size = sizeHint();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+void CMainFrame::chooseFirstLayout() {
+    // The system places the window; its size shows the chart beside the panels as their columns
+    // and the menu bar ask, within nine tenths of the screen.
+    const QSize room = FirstWindowRoom();
+    if (sizeHint().width() > room.width()) {
+        tabifyDockWidget(infoDock, controlDock);
+        infoDock->raise();
     }
-    resize(size);
+    const QSize hint = sizeHint();
+    // What the window leaves the chart's view: the panels' columns beside it, the menu bar above.
+    const QSize chrome(hint.width() - view->sizeHint().width(), menuBar()->sizeHint().height());
+    const QSize viewRoom = room - chrome;
+    const int frame = 2 * view->frameWidth();
+    for (firstMagnify = st::kMagnify.defaultValue; firstMagnify > CDlgBarControl::kMagnifyMin;
+         firstMagnify -= CDlgBarControl::kMagnifyLineStep) {
+        const ChartScrollSizes sizes = ScrollSizesFor(firstMagnify);
+        if (sizes.total.width + frame <= viewRoom.width() && sizes.total.height + frame <= viewRoom.height()) {
+            break;
+        }
+    }
+    resize(hint.boundedTo(room));
 }
 
 void CMainFrame::readSettings() {
@@ -423,6 +451,9 @@ void CMainFrame::ShowWithSavedState() {
 void CMainFrame::ApplySavedSettings() {
     settings.ReadDisplaySettings(doc.settings);
     doc.Pictures().SetBound(settings.ReadPictureCacheBytes());
+    if (!settings.HasMainWndKey(st::kMagnify)) {
+        doc.settings.magnify = firstMagnify;
+    }
     ApplyIsoIndex(doc.settings, doc.settings.isoIndex);
     // Shows the loaded settings, lays the chart out, sizes its scroll range and repaints it.
     controlPanel->InitControls();

@@ -109,7 +109,11 @@ private:
     void createFilterDock();
     // False when there is no saved rectangle to use.
     bool restorePlacement();
-    void resizeToShowTheWholeChart();
+    // With no saved placement and docking: the window sized to show the whole chart beside the
+    // panels within nine tenths of the screen; the panels tabbed in one column when side by side
+    // they leave the chart too little room, and the first magnification the largest step that
+    // shows the whole chart when even that is not enough.
+    void chooseFirstLayout();
     void readSettings();
     void writeSettings();
     void recalcLayout();
@@ -136,4 +140,6 @@ private:
     FolderWatchSession* watchSession = nullptr;
     RecentMenu* recentMenu = nullptr;
     QLabel* watchStatus = nullptr;  // in the status line, shown only while a folder is watched
+    // The magnification of a first start without a saved one (percent).
+    int firstMagnify = 100;
 };

@@ -286,6 +286,11 @@ size_t SettingsFile::ReadPictureCacheBytes() const {
     return static_cast<size_t>(mib) << 20;
 }
 
+bool SettingsFile::HasMainWndKey(const Key& key) const {
+    const std::unique_ptr<QSettings> file = openForReading();
+    return file != nullptr && ValueOf(*file, FullKey(kMainWndSection, key.name)).isValid();
+}
+
 WindowPlacement SettingsFile::ReadPlacement() const {
     const std::unique_ptr<QSettings> file = openForReading();
     WindowPlacement placement;

@@ -155,6 +155,8 @@ public:
     // The platform write's success: false when the file could not be written.
     bool WriteMainWndInt(const Key& key, int32_t value);
 
+    // Whether the file holds the key at all (a first start holds none of the display keys).
+    bool HasMainWndKey(const Key& key) const;
     WindowPlacement ReadPlacement() const;
     // kPictureCacheMiB in bytes, brought into its range.
     size_t ReadPictureCacheBytes() const;

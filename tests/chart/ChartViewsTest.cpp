@@ -100,7 +100,7 @@ TEST(MarkColours, EveryModeColoursTheSameSet) {
          ChartLegend::Kind::Scale, "ISO 感度", "ISO 100", "ISO 1600", true},
         {DisplaySettings::kMarkByFocalLength, {ViridisAt(0), ViridisAt(0.5), ViridisAt(1), kGrey},
          ChartLegend::Kind::Scale, "焦点距離", "24 mm", "96 mm", true},
-        {DisplaySettings::kMarkByTimeOfDay, {ViridisAt(0.25), ViridisAt(0.5), ViridisAt(18.5 / 24), kGrey},
+        {DisplaySettings::kMarkByTimeOfDay, {TimeOfDayColour(6), TimeOfDayColour(12), TimeOfDayColour(18.5), kGrey},
          ChartLegend::Kind::Scale, "撮影時刻", "0 時", "24 時", true},
         {DisplaySettings::kMarkByCamera, {kOkabeIto[0], kOkabeIto[0], kOkabeIto[1], kGrey},
          ChartLegend::Kind::Categories, "", "", "", false},
@@ -178,6 +178,36 @@ TEST(PaintChartColours, MarksTakeTheColoursAndTheLegendGoesTopRight) {
     }
 }
 
+TEST(MarkColours, TimeOfDayGoesRoundTheClock) {
+    const auto apart = [](Color a, Color b) { return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b); };
+    EXPECT_LE(apart(TimeOfDayColour(23 + 59 / 60.0), TimeOfDayColour(1 / 60.0)), 6);
+    EXPECT_EQ(TimeOfDayColour(24), TimeOfDayColour(0));
+    EXPECT_GT(apart(TimeOfDayColour(6), TimeOfDayColour(18)), 200);  // morning and evening differ
+}
+
+TEST(MarkColours, LongNamesAreCutInTheMiddleKeepingTheirEnds) {
+    const RecordingCanvas canvas;
+    const auto width = [&](const std::string& text) { return canvas.TextWidth(text, kLabelPointTenths); };
+    struct Case {
+        const char* name;
+        int32_t maxWidth;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"Canon PowerShot SX130 IS", 130, "Canon PowerShot SX130 IS"},
+        {"Canon DIGITAL IXUS 80 IS", 80, "Cano…XUS 80 IS"},
+        {"Canon DIGITAL IXUS 870 IS", 80, "Cano…US 870 IS"},
+        {"<Digimax i50 MP3>", 50, "<D… MP3>"},
+        {"カメラ名", 32, "カ…名"},
+        {"AB", 1, "…"},
+    };
+    for (const Case& c : cases) {
+        const std::string cut = CutInMiddle(c.name, c.maxWidth, width);
+        EXPECT_EQ(cut, c.shown);
+        EXPECT_TRUE(width(cut) <= c.maxWidth || cut == "…") << cut;
+    }
+}
+
 TEST(PaintChartColours, CameraLegendFillsColumnsOfThreeFromTheRightAndScales) {
     const std::vector<Shot> shots = {{125, 56, 100, 0, "A", ""}, {125, 56, 100, 0, "B", ""},
                                      {125, 56, 100, 0, "C", ""}, {125, 56, 100, 0, "D", ""}};
@@ -188,9 +218,10 @@ TEST(PaintChartColours, CameraLegendFillsColumnsOfThreeFromTheRightAndScales) {
         Rect firstDisc, fourthDisc, fourthName;
     };
     const Case cases[] = {
-        {false, 100, {570, 3, 579, 12}, {660, 3, 669, 12}, {672, 2, 748, 13}},
-        {false, 200, {1140, 6, 1158, 24}, {1320, 6, 1338, 24}, {1344, 4, 1496, 26}},
-        {true, 200, {570, 3, 579, 12}, {660, 3, 669, 12}, {672, 2, 748, 13}},
+        // Columns as wide as a one-letter name: disc, gap, 6 units of text, 2 to the next.
+        {false, 100, {710, 3, 719, 12}, {730, 3, 739, 12}, {742, 2, 748, 13}},
+        {false, 200, {1420, 6, 1438, 24}, {1460, 6, 1478, 24}, {1484, 4, 1496, 26}},
+        {true, 200, {710, 3, 719, 12}, {730, 3, 739, 12}, {742, 2, 748, 13}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.magnify);

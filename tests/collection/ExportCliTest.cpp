@@ -354,13 +354,13 @@ TEST(ExportCli, ColouredMarksAndDensityCellsAtKnownPixels) {
     };
 
     // Alpha (two photos) takes Okabe and Ito's first colour, Beta the second; the legend's discs
-    // stand in one column in the top-right corner.
+    // stand in one column as wide as "Alpha", in the top-right corner.
     const cv::Mat cameras = render({"--color-by", "camera"});
     ASSERT_EQ(cameras.cols, 750);
     EXPECT_EQ(pixel(cameras, 472, 262), (std::vector<int>{0, 0, 0}));       // 1/125 s F8
     EXPECT_EQ(pixel(cameras, 412, 142), (std::vector<int>{230, 159, 0}));   // 1/30 s F2
-    EXPECT_EQ(pixel(cameras, 664, 7), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(pixel(cameras, 664, 18), (std::vector<int>{230, 159, 0}));
+    EXPECT_EQ(pixel(cameras, 712, 7), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(pixel(cameras, 712, 18), (std::vector<int>{230, 159, 0}));
 
     // The fuller cell darkest, the single photo's lightest, an empty one white.
     const cv::Mat density = render({"--density"});

@@ -8,6 +8,7 @@
 #include <QRubberBand>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <QtTest>

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTimer>
@@ -48,6 +49,7 @@ class SettingsPanelTest : public QObject {
 private slots:
     void initControlsShowsTheDocumentsSettings();
     void arrowsAtTheRangeEndsLayNothingOut();
+    void typedNumbersAreTakenClamped();
     void farEndsAreNoStepOfTheBars();
     void pageAndDragUpdateTheChartLive();
     void viewTypeAndIsoChangeNoPlaces();
@@ -100,7 +102,7 @@ void SettingsPanelTest::arrowsAtTheRangeEndsLayNothingOut() {
 
     struct End {
         QScrollBar* bar;
-        QLabel* text;
+        QSpinBox* text;
         int32_t DisplaySettings::*value;
         int nearEnd;
         int end;
@@ -129,6 +131,37 @@ void SettingsPanelTest::arrowsAtTheRangeEndsLayNothingOut() {
 }
 
 // Qt's scroll-bar menu (左端/右端にスクロール) and the actions behind it would jump to a range end.
+void SettingsPanelTest::typedNumbersAreTakenClamped() {
+    PanelBench bench;
+    bench.Import(QStringLiteral("a.jpg"));
+    CDlgBarControl& panel = *bench.control;
+    struct Typing {
+        QSpinBox* box;
+        const char* keys;
+        Qt::Key end;  // Enter, or the focus leaving
+        int32_t DisplaySettings::*value;
+        int expected;
+    };
+    const Typing rows[] = {
+        {panel.SizeText(), "75", Qt::Key_Return, &DisplaySettings::sizePict, 75},
+        {panel.SizeText(), "500", Qt::Key_Tab, &DisplaySettings::sizePict, 120},
+        {panel.MagnifyText(), "5", Qt::Key_Return, &DisplaySettings::magnify, 30},
+        {panel.MagnifyText(), "250", Qt::Key_Tab, &DisplaySettings::magnify, 250},
+    };
+    for (const Typing& row : rows) {
+        row.box->setFocus();
+        row.box->selectAll();
+        QTest::keyClicks(row.box, QString::fromLatin1(row.keys));
+        MarkLayout(bench.doc);
+        QTest::keyClick(row.box, row.end);
+        QCOMPARE(bench.doc.settings.*row.value, row.expected);
+        QCOMPARE(row.box->text(), QString::number(row.expected));
+        QVERIFY(LaidOutSinceMark(bench.doc));
+    }
+    QCOMPARE(panel.SizeBar()->value(), 120);
+    QCOMPARE(panel.MagnifyBar()->value(), 250);
+}
+
 void SettingsPanelTest::farEndsAreNoStepOfTheBars() {
     PanelBench bench;
     bench.Import(QStringLiteral("a.jpg"));

@@ -118,6 +118,7 @@ private slots:
     void listsCountUnderTheOtherCriteria();
     void rangesAndShowAll();
     void followsImportsAndDeleteAll();
+    void typedNumbersAndDates();
 };
 
 void FilterPanelTest::listsCountUnderTheOtherCriteria() {
@@ -211,6 +212,43 @@ void FilterPanelTest::followsImportsAndDeleteAll() {
     b.Add(kPhotos[2]);
     b.view->InvalidateChart();
     QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("1 / 1 枚"));
+}
+
+void FilterPanelTest::typedNumbersAndDates() {
+    FilterBench b;
+    FilterDateEdit* from = b.panel->DateFrom();
+    FilterDateEdit* to = b.panel->DateTo();
+    // Keys into a box showing "指定なし" (or what the row before left), then Enter or Tab.
+    struct Typing {
+        QAbstractSpinBox* box;
+        const char* keys;
+        Qt::Key end;
+        const char* shown;
+        const char* filter;  // ISO and date bounds the document took
+    };
+    const Typing rows[] = {
+        {b.panel->IsoFrom(), "800", Qt::Key_Return, "800", "800- -"},
+        {b.panel->IsoTo(), "9999999", Qt::Key_Tab, "999999", "800-999999 -"},  // cut to the range
+        {from, "20081022", Qt::Key_Return, "2008/10/22", "800-999999 20081022-"},
+        // The very date typing starts from (the first of January of the hint's year).
+        {to, "20220101", Qt::Key_Tab, "2022/01/01", "800-999999 20081022-20220101"},
+        {from, "", Qt::Key_Delete, "指定なし", "800-999999 -20220101"},
+        {from, "", Qt::Key_Up, "2022/12/31", "800-999999 20221231-20220101"},  // from the photos' dates
+        {to, "", Qt::Key_Delete, "指定なし", "800-999999 20221231-"},
+        {to, "", Qt::Key_Up, "2024/01/01", "800-999999 20221231-20240101"},
+    };
+    const auto text = [](const std::optional<int32_t>& bound) { return bound ? QString::number(*bound) : QString(); };
+    for (const Typing& row : rows) {
+        row.box->setFocus();
+        QTest::keyClicks(row.box, QString::fromUtf8(row.keys));
+        QTest::keyClick(row.box, row.end);
+        QCOMPARE(row.box->text(), QString::fromUtf8(row.shown));
+        const PhotoFilter& f = b.doc.Filter();
+        QCOMPARE(QStringLiteral("%1-%2 %3-%4").arg(text(f.iso.min), text(f.iso.max), text(f.dates.min), text(f.dates.max)),
+                 QString::fromUtf8(row.filter));
+    }
+    // The calendar speaks Japanese whatever the desktop does.
+    QCOMPARE(from->calendarWidget()->locale().language(), QLocale::Japanese);
 }
 
 QTEST_MAIN(FilterPanelTest)

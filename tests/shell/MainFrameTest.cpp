@@ -63,6 +63,7 @@ class MainFrameTest : public QObject {
     Q_OBJECT
 private slots:
     void firstStartWithoutSettingsFile();
+    void firstLayoutShowsTheWholeChart();
     void deferredStepRunsAfterStartUp();
     void closeWhileMaximisedWritesTheRestoredRectangle();
     void closeWithoutChangesWritesTheNineKeys();
@@ -123,6 +124,31 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
     QTRY_COMPARE(QString::fromStdString(run.app->Document().settings.evCaption),
                  QString::fromStdString(EvCaptionFor(1)));
     QVERIFY2(!QFile::exists(run.app->SettingsPath()), "start-up never creates the settings file");
+}
+
+// Run on three screens (see CMakeLists): 1600 x 1000, 1366 x 768, and 2560 x 1600 at 200 %.
+void MainFrameTest::firstLayoutShowsTheWholeChart() {
+    QTemporaryDir program;
+    ProgramRun run(program.path());
+    QVERIFY(Start(run));
+    CMainFrame* frame = run.app->MainFrame();
+    const CLumivaneView& view = frame->View();
+    const int screenWidth = frame->screen()->availableSize().width();
+    // Side by side the two columns fit only the large screen; 100 % fits all three.
+    QCOMPARE(frame->tabifiedDockWidgets(frame->InfoDock()).size(), screenWidth < 1500 ? 1 : 0);
+    QTRY_COMPARE(run.app->Document().settings.magnify, 100);
+    QTRY_VERIFY(view.viewport()->width() >= 750 && view.viewport()->height() >= 520);
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(view.verticalScrollBar()->maximum(), 0);
+    QVERIFY(frame->width() <= screenWidth);
+    QVERIFY(frame->close());
+
+    // As saved: the tabs stay tabs or columns stay columns on the next start.
+    ProgramRun again(program.path());
+    QVERIFY(Start(again));
+    QCOMPARE(again.app->MainFrame()->tabifiedDockWidgets(again.app->MainFrame()->InfoDock()).size(),
+             screenWidth < 1500 ? 1 : 0);
+    QTRY_COMPARE(again.app->Document().settings.magnify, 100);
 }
 
 void MainFrameTest::deferredStepRunsAfterStartUp() {
