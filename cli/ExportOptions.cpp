@@ -118,8 +118,8 @@ std::optional<std::string> SetDate(IntRange& range, bool from, std::string_view 
     return std::nullopt;
 }
 
-const std::array<ValueOption, 14>& ValueOptions() {
-    static const std::array<ValueOption, 14> options = {{
+const std::array<ValueOption, 15>& ValueOptions() {
+    static const std::array<ValueOption, 15> options = {{
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
         {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
         {"--png", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pngPath, "--png", v); }},
@@ -128,6 +128,10 @@ const std::array<ValueOption, 14>& ValueOptions() {
         {"--size", [](ExportOptions& o, const std::string& v) { return SetNumber(o.sizePict, "--size", v, 10, 120); }},
         {"--iso-index",
          [](ExportOptions& o, const std::string& v) { return SetNumber(o.isoIndex, "--iso-index", v, 0, 10); }},
+        {"--cache-limit",
+         [](ExportOptions& o, const std::string& v) {
+             return SetNumber(o.cacheLimitMiB, "--cache-limit", v, 16, 1 << 20);
+         }},
         {"--threads",
          [](ExportOptions& o, const std::string& v) { return SetNumber(o.threads, "--threads", v, 1, 256); }},
         {"--color-by", [](ExportOptions& o, const std::string& v) { return SetMarkColour(o.markColour, v); }},
@@ -266,6 +270,7 @@ const char* ExportHelpText() {
            "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
            "  --no-cache      サムネイルのキャッシュ (~/.cache/Kestory/thumbnails.sqlite) を使わず、\n"
            "                  すべての画像を読み直します\n"
+           "  --cache-limit MIB  サムネイルのキャッシュの上限 (MiB、16〜1048576、既定 2048)\n"
            "  --all-kinds     フォルダから JPEG 以外の写真 (HEIC/HEIF, RAW) も読み込みます\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"

@@ -23,6 +23,7 @@ struct ExportOptions {
  // photo files (taken as given) and folders (scanned)
     bool recursive = false;          // --recursive: folders with every folder below them
     bool noCache = false;            // --no-cache: every picture decoded, the thumbnail cache untouched
+    int cacheLimitMiB = 2048;        // --cache-limit MIB: the thumbnail cache's bound
     std::string thumbnailCache;      // not an option: the cache file the program found; empty for none
     // --camera and --lens (each may be given more than once: any of them), --focal and --iso
     // (MIN-MAX), --from and --to (YYYY-MM-DD): the photos all three outputs take. A date range

@@ -68,7 +68,9 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     // Outlives the document's imports; opened at the first look-up.
     std::unique_ptr<ThumbnailCache> cache;
     if (!options.noCache && !options.thumbnailCache.empty()) {
-        cache = std::make_unique<ThumbnailCache>(options.thumbnailCache);
+        ThumbnailCache::Options limits;
+        limits.maxBytes = int64_t{options.cacheLimitMiB} << 20;
+        cache = std::make_unique<ThumbnailCache>(options.thumbnailCache, limits);
     }
     CLumivaneDoc doc(notifier);
     doc.SetThumbnailStore(cache.get());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace {
 
@@ -34,19 +35,26 @@ constexpr size_t kTextBudget = 4 * 0x10000;
 
 }  // namespace
 
-CExifAnalize::CExifAnalize(const CExifAnalize& other) { *this = other; }
+// The unpacked copies are the source's own; the copy unpacks again when asked.
+CExifAnalize::CExifAnalize(const CExifAnalize& other)
+    : index(other.index), numbers(other.numbers), texts(other.texts), keepBlock(other.keepBlock),
+      parsedBlock(other.parsedBlock), tiffBase(other.tiffBase), byteOrder(other.byteOrder),
+      offsetsRelative(other.offsetsRelative), container(other.container) {}
 
 CExifAnalize& CExifAnalize::operator=(const CExifAnalize& other) {
-    if (this == &other)
-        return *this;
-    Clear();
-    tiffBase = other.tiffBase;
-    byteOrder = other.byteOrder;
-    offsetsRelative = other.offsetsRelative;
-    container = other.container;
-    entries.reserve(other.entries.size());
-    for (const auto& entry : other.entries)
-        entries.push_back(std::make_unique<CExifEntryInfo>(*entry));
+    if (this != &other) {
+        CExifAnalize copy(other);
+        index = std::move(copy.index);
+        numbers = std::move(copy.numbers);
+        texts = std::move(copy.texts);
+        keepBlock = copy.keepBlock;
+        parsedBlock = std::move(copy.parsedBlock);
+        unpacked.clear();
+        tiffBase = copy.tiffBase;
+        byteOrder = copy.byteOrder;
+        offsetsRelative = copy.offsetsRelative;
+        container = copy.container;
+    }
     return *this;
 }
 
@@ -74,6 +82,7 @@ int CExifAnalize::ReadTiffBlock(const uint8_t* data, size_t size) {
 }
 
 void CExifAnalize::BeginRead() {
+    parsedBlock.clear();
     byteOrder = 0;
     offsetsRelative = 0;
     container = 0;
@@ -109,6 +118,11 @@ int CExifAnalize::ReadFrom(const ExifByteSource& source) {
 }
 
 int CExifAnalize::ReadBlock(const ExifByteSource& source, uint64_t ifd0) {
+    std::vector<std::pair<uint64_t, uint64_t>> reads;
+    if (keepBlock) {
+        reads.emplace_back(static_cast<uint64_t>(tiffBase), 8); // the TIFF header, read before
+        source.RecordReads(&reads);
+    }
     textBudget = kTextBudget;
     entryBudget = kMaxEntries;
     directoriesRead.clear();
@@ -121,7 +135,88 @@ int CExifAnalize::ReadBlock(const ExifByteSource& source, uint64_t ifd0) {
         ReadDirectory(source, BlockPosition(pointer.value), 1);
     if (FindEntry(kTagGpsPointer, pointer) == 0)
         ReadDirectory(source, BlockPosition(pointer.value), 2);
+    source.RecordReads(nullptr);
+    // The pools grew by doubling; a loaded photo keeps them for as long as it is charted.
+    index.shrink_to_fit();
+    numbers.shrink_to_fit();
+    texts.shrink_to_fit();
+    if (keepBlock)
+        KeepBlock(source, std::move(reads));
     return 0;
+}
+
+// A stored block: the bytes of the file the read went through, counted from the TIFF header:
+//   container (1: PhotoContainer) | ranges, each: position from the TIFF header (4, little-endian)
+//   | length (4, little-endian) | that many bytes of the file
+// Laid at their positions over zeros, the ranges are a TIFF block in which every read of the
+// first read finds the same bytes and every read that failed fails again (it ended past the
+// file, so past every range), so the same entries come out.
+void CExifAnalize::KeepBlock(const ExifByteSource& source, std::vector<std::pair<uint64_t, uint64_t>> reads) {
+    std::sort(reads.begin(), reads.end());
+    std::vector<std::pair<uint64_t, uint64_t>> merged; // start, end
+    for (const auto& [position, size] : reads) {
+        const uint64_t start = position - static_cast<uint64_t>(tiffBase);
+        if (!merged.empty() && start <= merged.back().second + 8)
+            merged.back().second = std::max(merged.back().second, start + size);
+        else
+            merged.emplace_back(start, start + size);
+    }
+    size_t total = 1;
+    for (const auto& [start, end] : merged) {
+        total += 8 + (end - start);
+        if (end > kMaxStoredExtent || total > kMaxStoredBytes)
+            return;
+    }
+    std::vector<uint8_t> block(total);
+    block[0] = static_cast<uint8_t>(container);
+    size_t at = 1;
+    for (const auto& [start, end] : merged) {
+        const uint64_t fields[2] = {start, end - start};
+        for (const uint64_t field : fields)
+            for (int shift = 0; shift < 32; shift += 8)
+                block[at++] = static_cast<uint8_t>(field >> shift);
+        if (!source.ReadAt(start + static_cast<uint64_t>(tiffBase), end - start, block.data() + at))
+            return;
+        at += end - start;
+    }
+    parsedBlock = std::move(block);
+}
+
+int CExifAnalize::ReadStoredBlock(const uint8_t* data, size_t size) {
+    BeginRead();
+    const ExifByteSource stored(data, size);
+    uint8_t kind = 0;
+    if (!stored.ReadAt(0, 1, &kind) || kind > static_cast<uint8_t>(PhotoContainer::Heif))
+        return -1;
+    std::vector<std::pair<uint64_t, uint64_t>> ranges; // start in the block, position in data
+    uint64_t extent = 0;
+    for (uint64_t at = 1; at < size;) {
+        std::array<uint8_t, 8> fields{};
+        if (!stored.ReadAt(at, fields.size(), fields.data()))
+            return -1;
+        const uint64_t start = uint64_t{fields[0]} | uint64_t{fields[1]} << 8 | uint64_t{fields[2]} << 16 |
+                               uint64_t{fields[3]} << 24;
+        const uint64_t length = uint64_t{fields[4]} | uint64_t{fields[5]} << 8 | uint64_t{fields[6]} << 16 |
+                                uint64_t{fields[7]} << 24;
+        at += fields.size();
+        if (length > size - at || start + length > kMaxStoredExtent)
+            return -1;
+        ranges.emplace_back(start, at);
+        extent = std::max(extent, start + length);
+        at += length;
+    }
+    std::vector<uint8_t> block(extent);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const uint64_t next = i + 1 < ranges.size() ? ranges[i + 1].second - 8 : size;
+        if (!stored.ReadAt(ranges[i].second, next - ranges[i].second, block.data() + ranges[i].first))
+            return -1;
+    }
+    const bool keep = keepBlock;
+    keepBlock = false;
+    const int result = ReadTiffBlock(block.data(), block.size());
+    keepBlock = keep;
+    container = kind;
+    return result;
 }
 
 // The block is found only when the file starts with SOI (FF D8), followed by any number of
@@ -193,52 +288,98 @@ void CExifAnalize::ReadDirectory(const ExifByteSource& source, uint64_t position
         std::array<uint8_t, kEntrySize> raw{};
         if (!source.ReadAt(position + 2 + kEntrySize * static_cast<uint64_t>(i), kEntrySize, raw.data()))
             return;
-        auto entry = std::make_unique<CExifEntryInfo>();
-        entry->tag = Number16(raw.data());
-        entry->type = Number16(raw.data() + 2);
-        entry->count = Number32(raw.data() + 4);
-        entry->directory = kind;
-        if (entry->type == kTypeShort) {
+        CExifEntryInfo entry;
+        entry.tag = Number16(raw.data());
+        entry.type = Number16(raw.data() + 2);
+        entry.count = Number32(raw.data() + 4);
+        entry.directory = kind;
+        if (entry.type == kTypeShort) {
             const uint16_t first = Number16(raw.data() + 8);
             // ISO speeds above 32767 (51200) are common, so that one tag is taken unsigned.
-            entry->value = entry->tag == kTagIsoSpeed ? static_cast<int32_t>(first)
+            entry.value = entry.tag == kTagIsoSpeed ? static_cast<int32_t>(first)
                                                       : static_cast<int32_t>(static_cast<int16_t>(first));
         } else {
-            entry->value = static_cast<int32_t>(Number32(raw.data() + 8));
+            entry.value = static_cast<int32_t>(Number32(raw.data() + 8));
         }
 
-        if (entry->type == kTypeAscii) {
-            if (entry->count > 4) {
+        if (entry.type == kTypeAscii) {
+            if (entry.count > 4) {
                 // Longer than the work buffer or the file: what fits is kept.
-                const uint64_t at = BlockPosition(entry->value);
+                const uint64_t at = BlockPosition(entry.value);
                 const uint64_t available = at < source.Length() ? source.Length() - at : 0;
                 const auto size = static_cast<size_t>(
-                    std::min<uint64_t>({entry->count, kWorkBuffer, available, textBudget}));
+                    std::min<uint64_t>({entry.count, kWorkBuffer, available, textBudget}));
                 std::string text(size, '\0');
                 if (size > 0 && source.ReadAt(at, size, reinterpret_cast<uint8_t*>(text.data())))
-                    entry->text = text.substr(0, text.find('\0'));
-                textBudget -= entry->text.size();
+                    entry.text = text.substr(0, text.find('\0'));
+                textBudget -= entry.text.size();
             } else {
                 // Up to 4 bytes stand left-justified in the value field, as the file holds them.
                 const char* field = reinterpret_cast<const char*>(raw.data() + 8);
-                const std::string text(field, entry->count);
-                entry->text = text.substr(0, text.find('\0'));
+                const std::string text(field, entry.count);
+                entry.text = text.substr(0, text.find('\0'));
             }
-        } else if (entry->type == kTypeRational || entry->type == kTypeSRational) {
+        } else if (entry.type == kTypeRational || entry.type == kTypeSRational) {
             // Each value: numerator (4) | denominator (4). Only the first ten are kept, and only
             // those wholly inside the file.
-            const uint64_t at = BlockPosition(entry->value);
-            const uint64_t kept = std::min<uint64_t>(entry->count, CExifEntryInfo::kMaxRationals);
+            const uint64_t at = BlockPosition(entry.value);
+            const uint64_t kept = std::min<uint64_t>(entry.count, CExifEntryInfo::kMaxRationals);
             for (uint64_t r = 0; r < kept; ++r) {
                 std::array<uint8_t, kRationalSize> pair{};
                 if (!source.ReadAt(at + r * kRationalSize, kRationalSize, pair.data()))
                     break;
-                entry->numerators[r] = static_cast<int32_t>(Number32(pair.data()));
-                entry->denominators[r] = static_cast<int32_t>(Number32(pair.data() + 4));
+                entry.numerators[r] = static_cast<int32_t>(Number32(pair.data()));
+                entry.denominators[r] = static_cast<int32_t>(Number32(pair.data() + 4));
             }
         }
-        entries.push_back(std::move(entry));
+        Append(entry);
     }
+}
+
+void CExifAnalize::Append(const CExifEntryInfo& entry) {
+    Packed packed;
+    packed.tag = entry.tag;
+    packed.type = entry.type;
+    packed.count = entry.count;
+    packed.value = entry.value;
+    packed.directory = entry.directory;
+    if (entry.type == kTypeRational || entry.type == kTypeSRational) {
+        // Every slot up to the last one read is kept: a value cut by the file's end reads as 0/0,
+        // as it always has.
+        packed.rationals = static_cast<uint16_t>(std::min<uint64_t>(entry.count, CExifEntryInfo::kMaxRationals));
+        packed.first = static_cast<uint32_t>(numbers.size());
+        for (uint16_t r = 0; r < packed.rationals; ++r) {
+            numbers.push_back(entry.numerators[r]);
+            numbers.push_back(entry.denominators[r]);
+        }
+    } else if (!entry.text.empty()) {
+        packed.first = static_cast<uint32_t>(texts.size());
+        packed.textSize = static_cast<uint32_t>(entry.text.size());
+        texts += entry.text;
+    }
+    index.push_back(packed);
+}
+
+CExifEntryInfo CExifAnalize::Unpack(const Packed& packed) const {
+    CExifEntryInfo entry;
+    entry.tag = packed.tag;
+    entry.type = packed.type;
+    entry.count = packed.count;
+    entry.value = packed.value;
+    entry.directory = packed.directory;
+    for (uint16_t r = 0; r < packed.rationals; ++r) {
+        entry.numerators[r] = numbers[packed.first + 2 * size_t{r}];
+        entry.denominators[r] = numbers[packed.first + 2 * size_t{r} + 1];
+    }
+    if (packed.textSize > 0)
+        entry.text = texts.substr(packed.first, packed.textSize);
+    return entry;
+}
+
+const std::vector<std::unique_ptr<CExifEntryInfo>>& CExifAnalize::Entries() const {
+    for (size_t i = unpacked.size(); i < index.size(); ++i)
+        unpacked.push_back(std::make_unique<CExifEntryInfo>(Unpack(index[i])));
+    return unpacked;
 }
 
 // A file position from an offset of the block: the offset field is unsigned in the file, so it is
@@ -262,12 +403,18 @@ uint32_t CExifAnalize::Number32(const uint8_t* b) const {
            (static_cast<uint32_t>(b[2]) << 8) | static_cast<uint32_t>(b[3]);
 }
 
-void CExifAnalize::Clear() { entries.clear(); }
+void CExifAnalize::Clear() {
+    unpacked.clear();
+    index.clear();
+    numbers.clear();
+    texts.clear();
+    parsedBlock.clear();
+}
 
 int CExifAnalize::FindEntry(uint16_t tag, CExifEntryInfo& entry) const {
-    for (const auto& candidate : entries) {
-        if (candidate->tag == tag) {
-            entry = *candidate;
+    for (const Packed& candidate : index) {
+        if (candidate.tag == tag) {
+            entry = Unpack(candidate);
             return 0;
         }
     }

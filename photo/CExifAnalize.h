@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The EXIF reader of one photo file: IFD0, the Exif directory and the GPS directory of its EXIF
@@ -42,6 +43,21 @@ public:
     // What the last read found the file to be (PhotoContainer as a number; 0 before a read).
     int Container() const { return container; }
 
+    // With keep set, each later read also keeps the bytes it parsed as a stored block (below), for
+    // ReadStoredBlock to give the same entries without the file. Off by default: a loaded photo
+    // keeps only its entries.
+    void KeepParsedBlock(bool keep) { keepBlock = keep; }
+    // The stored block of the last read (empty when the read failed, kept nothing, or the block
+    // passes the bounds below); moved out, so the reader holds it no longer.
+    std::vector<uint8_t> TakeParsedBlock() { return std::move(parsedBlock); }
+    // The entries of a stored block; 0, or -1 (nothing kept) when it is not one.
+    int ReadStoredBlock(const uint8_t* data, size_t size);
+    // A stored block holds at most this many bytes, and its ranges reach no further than
+    // kMaxStoredExtent from the TIFF header (a raw file whose Exif directory lies far into it is
+    // read from the file every time).
+    static constexpr size_t kMaxStoredBytes = 0x20000;
+    static constexpr uint64_t kMaxStoredExtent = 0x100000;
+
     void Clear();
 
     // 0 and a copy of the first entry with the tag (reading order), or -1 when there is none.
@@ -54,7 +70,10 @@ public:
     int GetIsoSpeed(int32_t& value) const;
     int GetOrientation(int32_t& value) const;
 
-    const std::vector<std::unique_ptr<CExifEntryInfo>>& Entries() const { return entries; }
+    // Every entry in reading order, unpacked at the first call after a read and held until the
+    // next read or Clear: for checks and tests, not for a loaded photo (whose record it would grow).
+    const std::vector<std::unique_ptr<CExifEntryInfo>>& Entries() const;
+    size_t EntryCount() const { return index.size(); }
     int32_t TiffBase() const { return tiffBase; }
     uint16_t ByteOrder() const { return byteOrder; }
     uint16_t OffsetsRelative() const { return offsetsRelative; }
@@ -73,7 +92,28 @@ private:
     uint16_t Number16(const uint8_t* bytes) const;
     uint32_t Number32(const uint8_t* bytes) const;
 
-    std::vector<std::unique_ptr<CExifEntryInfo>> entries;
+    // One entry as kept: 24 bytes, its rationals and text in the pools below. A camera's 150
+    // entries so take about 4 KB a photo instead of a heap object of 120 bytes and more each.
+    struct Packed {
+        uint16_t tag = 0;
+        uint16_t type = 0;
+        uint32_t count = 0;
+        int32_t value = 0;
+        int16_t directory = 0;
+        uint16_t rationals = 0;  // pairs kept in numbers, from first
+        uint32_t first = 0;      // index into numbers (rationals) or texts (text) of its values
+        uint32_t textSize = 0;
+    };
+    void Append(const CExifEntryInfo& entry);
+    CExifEntryInfo Unpack(const Packed& packed) const;
+    void KeepBlock(const ExifByteSource& source, std::vector<std::pair<uint64_t, uint64_t>> reads);
+
+    std::vector<Packed> index;
+    std::vector<int32_t> numbers;  // numerator, denominator, numerator...
+    std::string texts;
+    bool keepBlock = false;
+    std::vector<uint8_t> parsedBlock;
+    mutable std::vector<std::unique_ptr<CExifEntryInfo>> unpacked;
     int32_t tiffBase = 0;
     uint16_t byteOrder = 0;        // 0x200 little-endian (II), 0x100 big-endian (MM), 0 before a block
     uint16_t offsetsRelative = 0;  // 1 once APP1 was found: block offsets get tiffBase added

@@ -42,6 +42,8 @@ bool ExifByteSource::Open(const std::string& path, size_t headSize) {
 bool ExifByteSource::ReadAt(uint64_t position, size_t size, uint8_t* out) const {
     if (position > length || size > length - position)
         return false;
+    if (recorded != nullptr)
+        recorded->emplace_back(position, size);
     if (memory != nullptr) {
         std::memcpy(out, memory + position, size);
         return true;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The bytes of one file (or of a buffer) as the EXIF reader sees them. Every read of the reader
@@ -29,10 +30,14 @@ public:
 
     uint64_t Length() const { return length; }
 
+    // From now on each read that succeeds appends its (position, size) to reads; null stops.
+    void RecordReads(std::vector<std::pair<uint64_t, uint64_t>>* reads) const { recorded = reads; }
+
 private:
     const uint8_t* memory = nullptr;
     int fd = -1;
     uint64_t length = 0;
     // Read in one go, so a directory walk costs no further system calls.
     std::vector<uint8_t> head;
+    mutable std::vector<std::pair<uint64_t, uint64_t>>* recorded = nullptr;
 };

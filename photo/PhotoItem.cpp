@@ -14,6 +14,7 @@
 #include <numeric>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -135,6 +136,26 @@ bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* sto
     return true;
 }
 
+// The entries, from the store's block when it holds one for the file as it is now (the file is then
+// not opened), else read from the file and its block left in the store. 0 or -1 as Read.
+int ReadExif(const std::string& path, ThumbnailStore* store, CExifAnalize& exif) {
+    FileStamp stamp;
+    const bool stamped = store != nullptr && StampFile(path, stamp);
+    std::vector<uint8_t> block;
+    if (stamped && store->FindExif(stamp, block) && exif.ReadStoredBlock(block.data(), block.size()) == 0) {
+        return 0;
+    }
+    exif.Clear();
+    exif.KeepParsedBlock(stamped);
+    const int read = exif.Read(path);
+    exif.KeepParsedBlock(false);
+    block = exif.TakeParsedBlock();
+    if (read == 0 && !block.empty()) {
+        store->KeepExif(stamp, block);
+    }
+    return read;
+}
+
 } // namespace
 
 PhotoItem::~PhotoItem() {
@@ -175,7 +196,7 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
 
 int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store) {
     exif.Clear();
-    if (exif.Read(filePath) != 0) {
+    if (ReadExif(filePath, mode == kModeThumbnail ? store : nullptr, exif) != 0) {
         // A file that is not there has no picture to load either; it is reported as a failed
         // load, not as a photo without EXIF; so is a HEIF file refused for its picture's size
         // before its Exif item could be read.

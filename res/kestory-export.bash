@@ -11,7 +11,7 @@ _kestory_export() {
         --pdf) _filedir pdf; return ;;
         --color-by) COMPREPLY=($(compgen -W 'iso focal camera time' -- "$cur")); return ;;
         --iso-index) COMPREPLY=($(compgen -W '0 1 2 3 4 5 6 7 8 9 10' -- "$cur")); return ;;
-        --magnify | --size | --threads | --camera | --lens | --focal | --iso | --from | --to)
+        --magnify | --size | --threads | --cache-limit | --camera | --lens | --focal | --iso | --from | --to)
             return ;;
     esac
 
@@ -23,7 +23,7 @@ _kestory_export() {
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--csv --png --pdf --magnify --size --marks --color-by --density
-            --iso-index --recursive --threads --no-cache --all-kinds --help --camera --lens --focal
+            --iso-index --recursive --threads --no-cache --cache-limit --all-kinds --help --camera --lens --focal
             --iso --from --to --' -- "$cur"))
         return
     fi

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,7 +69,11 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
         ownNotifier->SetParent(frame.get());
     }
     if (!options.thumbnailCacheFile.empty()) {
-        thumbnailCache = std::make_unique<ThumbnailCache>(options.thumbnailCacheFile);
+        ThumbnailCache::Options limits;
+        const int32_t mib = std::clamp(settings->ReadMainWndInt(st::kCacheLimitMiB), st::kCacheLimitMinMiB,
+                                       st::kCacheLimitMaxMiB);
+        limits.maxBytes = int64_t{mib} << 20;
+        thumbnailCache = std::make_unique<ThumbnailCache>(options.thumbnailCacheFile, limits);
     }
     frame->SetThumbnailCache(thumbnailCache.get());
 

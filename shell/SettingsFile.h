@@ -55,6 +55,9 @@ inline constexpr Key kIsoIndex{"IsoIndex", 1};
 // Not written at close but when the menu item changes: 1 imports keep their thumbnails between
 // runs, 0 they decode every picture.
 inline constexpr Key kCacheThumbnails{"CacheThumbnails", 1};
+// The thumbnail cache's bound in MiB (entries used longest ago go beyond it); written when the
+// display-settings panel's field changes. 2 GiB holds about 150,000 thumbnails.
+inline constexpr Key kCacheLimitMiB{"CacheLimitMiB", 2048};
 // What the marks' colour tells (DisplaySettings::kMarkRed ..); written after the nine keys above.
 inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
 // 1 when the folder import takes HEIF and raw files too; written when the menu item is toggled.
@@ -78,6 +81,8 @@ inline constexpr int32_t kSizePictMin = 10;
 inline constexpr int32_t kSizePictMax = 120;
 inline constexpr int32_t kIsoIndexMin = 0;
 inline constexpr int32_t kIsoIndexMax = 10;
+inline constexpr int32_t kCacheLimitMinMiB = 16;
+inline constexpr int32_t kCacheLimitMaxMiB = 1 << 20;
 
 // The restored (normal) rectangle of the main window, in pixels, and how it was shown.
 struct WindowPlacement {
