@@ -9,6 +9,10 @@
 
 ExifByteSource::ExifByteSource(const uint8_t* data, size_t size) : memory(data), length(size) {}
 
+ExifByteSource::ExifByteSource(const ExifByteSource& whole, uint64_t offset, uint64_t size)
+    : outer(&whole), outerOffset(offset),
+      length(offset <= whole.Length() ? std::min(size, whole.Length() - offset) : 0) {}
+
 ExifByteSource::~ExifByteSource() {
     if (fd >= 0)
         ::close(fd);
@@ -42,6 +46,8 @@ bool ExifByteSource::Open(const std::string& path, size_t headSize) {
 bool ExifByteSource::ReadAt(uint64_t position, size_t size, uint8_t* out) const {
     if (position > length || size > length - position)
         return false;
+    if (outer != nullptr)
+        return outer->ReadAt(outerOffset + position, size, out);
     if (memory != nullptr) {
         std::memcpy(out, memory + position, size);
         return true;

@@ -1,5 +1,6 @@
 #include "photo/PhotoItem.h"
 
+#include "photo/LibRawFile.h"
 #include "photo/NumberText.h"
 #include "photo/PhotoContainer.h"
 #include "photo/ThumbnailDecode.h"
@@ -102,7 +103,9 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
 
 int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store) {
     exif.Clear();
-    if (exif.Read(filePath) != 0) {
+    // Formats without a TIFF block (.CRW, .X3F) take the values LibRaw parsed from them.
+    if (exif.Read(filePath) != 0 && (exif.Container() != static_cast<int>(PhotoContainer::OtherRaw) ||
+                                     !ReadLibRawEntries(filePath, exif))) {
         // A file that is not there has no picture to load either; it is reported as a failed
         // load, not as a photo without EXIF.
         return FileExists(filePath) ? -1 : -2;
