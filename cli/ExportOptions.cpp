@@ -195,6 +195,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.allKinds = true;
             continue;
         }
+        if (arg == "--no-raw-pairs") {
+            result.options.pairRaw = false;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -245,7 +249,8 @@ const char* ExportHelpText() {
            "  フォルダ        直下の *.JPG を名前順に読み込みます (サブフォルダは見ません)。\n"
            "                  --recursive では、続けてサブフォルダを名前順に一つずつ読み込みます。\n"
            "                  --all-kinds では *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW\n"
-           "                  *.PEF *.ORF *.RW2 *.SRW も読み込みます。\n"
+           "                  *.PEF *.ORF *.RW2 *.SRW *.CR3 *.RAF *.CRW *.MRW *.X3F *.NRW *.3FR\n"
+           "                  *.IIQ *.ERF *.MOS *.DCR *.KDC *.SRF *.SR2 も読み込みます。\n"
            "  写真はパスを指定した順に並び、その順で書き出されます。\n"
            "\n"
            "オプション:\n"
@@ -266,6 +271,8 @@ const char* ExportHelpText() {
            "  --no-cache      サムネイルのキャッシュ (~/.cache/Kestory/thumbnails.sqlite) を使わず、\n"
            "                  すべての画像を読み直します\n"
            "  --all-kinds     フォルダから JPEG 以外の写真 (HEIC/HEIF, RAW) も読み込みます\n"
+           "  --no-raw-pairs  同じフォルダの同じ名前の RAW と JPEG を別々に読み込みます\n"
+           "                  (ふだんは RAW+JPEG を一枚として数え、JPEG を読み込みます)\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"

@@ -37,6 +37,9 @@ int CLumivaneDoc::AddPhoto(const std::string& path) {
 int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo) {
     if (result == kLoaded && photo) {
         try {
+            if (const auto raw = rawCompanions.find(path); raw != rawCompanions.end()) {
+                photo->rawCompanion = raw->second;
+            }
             AppendPhoto(std::move(photo));
             return 1;
         } catch (const std::exception&) {

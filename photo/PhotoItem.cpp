@@ -82,6 +82,7 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
         return *this;
     }
     path = other.path;
+    rawCompanion = other.rawCompanion;
     drawRect = other.drawRect;
     thumbnail = other.thumbnail.Clone();
     displayImage = other.displayImage.Clone();

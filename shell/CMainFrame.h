@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <string_view>
+
 class CDlgBarControl;
 class CDlgBarFilter;
 class CDlgBarPreView;
@@ -18,6 +20,7 @@ class ViewerList;
 
 namespace kestory::settings {
 class SettingsFile;
+struct Key;
 }
 
 // The one top-level window: the chart view in the middle, the image-information and
@@ -49,6 +52,7 @@ public:
         kSaveSelectedShootingData = 32781,
         kCacheThumbnails = 32790,
         kScanAllKinds = 32782,
+        kPairRawWithJpeg = 32783,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -90,6 +94,8 @@ protected:
 private:
     void createActions();
     void createScanAllKindsAction();
+    QAction* createSettingAction(int id, std::string_view text, const kestory::settings::Key& key,
+                             void (ChartCommands::*apply)(bool));
     void createMenus();
     void createDockWindows();
     // The filter panel: docked below the settings panel, hidden until the 表示 menu shows it.

@@ -29,6 +29,8 @@ public:
 
     // Whether the folder import takes HEIF and raw files besides JPEG files.
     void SetScanAllKinds(bool on) { scanAllKinds = on; }
+    // Whether a raw file beside a JPEG of the same name is left out of an import (PairRawWithJpeg).
+    void SetPairRawWithJpeg(bool on) { pairRawWithJpeg = on; }
 
 
 public slots:
@@ -58,4 +60,5 @@ private:
     ShellDialogs& dialogs;
     std::unique_ptr<QPrinter> printer;
     bool scanAllKinds = false;
+    bool pairRawWithJpeg = true;
 };

@@ -58,6 +58,8 @@ inline constexpr Key kCacheThumbnails{"CacheThumbnails", 1};
 inline constexpr Key kMarkColour{"MarkColor", DisplaySettings::kMarkRed};
 // 1 when the folder import takes HEIF and raw files too; written when the menu item is toggled.
 inline constexpr Key kScanAllKinds{"ScanAllKinds", 0};
+// 1 when an import leaves out a raw file that has a JPEG of the same name beside it.
+inline constexpr Key kPairRawWithJpeg{"PairRawWithJpeg", 1};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 inline constexpr const char* kDockSection = "ControlBar";
