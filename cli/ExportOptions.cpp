@@ -199,6 +199,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.allKinds = true;
             continue;
         }
+        if (arg == "--no-raw-pairs") {
+            result.options.pairRaw = false;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -250,7 +254,8 @@ const char* ExportHelpText() {
            "                  読み込みます (サブフォルダは見ません)。\n"
            "                  --recursive では、続けてサブフォルダを名前順に一つずつ読み込みます。\n"
            "                  --all-kinds では *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW\n"
-           "                  *.PEF *.ORF *.RW2 *.SRW も読み込みます。\n"
+           "                  *.PEF *.ORF *.RW2 *.SRW *.CR3 *.RAF *.CRW *.MRW *.X3F *.NRW *.3FR\n"
+           "                  *.IIQ *.ERF *.MOS *.DCR *.KDC *.SRF *.SR2 も読み込みます。\n"
            "  写真はパスを指定した順に並び、その順で書き出されます。\n"
            "\n"
            "オプション:\n"
@@ -272,6 +277,8 @@ const char* ExportHelpText() {
            "                  すべての画像を読み直します\n"
            "  --cache-limit MIB  サムネイルのキャッシュの上限 (MiB、16〜1048576、既定 2048)\n"
            "  --all-kinds     フォルダから JPEG 以外の写真 (HEIC/HEIF, RAW) も読み込みます\n"
+           "  --no-raw-pairs  同じフォルダの同じ名前の RAW と JPEG を別々に読み込みます\n"
+           "                  (ふだんは RAW+JPEG を一枚として数え、JPEG を読み込みます)\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"

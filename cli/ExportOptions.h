@@ -19,6 +19,7 @@ struct ExportOptions {
     int markColour = 0;              // --color-by iso|focal|camera|time (DisplaySettings::kMark..); marks
     bool density = false;            // --density: photo counts per grid cell
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
+    bool pairRaw = true;             // --no-raw-pairs off: a raw file beside its JPEG is left out
     bool allKinds = false;           // --all-kinds: folders give their HEIF and raw files too
  // photo files (taken as given) and folders (scanned)
     bool recursive = false;          // --recursive: folders with every folder below them

@@ -9,6 +9,7 @@
 #include "collection/Notifier.h"
 #include "collection/OutputFile.h"
 #include "collection/ParallelImport.h"
+#include "collection/RawJpegPairs.h"
 #include "collection/ThumbnailCache.h"
 
 #include <filesystem>
@@ -77,7 +78,13 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     {
         ParallelImport import(doc, static_cast<unsigned>(options.threads));
         import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());
-        import.Start(ImportPaths(options.inputs, options.recursive, options.allKinds));
+        std::vector<std::string> paths = ImportPaths(options.inputs, options.recursive, options.allKinds);
+        RawCompanions companions;
+        if (options.pairRaw) {
+            PairRawWithJpeg(paths, companions);
+        }
+        doc.NoteRawCompanions(std::move(companions));
+        import.Start(paths);
         import.Run();
     }
     doc.SetFilter(options.filter);

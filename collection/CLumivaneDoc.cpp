@@ -39,6 +39,9 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
         try {
             // The collection keeps no pixels: they come back through the cache when drawn.
             photo->GiveThumbnailTo(pictures);
+            if (const auto raw = rawCompanions.find(path); raw != rawCompanions.end()) {
+                photo->rawCompanion = raw->second;
+            }
             AppendPhoto(std::move(photo));
             return 1;
         } catch (const std::exception&) {

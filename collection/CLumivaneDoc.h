@@ -2,6 +2,7 @@
 
 #include "collection/DisplaySettings.h"
 #include "collection/PhotoFilter.h"
+#include "collection/RawJpegPairs.h"
 #include "photo/PhotoItem.h"
 #include "photo/PictureCache.h"
 
@@ -37,6 +38,9 @@ public:
     int AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo);
 
     void AppendPhoto(std::unique_ptr<PhotoItem> photo);
+    // The raw files' names of RAW+JPEG pairs the next imports counted once (PairRawWithJpeg):
+    // AcceptLoad notes each in the JPEG's record.
+    void NoteRawCompanions(RawCompanions companions) { rawCompanions = std::move(companions); }
     // By identity; 1 removed (the gap closed), 0 when the record is not in the collection.
     int RemovePhoto(const PhotoItem* photo);
     void RemoveAllPhotos();
@@ -89,6 +93,7 @@ public:
 
 private:
     Notifier& notifier;
+    RawCompanions rawCompanions;
     ThumbnailStore* thumbnailStore = nullptr;
     mutable PictureCache pictures;
     std::vector<std::unique_ptr<PhotoItem>> photos;

@@ -20,8 +20,9 @@ inline constexpr const char* kJpegSuffixes[] = {".JPG", ".JPEG", ".JPE", ".JFIF"
 
 // The name endings of the photos other than JPEG that the reader takes (HEIF, TIFF-based raw), as
 // the open dialog's second filter lists them; matched without regard to case.
-inline constexpr const char* kOtherPhotoSuffixes[] = {".HEIC", ".HEIF", ".HIF", ".DNG", ".CR2", ".NEF",
-                                                      ".ARW",  ".PEF",  ".ORF", ".RW2", ".SRW"};
+inline constexpr const char* kOtherPhotoSuffixes[] = {
+    ".HEIC", ".HEIF", ".HIF", ".DNG", ".CR2", ".NEF", ".ARW", ".PEF", ".ORF", ".RW2", ".SRW", ".CR3", ".RAF",
+    ".CRW",  ".MRW",  ".X3F", ".NRW", ".3FR", ".IIQ", ".ERF", ".MOS", ".DCR", ".KDC", ".SRF", ".SR2"};
 
 // Told the number of folders scanned and of photo files found so far after each folder of a tree
 // scan; false stops it.

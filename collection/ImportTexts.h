@@ -14,9 +14,11 @@ inline constexpr std::string_view kOpenFilesFilterCaption = "画像ファイル(
 inline constexpr std::string_view kOpenFilesDefaultSuffix = "JPG";
 // Its second filter: JPEG and the other kinds (kOtherPhotoSuffixes).
 inline constexpr std::string_view kAllPhotosFilterCaption =
-    "すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW)";
+    "すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW *.CR3 *.RAF *.CRW *.MRW "
+    "*.X3F *.NRW *.3FR *.IIQ *.ERF *.MOS *.DCR *.KDC *.SRF *.SR2)";
 // The ファイル menu's check item that lets the folder import take them too.
 inline constexpr std::string_view kScanAllKindsMenuText = "JPEG 以外の写真もフォルダから読み込む";
+inline constexpr std::string_view kPairRawMenuText = "RAW+JPEG は一枚として数える";
 
 // Folder browser ("フォルダを開く(&F)...").
 inline constexpr std::string_view kFolderBrowserTitle = "画像フォルダの選択";

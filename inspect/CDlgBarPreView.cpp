@@ -165,7 +165,8 @@ void CDlgBarPreView::ShowPhoto(PhotoItem* photo) {
         previewPhoto.FitDisplayImage(Rect{0, 0, above, above});
     }
     FillPropertyList();
-    exposureText->setText(QString::fromStdString(FormatExposureText(*photo)));
+    exposureText->setText(QString::fromStdString(
+        FormatExposureText(*photo) + (photo->rawCompanion.empty() ? "" : "\nRAW: " + photo->rawCompanion)));
     update(0, 0, side, side);
 }
 

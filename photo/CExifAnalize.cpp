@@ -1,10 +1,12 @@
 #include "photo/CExifAnalize.h"
 
+#include "photo/Cr3Boxes.h"
 #include "photo/ExifByteSource.h"
 #include "photo/PhotoContainer.h"
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -15,6 +17,10 @@ constexpr uint16_t kTagIsoSpeed = 0x8827;
 constexpr uint16_t kTagExposureTime = 0x829A;
 constexpr uint16_t kTagFNumber = 0x829D;
 constexpr uint16_t kTagOrientation = 0x0112;
+// Panasonic .RW2 keeps the ISO speed in its own IFD0 field 0x0017 (SHORT, count 1) and leaves the
+// Exif directory's ISOSpeedRatings out.
+constexpr uint16_t kTagPanasonicIso = 0x0017;
+constexpr uint16_t kRw2Magic = 0x0055;
 
 constexpr uint16_t kTypeAscii = 2;
 constexpr uint16_t kTypeShort = 3;
@@ -97,11 +103,30 @@ int CExifAnalize::ReadFrom(const ExifByteSource& source) {
         if (!WalkMarkers(source, ifd0))
             return -1;
         return ReadBlock(source, ifd0);
-    case PhotoContainer::Tiff:
+    case PhotoContainer::Tiff: {
         // A raw file is itself the block: its IFD0 is the EXIF IFD0, offsets count from byte 0.
-        if (!ReadTiffHeader(source, 0, ifd0))
+        std::array<uint8_t, 4> header{};
+        if (!ReadTiffHeader(source, 0, ifd0) || !source.ReadAt(0, header.size(), header.data()))
             return -1;
-        return ReadBlock(source, ifd0);
+        ReadBlock(source, ifd0);
+        if (Number16(header.data() + 2) == kRw2Magic)
+            TakePanasonicIso();
+        return 0;
+    }
+    case PhotoContainer::Cr3:
+        return ReadCr3(source);
+    case PhotoContainer::Raf: {
+        uint64_t offset = 0;
+        uint64_t length = 0;
+        if (!FindRafJpeg(source, offset, length))
+            return -1;
+        const ExifByteSource jpeg(source, offset, length);
+        if (!WalkMarkers(jpeg, ifd0))
+            return -1;
+        return ReadBlock(jpeg, ifd0);
+    }
+    case PhotoContainer::Mrw:
+        return ReadMrw(source);
     case PhotoContainer::Heif: {
         std::vector<uint8_t> item;
         if (!ReadHeifExifItem(source, item))
@@ -111,10 +136,72 @@ int CExifAnalize::ReadFrom(const ExifByteSource& source) {
             return -1;
         return ReadBlock(block, ifd0);
     }
+    case PhotoContainer::OtherRaw:  // no TIFF block to read: the photo record asks LibRaw
     case PhotoContainer::Unknown:
         break;
     }
     return -1;
+}
+
+// CMT1 is IFD0 and CMT2 the Exif directory, each a TIFF block of its own with offsets from its own
+// header; the GPS block (CMT4) is not read, as a JPEG's GPS directory is not shown either.
+int CExifAnalize::ReadCr3(const ExifByteSource& source) {
+    Cr3Boxes boxes;
+    if (!FindCr3Boxes(source, boxes))
+        return -1;
+    const ExifByteSource cmt1(source, boxes.cmt1Offset, boxes.cmt1Length);
+    const ExifByteSource cmt2(source, boxes.cmt2Offset, boxes.cmt2Length);
+    uint64_t ifd = 0;
+    bool found = false;
+    if (boxes.cmt1Length != 0 && ReadTiffHeader(cmt1, 0, ifd)) {
+        ReadBlock(cmt1, ifd);
+        found = true;
+    }
+    if (boxes.cmt2Length != 0 && ReadTiffHeader(cmt2, 0, ifd)) {
+        if (!found) {
+            textBudget = kTextBudget;
+            entryBudget = kMaxEntries;
+        }
+        directoriesRead.clear();  // positions of the other block
+        ReadDirectory(cmt2, ifd, 1);
+        found = true;
+    }
+    return found ? 0 : -1;
+}
+
+// MRW: 00 "MRM" | length of the blocks that follow (4, big-endian) | blocks: name (4) | length (4,
+// big-endian) | data. The "\0TTW" block's data is a TIFF block: IFD0, Exif directory and the rest.
+int CExifAnalize::ReadMrw(const ExifByteSource& source) {
+    std::array<uint8_t, 8> block{};
+    if (!source.ReadAt(0, block.size(), block.data()))
+        return -1;
+    const uint64_t end = 8 + uint64_t{BigEndian32(block.data() + 4)};
+    // A camera writes four or five blocks.
+    for (uint64_t at = 8, n = 0; at + 8 <= end && n < 64; ++n) {
+        if (!source.ReadAt(at, block.size(), block.data()))
+            return -1;
+        const uint64_t length = BigEndian32(block.data() + 4);
+        if (std::memcmp(block.data(), "\0TTW", 4) == 0) {
+            const ExifByteSource tiff(source, at + 8, length);
+            uint64_t ifd0 = 0;
+            if (!ReadTiffHeader(tiff, 0, ifd0))
+                return -1;
+            return ReadBlock(tiff, ifd0);
+        }
+        at += 8 + length;
+    }
+    return -1;
+}
+
+void CExifAnalize::TakePanasonicIso() {
+    CExifEntryInfo iso;
+    if (FindEntry(kTagIsoSpeed, iso) == 0 || FindEntry(kTagPanasonicIso, iso) != 0 || iso.directory != 0 ||
+        iso.type != kTypeShort || index.size() >= kMaxEntries)
+        return;
+    iso.tag = kTagIsoSpeed;
+    iso.directory = 1;
+    iso.value = static_cast<uint16_t>(iso.value);  // read as a signed SHORT; ISO 51200 is not negative
+    Append(iso);
 }
 
 int CExifAnalize::ReadBlock(const ExifByteSource& source, uint64_t ifd0) {
@@ -186,7 +273,7 @@ int CExifAnalize::ReadStoredBlock(const uint8_t* data, size_t size) {
     BeginRead();
     const ExifByteSource stored(data, size);
     uint8_t kind = 0;
-    if (!stored.ReadAt(0, 1, &kind) || kind > static_cast<uint8_t>(PhotoContainer::Heif))
+    if (!stored.ReadAt(0, 1, &kind) || kind > static_cast<uint8_t>(PhotoContainer::OtherRaw))
         return -1;
     std::vector<std::pair<uint64_t, uint64_t>> ranges; // start in the block, position in data
     uint64_t extent = 0;
@@ -216,6 +303,10 @@ int CExifAnalize::ReadStoredBlock(const uint8_t* data, size_t size) {
     const int result = ReadTiffBlock(block.data(), block.size());
     keepBlock = keep;
     container = kind;
+    // A Panasonic raw file's ISO is derived from its own entry, as when the file itself was read.
+    if (result == 0 && kind == static_cast<uint8_t>(PhotoContainer::Tiff) && block.size() >= 4 &&
+        Number16(block.data() + 2) == kRw2Magic)
+        TakePanasonicIso();
     return result;
 }
 

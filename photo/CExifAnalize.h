@@ -11,8 +11,9 @@
 
 // The EXIF reader of one photo file: IFD0, the Exif directory and the GPS directory of its EXIF
 // block into a flat list of entries. The block is found by the file's content: in a JPEG by a
-// strict walk of the first markers, in a TIFF-based raw file (DNG, CR2, NEF...) at its start, and
-// in a HEIF file in the Exif item libheif hands out.
+// strict walk of the first markers, in a TIFF-based raw file (DNG, CR2, NEF, ORF, RW2, PEF...) at
+// its start, in a HEIF file in the Exif item libheif hands out, in a Canon .CR3 in its CMT1 and CMT2
+// boxes, in a Fujifilm .RAF in its embedded JPEG, and in a Minolta .MRW in its TTW block.
 class ExifByteSource;
 
 // The Exif item of a HEIF file's primary picture as libheif gives it: an offset (4, big-endian) to
@@ -59,6 +60,8 @@ public:
     static constexpr uint64_t kMaxStoredExtent = 0x100000;
 
     void Clear();
+    // An entry made from another parser's values (LibRaw's, for files without a TIFF block).
+    void AppendEntry(const CExifEntryInfo& entry) { Append(entry); }
 
     // 0 and a copy of the first entry with the tag (reading order), or -1 when there is none.
     int FindEntry(uint16_t tag, CExifEntryInfo& entry) const;
@@ -84,6 +87,9 @@ private:
     int ReadFrom(const ExifByteSource& source);
     void BeginRead();
     int ReadBlock(const ExifByteSource& source, uint64_t ifd0Position);
+    int ReadCr3(const ExifByteSource& source);
+    int ReadMrw(const ExifByteSource& source);
+    void TakePanasonicIso();
     bool WalkMarkers(const ExifByteSource& source, uint64_t& ifd0Position);
     bool ReadTiffHeader(const ExifByteSource& source, uint64_t header, uint64_t& ifd0Position);
     bool FindHeifBlock(const ExifByteSource& item, uint64_t& ifd0Position);

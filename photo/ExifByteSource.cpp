@@ -9,6 +9,10 @@
 
 ExifByteSource::ExifByteSource(const uint8_t* data, size_t size) : memory(data), length(size) {}
 
+ExifByteSource::ExifByteSource(const ExifByteSource& whole, uint64_t offset, uint64_t size)
+    : outer(&whole), outerOffset(offset),
+      length(offset <= whole.Length() ? std::min(size, whole.Length() - offset) : 0) {}
+
 ExifByteSource::~ExifByteSource() {
     if (fd >= 0)
         ::close(fd);
@@ -44,6 +48,8 @@ bool ExifByteSource::ReadAt(uint64_t position, size_t size, uint8_t* out) const 
         return false;
     if (recorded != nullptr)
         recorded->emplace_back(position, size);
+    if (outer != nullptr)
+        return outer->ReadAt(outerOffset + position, size, out);
     if (memory != nullptr) {
         std::memcpy(out, memory + position, size);
         return true;

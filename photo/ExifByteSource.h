@@ -12,6 +12,9 @@ class ExifByteSource {
 public:
     // Over bytes in memory that outlive the source.
     ExifByteSource(const uint8_t* data, size_t size);
+    // Over length bytes of another source from offset on (a box or block inside a container file):
+    // positions count from offset, and every read is checked against both lengths. whole outlives it.
+    ExifByteSource(const ExifByteSource& whole, uint64_t offset, uint64_t length);
     ~ExifByteSource();
     ExifByteSource(const ExifByteSource&) = delete;
     ExifByteSource& operator=(const ExifByteSource&) = delete;
@@ -35,9 +38,16 @@ public:
 
 private:
     const uint8_t* memory = nullptr;
+    const ExifByteSource* outer = nullptr;
+    uint64_t outerOffset = 0;
     int fd = -1;
     uint64_t length = 0;
     // Read in one go, so a directory walk costs no further system calls.
     std::vector<uint8_t> head;
     mutable std::vector<std::pair<uint64_t, uint64_t>>* recorded = nullptr;
 };
+
+// A 32-bit big-endian number of a container's header or box (ISO-BMFF, RAF, MRW).
+inline uint32_t BigEndian32(const uint8_t* b) {
+    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}

@@ -64,7 +64,35 @@ PhotoContainer DetectContainer(const ExifByteSource& source) {
             return PhotoContainer::Tiff;
         }
     }
+    std::array<uint8_t, 16> magic{};
+    if (source.ReadAt(0, magic.size(), magic.data())) {
+        if (std::memcmp(magic.data(), "FUJIFILMCCD-RAW ", 16) == 0) {
+            return PhotoContainer::Raf;
+        }
+        if (std::memcmp(magic.data() + 4, "ftypcrx ", 8) == 0) {
+            return PhotoContainer::Cr3;
+        }
+        if (std::memcmp(magic.data(), "II\x1a\0\0\0HEAPCCDR", 14) == 0) {
+            return PhotoContainer::OtherRaw;
+        }
+    }
+    if (std::memcmp(head.data(), "\0MRM", 4) == 0) {
+        return PhotoContainer::Mrw;
+    }
+    if (std::memcmp(head.data(), "FOVb", 4) == 0) {
+        return PhotoContainer::OtherRaw;
+    }
     return IsHeif(source) ? PhotoContainer::Heif : PhotoContainer::Unknown;
+}
+
+bool FindRafJpeg(const ExifByteSource& source, uint64_t& offset, uint64_t& length) {
+    std::array<uint8_t, 8> place{};
+    if (!source.ReadAt(84, place.size(), place.data())) {
+        return false;
+    }
+    offset = BigEndian32(place.data());
+    length = BigEndian32(place.data() + 4);
+    return true;
 }
 
 PhotoContainer DetectFileContainer(const std::string& path) {

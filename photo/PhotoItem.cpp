@@ -1,6 +1,7 @@
 #include "photo/PhotoItem.h"
 
 #include "photo/HeifPicture.h"
+#include "photo/LibRawFile.h"
 #include "photo/NumberText.h"
 #include "photo/PhotoContainer.h"
 #include "photo/PictureCache.h"
@@ -174,6 +175,7 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
         return *this;
     }
     path = other.path;
+    rawCompanion = other.rawCompanion;
     drawRect = other.drawRect;
     thumbnail = other.thumbnail.Clone();
     thumbnailSize = other.thumbnailSize;
@@ -196,7 +198,9 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
 
 int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store) {
     exif.Clear();
-    if (ReadExif(filePath, mode == kModeThumbnail ? store : nullptr, exif) != 0) {
+    // Formats without a TIFF block (.CRW, .X3F) take the values LibRaw parsed from them.
+    if (ReadExif(filePath, mode == kModeThumbnail ? store : nullptr, exif) != 0 &&
+        (exif.Container() != static_cast<int>(PhotoContainer::OtherRaw) || !ReadLibRawEntries(filePath, exif))) {
         // A file that is not there has no picture to load either; it is reported as a failed
         // load, not as a photo without EXIF; so is a HEIF file refused for its picture's size
         // before its Exif item could be read.

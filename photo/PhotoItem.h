@@ -69,6 +69,9 @@ public:
     int GetPropertyText(uint16_t tag, PropertyText& out) const;
 
     std::string path;  // UTF-8, as given to Load
+    // The file name of the raw file this JPEG stands for ("IMG_1234.CR3"), empty when none; set by
+    // the import that counted the pair once.
+    std::string rawCompanion;
     Rect drawRect{};   // where displayImage was last placed, in device pixels
     PhotoImage thumbnail;
     Size thumbnailSize{};  // pixels; noted at the load, kept when the pixels go to a cache

@@ -6,7 +6,7 @@
 #include "photo/JpegDecode.h"
 #include "photo/JpegFrame.h"
 #include "photo/PhotoContainer.h"
-#include "photo/TiffPreview.h"
+#include "photo/RawPreviews.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -91,7 +91,7 @@ bool DecodeJpegThumbnail(const uint8_t* data, size_t size, const Rect& box, Phot
 int DecodeOtherContainer(const std::string& path, const Rect& box, PhotoImage& holder) {
     holder.Release();
     const PhotoContainer kind = DetectFileContainer(path);
-    if (kind != PhotoContainer::Tiff && kind != PhotoContainer::Heif) {
+    if (!IsRawContainer(kind) && kind != PhotoContainer::Heif) {
         return -1;
     }
     try {
@@ -108,7 +108,7 @@ int DecodeOtherContainer(const std::string& path, const Rect& box, PhotoImage& h
             holder.topDown = 1;
             return 1;
         }
-        const std::vector<TiffPreview> previews = FindTiffPreviews(file);
+        const std::vector<TiffPreview> previews = FindRawPreviews(file, kind, path);
         if (previews.empty()) {
             return 0;
         }

@@ -63,9 +63,7 @@ public:
                 found.push_back(preview);
             }
         }
-        std::stable_sort(found.begin(), found.end(), [](const TiffPreview& a, const TiffPreview& b) {
-            return int64_t{a.width} * a.height > int64_t{b.width} * b.height;
-        });
+        SortLargestFirst(found);
         return !found.empty();
     }
 
@@ -154,20 +152,7 @@ private:
     }
 
     bool Check(uint64_t offset, uint64_t length, TiffPreview& preview) const {
-        if (length > static_cast<uint64_t>(FileBytes::kMaxBytes) || offset > file.Length() ||
-            length > file.Length() - offset) {
-            return false;
-        }
-        std::vector<uint8_t> prefix(static_cast<size_t>(std::min<uint64_t>(length, kFramePrefix)));
-        JpegFrame frame;
-        if (!file.ReadAt(offset, prefix.size(), prefix.data()) ||
-            !ReadJpegFrame(prefix.data(), prefix.size(), frame) || frame.precision != 8 ||
-            (frame.marker != 0xC0 && frame.marker != 0xC1 && frame.marker != 0xC2) ||
-            (frame.components != 1 && frame.components != 3) || frame.width == 0 || frame.height == 0) {
-            return false;
-        }
-        preview = TiffPreview{offset, length, frame.width, frame.height};
-        return true;
+        return CheckJpegPreview(file, offset, length, preview);
     }
 
     uint16_t Number16(const uint8_t* b) const {
@@ -186,6 +171,28 @@ private:
 };
 
 } // namespace
+
+bool CheckJpegPreview(const ExifByteSource& file, uint64_t offset, uint64_t length, TiffPreview& preview) {
+    if (length > static_cast<uint64_t>(FileBytes::kMaxBytes) || offset > file.Length() ||
+        length > file.Length() - offset) {
+        return false;
+    }
+    std::vector<uint8_t> prefix(static_cast<size_t>(std::min<uint64_t>(length, kFramePrefix)));
+    JpegFrame frame;
+    if (!file.ReadAt(offset, prefix.size(), prefix.data()) || !ReadJpegFrame(prefix.data(), prefix.size(), frame) ||
+        frame.precision != 8 || (frame.marker != 0xC0 && frame.marker != 0xC1 && frame.marker != 0xC2) ||
+        (frame.components != 1 && frame.components != 3) || frame.width == 0 || frame.height == 0) {
+        return false;
+    }
+    preview = TiffPreview{offset, length, frame.width, frame.height};
+    return true;
+}
+
+void SortLargestFirst(std::vector<TiffPreview>& previews) {
+    std::stable_sort(previews.begin(), previews.end(), [](const TiffPreview& a, const TiffPreview& b) {
+        return int64_t{a.width} * a.height > int64_t{b.width} * b.height;
+    });
+}
 
 std::vector<TiffPreview> FindTiffPreviews(const ExifByteSource& file) {
     std::vector<TiffPreview> found;

@@ -22,6 +22,11 @@ struct TiffPreview {
 // the order found. Every read goes through the source's checked read.
 std::vector<TiffPreview> FindTiffPreviews(const ExifByteSource& file);
 
+// A preview candidate of any raw format: the JPEG of length bytes at offset, inside the file and of
+// the kind described above; preview gets its place and its frame header's size.
+bool CheckJpegPreview(const ExifByteSource& file, uint64_t offset, uint64_t length, TiffPreview& preview);
+void SortLargestFirst(std::vector<TiffPreview>& previews);
+
 // The largest of them; false when there is none.
 bool FindTiffPreview(const ExifByteSource& file, TiffPreview& preview);
 

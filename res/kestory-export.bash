@@ -23,7 +23,7 @@ _kestory_export() {
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--csv --png --pdf --magnify --size --marks --color-by --density
-            --iso-index --recursive --threads --no-cache --cache-limit --all-kinds --help --camera --lens --focal
+            --iso-index --recursive --threads --no-cache --cache-limit --all-kinds --no-raw-pairs --help --camera --lens --focal
             --iso --from --to --' -- "$cur"))
         return
     fi

@@ -168,18 +168,26 @@ void CMainFrame::createActions() {
 
 // A check item whose state lives in the settings file: read at start, written at each toggle.
 void CMainFrame::createScanAllKindsAction() {
-    const std::string_view text = kestory::texts::kScanAllKindsMenuText;
+    createSettingAction(kScanAllKinds, kestory::texts::kScanAllKindsMenuText, st::kScanAllKinds,
+                        &ChartCommands::SetScanAllKinds)
+        ->setObjectName(QStringLiteral("actionScanAllKinds"));
+    createSettingAction(kPairRawWithJpeg, kestory::texts::kPairRawMenuText, st::kPairRawWithJpeg,
+                        &ChartCommands::SetPairRawWithJpeg);
+}
+
+QAction* CMainFrame::createSettingAction(int id, std::string_view text, const st::Key& key,
+                                     void (ChartCommands::*apply)(bool)) {
     auto* action = new QAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
-    action->setObjectName(QStringLiteral("actionScanAllKinds"));
-    action->setData(static_cast<int>(kScanAllKinds));
+    action->setData(id);
     action->setCheckable(true);
-    action->setChecked(settings.ReadMainWndInt(st::kScanAllKinds) != 0);
-    commands->SetScanAllKinds(action->isChecked());
-    connect(action, &QAction::toggled, this, [this](bool on) {
-        commands->SetScanAllKinds(on);
-        settings.WriteMainWndInt(st::kScanAllKinds, on ? 1 : 0);
+    action->setChecked(settings.ReadMainWndInt(key) != 0);
+    (commands->*apply)(action->isChecked());
+    connect(action, &QAction::toggled, this, [this, key, apply](bool on) {
+        (commands->*apply)(on);
+        settings.WriteMainWndInt(key, on ? 1 : 0);
     });
     actions.append(action);
+    return action;
 }
 
 void CMainFrame::createDockWindows() {
@@ -238,6 +246,7 @@ void CMainFrame::createMenus() {
     file->addAction(Action(kFileOpenFolder));
     file->addAction(Action(kFileOpenFolderTree));
     file->addAction(Action(kScanAllKinds));
+    file->addAction(Action(kPairRawWithJpeg));
     recentMenu = new RecentMenu(settings, file);
     file->addMenu(recentMenu);
     connect(commands, &ChartCommands::imported, recentMenu, &RecentMenu::Add);

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <string_view>
+
 struct LaunchRequest;
 class CDlgBarControl;
 class FolderWatchSession;
@@ -22,6 +24,7 @@ class ViewerList;
 
 namespace kestory::settings {
 class SettingsFile;
+struct Key;
 }
 
 // The one top-level window: the chart view in the middle, the image-information and
@@ -55,6 +58,7 @@ public:
         kScanAllKinds = 32782,
         kFileWatchFolder = 32802,
         kFileStopWatching = 32803,
+        kPairRawWithJpeg = 32783,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -103,6 +107,8 @@ protected:
 private:
     void createActions();
     void createScanAllKindsAction();
+    QAction* createSettingAction(int id, std::string_view text, const kestory::settings::Key& key,
+                             void (ChartCommands::*apply)(bool));
     void createMenus();
     void createDockWindows();
     // The filter panel: docked below the settings panel, hidden until the 表示 menu shows it.

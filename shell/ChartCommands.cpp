@@ -6,6 +6,7 @@
 #include "collection/CsvExport.h"
 #include "collection/FolderScan.h"
 #include "collection/ImportTexts.h"
+#include "collection/RawJpegPairs.h"
 #include "collection/Notifier.h"
 #include "shell/HelpDocument.h"
 #include "shell/ImportProgress.h"
@@ -153,7 +154,13 @@ int ChartCommands::importScannedPaths(const std::vector<std::string>& paths, boo
         view.LayoutPhotos();
         view.InvalidateChart();
     };
-    return ImportWithProgress(doc, paths, dialogParent(), options);
+    std::vector<std::string> kept = paths;
+    RawCompanions companions;
+    if (pairRawWithJpeg) {
+        PairRawWithJpeg(kept, companions);
+    }
+    doc.NoteRawCompanions(std::move(companions));
+    return ImportWithProgress(doc, kept, dialogParent(), options);
 }
 
 void ChartCommands::OnFileOpenFolderTree() {

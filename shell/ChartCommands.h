@@ -34,6 +34,8 @@ public:
     // Whether the folder import takes HEIF and raw files besides JPEG files.
     void SetScanAllKinds(bool on) { scanAllKinds = on; }
     bool ScanAllKinds() const { return scanAllKinds; }
+    // Whether a raw file beside a JPEG of the same name is left out of an import (PairRawWithJpeg).
+    void SetPairRawWithJpeg(bool on) { pairRawWithJpeg = on; }
 
     // The files and folders the desktop asked to open ("kestory --open", or a request handed to
     // this window), as one import in their order: a folder as the folder-tree command reads it, a
@@ -85,4 +87,5 @@ private:
     ShellDialogs& dialogs;
     std::unique_ptr<QPrinter> printer;
     bool scanAllKinds = false;
+    bool pairRawWithJpeg = true;
 };

@@ -66,6 +66,8 @@ inline constexpr Key kScanAllKinds{"ScanAllKinds", 0};
 inline constexpr Key kPictureCacheMiB{"PictureCacheMiB", 256};
 inline constexpr int32_t kPictureCacheMiBMin = 16;
 inline constexpr int32_t kPictureCacheMiBMax = 65536;
+// 1 when an import leaves out a raw file that has a JPEG of the same name beside it.
+inline constexpr Key kPairRawWithJpeg{"PairRawWithJpeg", 1};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 // "最近使ったフォルダ": Path1 (the newest) to Path8, each with Tree1 .. Tree8 = 1 for a folder

@@ -1,4 +1,5 @@
 #include "collection/FolderScan.h"
+#include "collection/RawJpegPairs.h"
 #include "collection/CLumivaneDoc.h"
 #include "tests/collection/CollectionTestSupport.h"
 
@@ -86,12 +87,13 @@ TEST(ScanFolder, WhichEntriesAreTaken) {
 
     // HEIF and raw names only when asked for, in any case; other names never.
     for (const char* name : {"P.HEIC", "p.heif", "Q.hif", "R.DNG", "r.cr2", "S.NEF", "T.Arw", "U.PEF", "V.ORF",
-                             "W.RW2", "X.SRW", "Y.CR3", "Z.RAF", "HEIC", "Z.TIF"})
+                             "W.RW2", "X.SRW", "Y.CR3", "Z.RAF", "a.crw", "b.MRW", "c.x3f", "d.NRW", "e.3fr",
+                             "f.IIQ", "g.erf", "h.MOS", "i.dcr", "j.KDC", "k.srf", "l.SR2", "HEIC", "Z.TIF"})
         Touch(dir / name);
     EXPECT_EQ(ScanFolder(dir.Path(), list), 2);
-    EXPECT_EQ(ScanFolder(dir.Path(), list, true), 13);
+    EXPECT_EQ(ScanFolder(dir.Path(), list, true), 27);
     EXPECT_EQ(list.front(), dir / ".H.JPG");
-    EXPECT_EQ(list.back(), dir / "X.SRW");
+    EXPECT_EQ(list.back(), dir / "Z.RAF");
 
     EXPECT_EQ(ScanFolder(dir / "MISSING", list), 0);
     EXPECT_TRUE(list.empty());
@@ -192,3 +194,16 @@ TEST(ScanFolderTree, StopsWhenToldAndSkipsUnreadableFolders) {
 }
 
 } // namespace
+
+// RAW+JPEG counted once: the raw file of a JPEG's folder and base name (any case) is left out and
+// named for the JPEG; other folders, other names and HEIF files stay.
+TEST(PairRawWithJpeg, LeavesOutTheRawOfEachJpeg) {
+    std::vector<std::string> paths = {"/a/IMG_1.CR3", "/a/IMG_1.JPG", "/a/img_2.jpeg", "/a/IMG_2.RAF",
+                                      "/a/IMG_2.DNG", "/b/IMG_1.CR3", "/a/IMG_3.HEIC", "/a/IMG_3.JPG",
+                                      "/a/IMG_4.NEF"};
+    RawCompanions companions;
+    EXPECT_EQ(PairRawWithJpeg(paths, companions), 3u);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/a/IMG_1.JPG", "/a/img_2.jpeg", "/b/IMG_1.CR3", "/a/IMG_3.HEIC",
+                                               "/a/IMG_3.JPG", "/a/IMG_4.NEF"}));
+    EXPECT_EQ(companions, (RawCompanions{{"/a/IMG_1.JPG", "IMG_1.CR3"}, {"/a/img_2.jpeg", "IMG_2.RAF, IMG_2.DNG"}}));
+}

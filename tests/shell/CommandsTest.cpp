@@ -287,12 +287,12 @@ void CommandsTest::openDialogsSecondFilterTakesEveryPhotoKind() {
     const auto dialog = kestory::dialogs::MakeOpenPhotosDialog(nullptr);
     QCOMPARE(dialog->nameFilters().size(), 2);
     QVERIFY(dialog->nameFilters().value(1).startsWith(
-        QStringLiteral("すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW) (")));
+        QStringLiteral("すべての写真 (*.JPG *.HEIC *.HEIF *.HIF *.DNG *.CR2 *.NEF *.ARW *.PEF *.ORF *.RW2 *.SRW *.CR3 *.RAF *.CRW *.MRW *.X3F *.NRW *.3FR *.IIQ *.ERF *.MOS *.DCR *.KDC *.SRF *.SR2) (")));
     for (const char* name : {"a.JPG", "b.jpg", "b.JPEG", "b.jpe", "b.jfif", "c.heic", "d.HEIF", "e.Hif", "f.dng", "g.CR2", "h.nef", "i.ARW",
-                             "j.pef", "k.ORF", "l.rw2", "m.SRW"}) {
+                             "j.pef", "k.ORF", "l.rw2", "m.SRW", "n.cr3", "o.RAF", "p.x3f"}) {
         QVERIFY2(FilterTakes(*dialog, QString::fromLatin1(name), 1), name);
     }
-    for (const char* name : {"a.CR3", "b.raf", "c.jp", "d.rw3"}) {
+    for (const char* name : {"c.jp", "d.rw3", "e.TIF"}) {
         QVERIFY2(!FilterTakes(*dialog, QString::fromLatin1(name), 1), name);
     }
 }

@@ -355,6 +355,7 @@ void MainFrameTest::menuTextsAndStates_data() {
     QTest::newRow("folder tree") << int(CMainFrame::kFileOpenFolderTree) << "フォルダを開く（サブフォルダも含む）(&S)..."
                                  << true << K{};
     QTest::newRow("all kinds") << int(CMainFrame::kScanAllKinds) << "JPEG 以外の写真もフォルダから読み込む" << true << K{};
+    QTest::newRow("raw pairs") << int(CMainFrame::kPairRawWithJpeg) << "RAW+JPEG は一枚として数える" << true << K{};
     QTest::newRow("save") << int(CMainFrame::kSaveShootingData) << "撮影データの保存（&S）..." << true << K{};
     QTest::newRow("print") << int(CMainFrame::kFilePrint) << "印刷...\tCtrl+P(&P)" << true << K{QKeySequence("Ctrl+P")};
     QTest::newRow("preview") << int(CMainFrame::kFilePrintPreview) << "印刷プレビュー(&V)" << true << K{};
@@ -386,7 +387,7 @@ void MainFrameTest::menuTextsAndStates() {
     QTEST(action->shortcuts(), "keys");
     const bool checkable = id == CMainFrame::kViewInfoPanel || id == CMainFrame::kViewControlPanel ||
                            id == CMainFrame::kViewFilterPanel || id == CMainFrame::kCacheThumbnails ||
-                           id == CMainFrame::kScanAllKinds;
+                           id == CMainFrame::kScanAllKinds || id == CMainFrame::kPairRawWithJpeg;
     QCOMPARE(action->isCheckable(), checkable);
     // The first two panels are visible and the cache on at first start; the filter panel is hidden
     // and the folder import takes JPEG files only.
@@ -408,7 +409,7 @@ void MainFrameTest::menuOrder() {
     }
     QCOMPARE(seen, (QStringList{"ファイル(&F)", "開く(&O)...", "フォルダを開く(&F)...",
                                 "フォルダを開く（サブフォルダも含む）(&S)...", "JPEG 以外の写真もフォルダから読み込む",
-                                "最近使ったフォルダ(&R)", "-", "フォルダを監視...", "監視を終了", "-",
+                                "RAW+JPEG は一枚として数える", "最近使ったフォルダ(&R)", "-", "フォルダを監視...", "監視を終了", "-",
                                 "撮影データの保存（&S）...", "-",
                                 "印刷...\tCtrl+P(&P)", "印刷プレビュー(&V)", "プリンタの設定(&R)...", "-",
                                 "サムネイルをキャッシュする", "-", "Kestoryの終了(&X)", "編集(&E)", "元に戻す\tCtrl+Z(&U)", "-",

@@ -403,6 +403,158 @@ std::vector<uint8_t> BuildRawLike(JpegBuilder exif, const std::vector<RawPreview
     return out;
 }
 
+JpegBuilder JpegBuilder::directoryAsIfd0(Directory dir) const {
+    JpegBuilder b = *this;
+    b.entries_.clear();
+    b.pointers_ = false;
+    for (EntryFields e : entries_) {
+        if (e.directory == dir) {
+            e.directory = kIfd0;
+            b.entries_.push_back(e);
+        }
+    }
+    return b;
+}
+
+JpegBuilder& JpegBuilder::without(uint16_t tag) {
+    std::erase_if(entries_, [tag](const EntryFields& e) { return e.tag == tag; });
+    return *this;
+}
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Append(Bytes& out, const Bytes& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+// An ISO-BMFF box: size (4, big-endian) | type (4) | [uuid (16)] | payload.
+Bytes Box(const char* type, const Bytes& payload, const uint8_t* uuid = nullptr) {
+    Writer w(ByteOrder::Big);
+    w.u32(static_cast<uint32_t>(8 + (uuid != nullptr ? 16 : 0) + payload.size()));
+    w.bytes.insert(w.bytes.end(), type, type + 4);
+    if (uuid != nullptr) {
+        w.bytes.insert(w.bytes.end(), uuid, uuid + 16);
+    }
+    Append(w.bytes, payload);
+    return w.bytes;
+}
+
+} // namespace
+
+Bytes BuildCr3Like(const JpegBuilder& exif, const Bytes& thumbnail, const Bytes& preview) {
+    static const uint8_t canon[16] = {0x85, 0xc0, 0xb6, 0x87, 0x82, 0x0f, 0x11, 0xe0,
+                                      0x81, 0x11, 0xf4, 0xce, 0x46, 0x2b, 0x6a, 0x48};
+    static const uint8_t previewUuid[16] = {0xea, 0xf4, 0x2b, 0x5e, 0x1c, 0x98, 0x4b, 0x88,
+                                            0xb9, 0xfb, 0xb7, 0xdc, 0x40, 0x6e, 0x4d, 0x16};
+    const auto size = [](const Bytes& jpeg) {
+        int width = 0, height = 0, subsampling = 0, colours = 0;
+        tjhandle header = tjInitDecompress();
+        tjDecompressHeader3(header, jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width, &height,
+                            &subsampling, &colours);
+        tjDestroy(header);
+        return std::pair<uint16_t, uint16_t>(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+    };
+    Writer ftyp(ByteOrder::Big);
+    ftyp.bytes = {'c', 'r', 'x', ' ', 0, 0, 0, 1, 'c', 'r', 'x', ' ', 'i', 's', 'o', 'm'};
+    Bytes canonPayload = Box("CNCV", Bytes(30, 'C'));
+    Append(canonPayload, Box("CMT1", exif.directoryAsIfd0(kIfd0).buildTiff()));
+    Append(canonPayload, Box("CMT2", exif.directoryAsIfd0(kExifDirectory).buildTiff()));
+    if (!thumbnail.empty()) {
+        Writer thmb(ByteOrder::Big);
+        thmb.u32(0);  // version, flags
+        thmb.u16(size(thumbnail).first), thmb.u16(size(thumbnail).second);
+        thmb.u32(static_cast<uint32_t>(thumbnail.size()));
+        thmb.u32(0x00010000);
+        Append(thmb.bytes, thumbnail);
+        Append(canonPayload, Box("THMB", thmb.bytes));
+    }
+    Bytes out = Box("ftyp", ftyp.bytes);
+    Append(out, Box("moov", Box("uuid", canonPayload, canon)));
+    if (!preview.empty()) {
+        Writer prvw(ByteOrder::Big);
+        prvw.u32(0), prvw.u16(1);
+        prvw.u16(size(preview).first), prvw.u16(size(preview).second);
+        prvw.u16(1);
+        prvw.u32(static_cast<uint32_t>(preview.size()));
+        Append(prvw.bytes, preview);
+        Bytes uuidPayload = {0, 0, 0, 0, 0, 0, 0, 1};
+        Append(uuidPayload, Box("PRVW", prvw.bytes));
+        Append(out, Box("uuid", uuidPayload, previewUuid));
+    }
+    Append(out, Box("mdat", Bytes(256, 0x5A)));
+    return out;
+}
+
+Bytes BuildRafLike(const JpegBuilder& exif, const cv::Mat& picture) {
+    const Bytes jpeg = JpegBuilder(exif).picture(picture).build();
+    constexpr size_t kJpegAt = 160;
+    Writer w(ByteOrder::Big);
+    const char* magic = "FUJIFILMCCD-RAW 0201FF383501";
+    w.bytes.assign(magic, magic + 28);
+    const char* name = "X-T3";
+    w.bytes.insert(w.bytes.end(), name, name + 4);
+    w.bytes.resize(84, 0);
+    w.u32(kJpegAt), w.u32(static_cast<uint32_t>(jpeg.size()));
+    w.u32(static_cast<uint32_t>(kJpegAt + jpeg.size())), w.u32(64);  // CFA header
+    w.bytes.resize(kJpegAt, 0);
+    Append(w.bytes, jpeg);
+    w.bytes.resize(w.bytes.size() + 64, 0);
+    return w.bytes;
+}
+
+Bytes BuildOrfWithMakerNotePreview(JpegBuilder exif, const Bytes& preview) {
+    constexpr uint32_t kWidth = 64, kHeight = 48;
+    // The maker note: "OLYMPUS\0" "II" 03 00 | directory of one entry, 0x2020 (IFD, offset from the
+    // note's start) | next (4) | CameraSettings: 0x0100 valid, 0x0101 start, 0x0102 length | next.
+    // Its offsets count from the note; the preview's start is filled in once the file's size is known.
+    const auto note = [&](uint32_t previewFromNote) {
+        Writer w(ByteOrder::Little);
+        const char* head = "OLYMPUS\0II\x03\0";
+        w.bytes.assign(head, head + 12);
+        w.u16(1);
+        w.u16(0x2020), w.u16(13), w.u32(1), w.u32(12 + 2 + 12 + 4);
+        w.u32(0);
+        w.u16(3);
+        w.u16(0x0100), w.u16(kLong), w.u32(1), w.u32(1);
+        w.u16(0x0101), w.u16(kLong), w.u32(1), w.u32(previewFromNote);
+        w.u16(0x0102), w.u16(kLong), w.u32(1), w.u32(static_cast<uint32_t>(preview.size()));
+        w.u32(0);
+        return w.bytes;
+    };
+    exif.order(ByteOrder::Little)
+        .longValue(kIfd0, 0x0100, kWidth)
+        .longValue(kIfd0, 0x0101, kHeight)
+        .shortValue(kIfd0, 0x0102, 16)
+        .shortValue(kIfd0, 0x0103, 1)
+        .shortValue(kIfd0, 0x0106, 32803)
+        .shortValue(kIfd0, 0x0115, 1)
+        .longValue(kIfd0, 0x0111, 0)
+        .longValue(kIfd0, 0x0117, kWidth * kHeight * 2);
+    const auto build = [&](uint32_t strip, uint32_t previewFromNote) {
+        JpegBuilder b = exif;
+        b.without(0x0111).longValue(kIfd0, 0x0111, strip);
+        b.entry(EntryFields{kExifDirectory, 0x927C, kUndefined, {}, {}, {}, note(previewFromNote), {}, {}, false});
+        return b.buildTiff();
+    };
+    // Sizes do not depend on the offsets: built once to learn where the strip and the preview go.
+    const Bytes first = build(0, 0);
+    const auto strip = static_cast<uint32_t>(first.size());
+    const uint32_t previewAt = strip + kWidth * kHeight * 2;
+    // Where the note lands: found by its header in the first build.
+    const char* head = "OLYMPUS\0II";
+    const auto noteAt = static_cast<uint32_t>(std::search(first.begin(), first.end(), head, head + 10) - first.begin());
+    Bytes out = build(strip, previewAt - noteAt);
+    Writer w(ByteOrder::Little);
+    w.bytes = out;
+    w.put16(2, 0x4F52);
+    out = w.bytes;
+    out.resize(previewAt, 0x10);
+    Append(out, preview);
+    return out;
+}
+
 std::vector<uint8_t> EncodeJpeg(const cv::Mat& bgrOrGrey) {
     std::vector<uint8_t> bytes;
     cv::imencode(".jpg", bgrOrGrey, bytes, {cv::IMWRITE_JPEG_QUALITY, 95});

@@ -62,6 +62,11 @@ public:
     JpegBuilder& make(const std::string& text);                           // 0x010F, IFD0
     JpegBuilder& model(const std::string& text);                          // 0x0110, IFD0
 
+    // Only the entries of one directory, written as IFD0 without pointers (a CR3's CMT2 block holds
+    // the Exif directory so), and the builder without the entries of a tag.
+    JpegBuilder directoryAsIfd0(Directory dir) const;
+    JpegBuilder& without(uint16_t tag);
+
     std::vector<uint8_t> build() const;
     // The TIFF block alone (what follows "Exif\0\0"), for offset arithmetic in tests.
     std::vector<uint8_t> buildTiff() const;
@@ -117,6 +122,22 @@ struct RawPreview {
     std::vector<uint8_t> jpeg;
 };
 std::vector<uint8_t> BuildRawLike(JpegBuilder exif, const std::vector<RawPreview>& previews, uint16_t magic = 42);
+
+// A Canon .CR3 as the camera lays it out (see photo/Cr3Boxes.h): ftyp "crx ", moov holding the Canon
+// uuid box with CMT1 (the builder's IFD0), CMT2 (its Exif directory) and THMB (thumbnail), then
+// the preview uuid box with PRVW (preview) and an mdat of filler. An empty JPEG leaves its box out.
+std::vector<uint8_t> BuildCr3Like(const JpegBuilder& exif, const std::vector<uint8_t>& thumbnail,
+                                  const std::vector<uint8_t>& preview);
+
+// A Fujifilm .RAF: its header naming the JPEG (the builder's block in APP1 over the picture) at
+// 160, then a CFA area of filler.
+std::vector<uint8_t> BuildRafLike(const JpegBuilder& exif, const cv::Mat& picture);
+
+// An Olympus .ORF as LibRaw identifies one: IFD0 with a 16-bit 64 x 48 uncompressed strip, the
+// builder's Exif directory with an Olympus maker note ("OLYMPUS\0" "II" 03 00, offsets from the
+// note's start) whose CameraSettings directory (0x2020) names the preview (0x0101 start, 0x0102
+// length); the preview follows. Little-endian.
+std::vector<uint8_t> BuildOrfWithMakerNotePreview(JpegBuilder exif, const std::vector<uint8_t>& preview);
 
 // The picture as a baseline JPEG of quality 95, no EXIF.
 std::vector<uint8_t> EncodeJpeg(const cv::Mat& bgrOrGrey);
