@@ -166,6 +166,9 @@ int CExifAnalize::ReadCr3(const ExifByteSource& source) {
         ReadDirectory(cmt2, ifd, 1);
         found = true;
     }
+    // A stored block is one TIFF block, and a CR3 keeps its IFD0 and its Exif directory in two:
+    // none is kept, so the file is read again rather than a block without the exposure used.
+    parsedBlock.clear();
     return found ? 0 : -1;
 }
 

@@ -107,6 +107,23 @@ TEST_P(EveryKind, ReadsTheBlockAndPictureAsTheJpegHoldsThem) {
     PhotoItem full;
     ASSERT_EQ(full.Load(dir / "b.photo", 1), 0);
     EXPECT_EQ(full.thumbnail.image.size(), cv::Size(320, 240));
+
+    // The block the thumbnail cache keeps reads as the file did, without the file. A CR3's two
+    // blocks are not kept: it is read from the file each time.
+    CExifAnalize kept;
+    kept.KeepParsedBlock(true);
+    ASSERT_EQ(kept.Read(dir / "b.photo"), 0);
+    const std::vector<uint8_t> block = kept.TakeParsedBlock();
+    if (c.kind == Kind::Cr3) {
+        EXPECT_TRUE(block.empty());
+        return;
+    }
+    CExifAnalize stored;
+    ASSERT_EQ(stored.ReadStoredBlock(block.data(), block.size()), 0);
+    EXPECT_EQ(stored.EntryCount(), kept.EntryCount());
+    int32_t storedIso = 0;
+    EXPECT_EQ(stored.GetIsoSpeed(storedIso), 1);
+    EXPECT_EQ(storedIso, 400);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EveryKind,
