@@ -8,6 +8,7 @@
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
 #include "shell/CDlgBarFilter.h"
+#include "shell/CDlgBarStatistics.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
 #include "shell/DialogUnits.h"
@@ -81,6 +82,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     createScanAllKindsAction();
     createDockWindows();
     createFilterDock();
+    createStatisticsDock(dialogs, notifier);
     createMenus();
     if (!placed) {
         resizeToShowTheWholeChart();
@@ -93,7 +95,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
 
 CMainFrame::~CMainFrame() {
     // The docks outlive this part of the frame and report their hiding while they are torn down.
-    for (QDockWidget* dock : {infoDock, controlDock, filterDock}) {
+    for (QDockWidget* dock : {infoDock, controlDock, filterDock, statisticsDock}) {
         disconnect(dock, nullptr, this, nullptr);
     }
 }
@@ -210,6 +212,21 @@ void CMainFrame::createFilterDock() {
     connect(filterDock, &QDockWidget::visibilityChanged, this, &CMainFrame::recalcLayout);
 }
 
+void CMainFrame::createStatisticsDock(ShellDialogs& dialogs, Notifier& notifier) {
+    statisticsPanel = new CDlgBarStatistics(*view, dialogs, notifier);
+    statisticsDock = MakeDock(QStringLiteral("統計パネル"), QStringLiteral("statisticsPanelDock"), statisticsPanel, this);
+    statisticsDock->toggleViewAction()->setData(static_cast<int>(kViewStatisticsPanel));
+    actions.append(statisticsDock->toggleViewAction());
+    splitDockWidget(filterDock, statisticsDock, Qt::Vertical);
+    statisticsDock->hide();
+    connect(statisticsDock, &QDockWidget::visibilityChanged, this, &CMainFrame::recalcLayout);
+    auto* svg = new QAction(QStringLiteral("SVG として保存..."), this);
+    svg->setObjectName(QStringLiteral("actionSaveChartSvg"));
+    svg->setData(static_cast<int>(kSaveChartSvg));
+    actions.append(svg);
+    connect(svg, &QAction::triggered, commands, &ChartCommands::OnSaveChartSvg);
+}
+
 void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->addAction(Action(kFileOpen));
@@ -217,6 +234,7 @@ void CMainFrame::createMenus() {
     file->addAction(Action(kFileOpenFolderTree));
     file->addAction(Action(kScanAllKinds));
     file->addAction(Action(kSaveShootingData));
+    file->addAction(Action(kSaveChartSvg));
     file->addSeparator();
     file->addAction(Action(kFilePrint));
     file->addAction(Action(kFilePrintPreview));
@@ -241,6 +259,7 @@ void CMainFrame::createMenus() {
     show->addAction(Action(kViewInfoPanel));
     show->addAction(Action(kViewControlPanel));
     show->addAction(Action(kViewFilterPanel));
+    show->addAction(Action(kViewStatisticsPanel));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->addAction(Action(kHelp));

@@ -5,6 +5,7 @@
 class CDlgBarControl;
 class CDlgBarFilter;
 class CDlgBarPreView;
+class CDlgBarStatistics;
 class ChartCommands;
 class CLumivaneDoc;
 class CLumivaneView;
@@ -49,6 +50,8 @@ public:
         kSaveSelectedShootingData = 32781,
         kCacheThumbnails = 32790,
         kScanAllKinds = 32782,
+        kViewStatisticsPanel = 32802,
+        kSaveChartSvg = 32803,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -63,6 +66,8 @@ public:
     CDlgBarControl& ControlPanel() const { return *controlPanel; }
     QDockWidget* FilterDock() const { return filterDock; }
     CDlgBarFilter& FilterPanel() const { return *filterPanel; }
+    QDockWidget* StatisticsDock() const { return statisticsDock; }
+    CDlgBarStatistics& StatisticsPanel() const { return *statisticsPanel; }
     ViewerList& Viewers() const { return *viewers; }
     // The menu action of a command id, or null.
     QAction* Action(Command id) const;
@@ -94,6 +99,8 @@ private:
     void createDockWindows();
     // The filter panel: docked below the settings panel, hidden until the 表示 menu shows it.
     void createFilterDock();
+    // The statistics panel: docked below the filter panel, hidden until the 表示 menu shows it.
+    void createStatisticsDock(ShellDialogs& dialogs, Notifier& notifier);
     // False when there is no saved rectangle to use.
     bool restorePlacement();
     void resizeToShowTheWholeChart();
@@ -115,6 +122,8 @@ private:
     CDlgBarControl* controlPanel = nullptr;
     QDockWidget* filterDock = nullptr;
     CDlgBarFilter* filterPanel = nullptr;
+    QDockWidget* statisticsDock = nullptr;
+    CDlgBarStatistics* statisticsPanel = nullptr;
     QList<QAction*> actions;
     ThumbnailStore* thumbnailCache = nullptr;
 };
