@@ -39,8 +39,10 @@ QByteArray Svg(QSize size, const std::function<void(Canvas&)>& draw) {
     if (!painter.begin(&svg)) {
         return {};
     }
-    QtCanvas canvas(painter, false);
-    draw(canvas);
+    {
+        QtCanvas canvas(painter, false);
+        draw(canvas);
+    }
     painter.end();
     return bytes;
 }

@@ -24,6 +24,10 @@ HistogramLayout LayOutHistogram(const StatHistogram& histogram, Size area);
 // The bin whose column holds the point (bar, the space above it or its label), or -1.
 int HistogramBinAt(const HistogramLayout& layout, int32_t x, int32_t y);
 
+// The statistics panel's chart, in pixels: room for 20 name bars or the 24 hours. The exporter's
+// picture takes the same size.
+inline constexpr Size kStatisticsChartSize{360, 240};
+
 inline constexpr Color kBarColour{96, 140, 200};
 inline constexpr Color kChosenBarColour{24, 72, 160};     // the bars the chart is filtered to
 inline constexpr Color kSelectedBarColour{235, 130, 20};  // the rectangle selection's photos

@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int kChartWidth = 360;   // pixels: room for 20 name bars or the 24 hours
-constexpr int kChartHeight = 240;
 constexpr const char* kImageSaveFailed = "画像ファイルの保存に失敗しました。";
 
 QString Utf8(std::string_view text) {
@@ -48,7 +46,7 @@ CDlgBarStatistics::CDlgBarStatistics(CLumivaneView& chartView, ShellDialogs& she
     }
     chartArea = new QWidget(this);
     chartArea->setObjectName(QStringLiteral("statisticsChart"));
-    chartArea->setFixedSize(kChartWidth, kChartHeight);
+    chartArea->setFixedSize(kStatisticsChartSize.width, kStatisticsChartSize.height);
     chartArea->setMouseTracking(true);
     chartArea->installEventFilter(this);
     csvButton = new QPushButton(QStringLiteral("CSV 保存..."), this);
