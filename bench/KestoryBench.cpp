@@ -6,12 +6,14 @@
 #include "chart/Canvas.h"
 #include "chart/ChartGeometry.h"
 #include "chart/ChartRender.h"
+#include "chart/HistogramRender.h"
 #include "chart/IsoSpeed.h"
 #include "chart/PictureDrawing.h"
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/CsvExport.h"
 #include "collection/Notifier.h"
+#include "collection/StatBins.h"
 #include "photo/CExifAnalize.h"
 #include "photo/FileBytes.h"
 #include "photo/PhotoImage.h"
@@ -519,10 +521,9 @@ BENCHMARK(BM_PaintWholeChartColouredOrDense)
 // the counts of every list and one paint of a 1000 x 700 viewport in the middle of the chart at
 // 100 %. The photos keep their layout, so no layout is part of it. Alternates between a camera
 // choice and an ISO range, so every round changes what is shown.
-void BM_FilterChange(benchmark::State& state) {
-    SilentNotifier notifier;
-    CLumivaneDoc doc(notifier);
-    // Eight cameras with their lenses, focal lengths and dates, as EXIF entries of real blocks.
+// Eight cameras with their lenses, focal lengths and dates, as EXIF entries of real blocks, on
+// count synthetic photos.
+void AppendCameraPhotos(CLumivaneDoc& doc, int64_t count) {
     std::vector<CExifAnalize> blocks(8);
     for (size_t i = 0; i < blocks.size(); ++i) {
         kestory::test::JpegBuilder builder;
@@ -535,11 +536,17 @@ void BM_FilterChange(benchmark::State& state) {
         blocks[i].ReadMemory(bytes.data(), bytes.size());
     }
     std::mt19937 random(20110102);
-    for (int64_t i = 0; i < state.range(0); ++i) {
+    for (int64_t i = 0; i < count; ++i) {
         std::unique_ptr<PhotoItem> photo = SyntheticPhoto(random, 40, 27);
         photo->exif = blocks[static_cast<size_t>(i) % blocks.size()];
         doc.AppendPhoto(std::move(photo));
     }
+}
+
+void BM_FilterChange(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    AppendCameraPhotos(doc, state.range(0));
     LayoutPhotos(doc);
     PhotoFilter byCamera;
     byCamera.chosen[kFilterCamera] = {"Camera 1", "Camera 5"};
@@ -561,6 +568,39 @@ BENCHMARK(BM_FilterChange)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
+
+// The statistics panel's redraw: the bins counted again (with a selection of every tenth photo)
+// and the bars painted into a picture of the panel's size. Each round changes either the value
+// (focal length, lens, shutter speed in turn) or the filter (a camera choice or an ISO range,
+// applied to the document as the filter panel does), as a user's change would.
+void BM_StatisticsRedraw(benchmark::State& state) {
+    SilentNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    AppendCameraPhotos(doc, state.range(0));
+    PhotoFilter byCamera;
+    byCamera.chosen[kFilterCamera] = {"Camera 1", "Camera 5"};
+    PhotoFilter byIso;
+    byIso.iso = {400, 1600};
+    std::vector<bool> selected(doc.GetCount());
+    for (size_t i = 0; i < selected.size(); i += 10) {
+        selected[i] = true;
+    }
+    const StatValue values[] = {StatValue::Focal, StatValue::Lens, StatValue::Shutter};
+    QImage image(kStatisticsChartSize.width, kStatisticsChartSize.height, QImage::Format_RGB32);
+    size_t round = 0;
+    for (auto _ : state) {
+        ++round;
+        if (round % 2 == 0) {
+            doc.SetFilter(round % 4 == 0 ? byCamera : byIso);
+        }
+        const StatHistogram histogram =
+            CountStatBins(doc.PhotoFilterKeys(), doc.Filter(), values[round / 2 % 3], selected);
+        QPainter painter(&image);
+        QtCanvas canvas(painter, false);
+        PaintHistogram(canvas, histogram, LayOutHistogram(histogram, kStatisticsChartSize));
+    }
+}
+BENCHMARK(BM_StatisticsRedraw)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One wheel notch as the view takes it: the layout at the new magnification, then the first paint
 // of a 1000 x 700 viewport in the middle of the chart. Arguments: magnify, photo count. Counters:

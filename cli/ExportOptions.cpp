@@ -118,8 +118,26 @@ std::optional<std::string> SetDate(IntRange& range, bool from, std::string_view 
     return std::nullopt;
 }
 
-const std::array<ValueOption, 15>& ValueOptions() {
-    static const std::array<ValueOption, 15> options = {{
+std::optional<std::string> SetStatValue(std::optional<StatValue>& field, const std::string& value) {
+    if (field) {
+        return std::string("--stats は一度だけ指定できます");
+    }
+    field = StatValueFromName(value);
+    if (!field) {
+        return std::string("--stats には focal、focal35、aperture、shutter、iso、ev、lens、camera、hour、weekday、"
+                           "month、year のどれかを指定してください");
+    }
+    return std::nullopt;
+}
+
+const std::array<ValueOption, 19>& ValueOptions() {
+    static const std::array<ValueOption, 19> options = {{
+        {"--svg", [](ExportOptions& o, const std::string& v) { return SetOnce(o.svgPath, "--svg", v); }},
+        {"--stats", [](ExportOptions& o, const std::string& v) { return SetStatValue(o.statsValue, v); }},
+        {"--stats-csv",
+         [](ExportOptions& o, const std::string& v) { return SetOnce(o.statsCsvPath, "--stats-csv", v); }},
+        {"--stats-png",
+         [](ExportOptions& o, const std::string& v) { return SetOnce(o.statsPngPath, "--stats-png", v); }},
         {"--csv", [](ExportOptions& o, const std::string& v) { return SetOnce(o.csvPath, "--csv", v); }},
         {"--pdf", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pdfPath, "--pdf", v); }},
         {"--png", [](ExportOptions& o, const std::string& v) { return SetOnce(o.pngPath, "--png", v); }},
@@ -231,8 +249,12 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
         return Usage(std::string("--density は ") + (result.options.marks ? "--marks" : "--color-by") +
                      " と一緒には指定できません");
     }
-    if (result.options.csvPath.empty() && result.options.pdfPath.empty() && result.options.pngPath.empty()) {
-        return Usage("出力先 (--csv、--png または --pdf) を指定してください");
+    const ExportOptions& o = result.options;
+    if (o.statsValue.has_value() != !o.statsCsvPath.empty() || (!o.statsPngPath.empty() && !o.statsValue)) {
+        return Usage("--stats と --stats-csv は一緒に指定してください (--stats-png はその二つと)");
+    }
+    if (o.csvPath.empty() && o.pdfPath.empty() && o.pngPath.empty() && o.svgPath.empty() && !o.statsValue) {
+        return Usage("出力先 (--csv、--png、--pdf、--svg または --stats) を指定してください");
     }
     if (result.options.inputs.empty()) {
         return Usage("読み込む画像ファイルかフォルダを指定してください");
@@ -244,6 +266,7 @@ const char* ExportHelpText() {
     return "使い方: kestory-export --csv 出力.csv [--png 出力.png] [--pdf 出力.pdf] パス...\n"
            "        kestory-export --png 出力.png [--magnify N] [--size N] [--marks] [--iso-index N] パス...\n"
            "        kestory-export --pdf 出力.pdf [--color-by 値 | --density] パス...\n"
+           "        kestory-export --stats 値 --stats-csv 出力.csv [--stats-png 出力.png] パス...\n"
            "\n"
            "写真 (JPEG, HEIC/HEIF, DNG などの RAW) の撮影データ (EV, AV, TV, 感度補正と 17 の撮影情報) を\n"
            "ＣＳＶファイル (コードページ 932, CR LF) に書き出します。\n"
@@ -271,6 +294,13 @@ const char* ExportHelpText() {
 
            "  --pdf 出力.pdf  チャート全体を印刷と同じ横向き一枚の PDF に書き出します\n"
            "                  (--magnify 以外の表示の指定は PNG と PDF の両方に効きます)\n"
+           "  --svg 出力.svg  チャート全体を PNG と同じ表示で SVG に書き出します\n"
+           "  --stats 値      統計パネルと同じ区分で写真の枚数を数えます (focal: 焦点距離、\n"
+           "                  focal35: 焦点距離 (35mm 換算)、aperture: 絞り値、shutter: シャッター速度、\n"
+           "                  iso: ISO 感度、ev: EV、lens: レンズ、camera: 機種、hour: 撮影時刻、\n"
+           "                  weekday: 曜日、month: 撮影月、year: 撮影年)\n"
+           "  --stats-csv 出力.csv  その区分・枚数・割合 (コードページ 932, CR LF、すべての区分)\n"
+           "  --stats-png 出力.png  その棒グラフ (統計パネルと同じ絵)\n"
            "  --recursive     フォルダのサブフォルダも読み込みます (隠しフォルダとリンクは除く)\n"
            "  --threads N     同時に読み込むファイルの数 (1〜256、既定は CPU コアの数)\n"
            "  --no-cache      サムネイルのキャッシュ (~/.cache/Kestory/thumbnails.sqlite) を使わず、\n"
@@ -282,7 +312,7 @@ const char* ExportHelpText() {
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"
-           "絞り込み (CSV、PNG、PDF のすべてに効き、複数指定はすべてを満たす写真だけ):\n"
+           "絞り込み (CSV、PNG、PDF、SVG、統計のすべてに効き、複数指定はすべてを満たす写真だけ):\n"
            "  --camera 機種    モデル名がこれと一致する写真 (繰り返すといずれか)\n"
            "  --lens レンズ    レンズモデル (なければレンズメーカー) が一致する写真 (繰り返すといずれか)\n"
            "  --focal 最小-最大  焦点距離 (mm、整数に丸めた値) がこの範囲の写真 (例: 24-70、35- は 35 以上)\n"
@@ -295,6 +325,6 @@ const char* ExportHelpText() {
            "終了コード:\n"
            "  0   書き出しました\n"
            "  1   読み込めた写真 (絞り込み後) がありません\n"
-           "  2   ＣＳＶ、PNG または PDF ファイルの保存に失敗しました\n"
+           "  2   ＣＳＶ、PNG、PDF または SVG ファイルの保存に失敗しました\n"
            "  64  コマンドラインの誤り\n";
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "collection/PhotoFilter.h"
+#include "collection/StatBins.h"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -10,6 +13,13 @@ struct ExportOptions {
     std::string csvPath;             // --csv: the shooting-data file to write
     std::string pdfPath;             // --pdf: the chart on one landscape page, as printed
     std::string pngPath;             // --png: the whole chart as the screen shows it
+    std::string svgPath;             // --svg: the same chart as an SVG file
+    // --stats focal|focal35|aperture|shutter|iso|ev|lens|camera|hour|weekday|month|year: the bins
+    // of the photos the filter lets through, every bin a line of --stats-csv, the panel's bar chart
+    // as --stats-png.
+    std::optional<StatValue> statsValue;
+    std::string statsCsvPath;
+    std::string statsPngPath;
     // The display settings of the pictures, as the display-settings panel offers them; the PDF page
     // is drawn at 100 % whatever --magnify says.
     int magnify = 100;               // --magnify 30..400 (percent)

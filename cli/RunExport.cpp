@@ -10,6 +10,7 @@
 #include "collection/OutputFile.h"
 #include "collection/ParallelImport.h"
 #include "collection/RawJpegPairs.h"
+#include "collection/StatBins.h"
 #include "collection/ThumbnailCache.h"
 
 #include <filesystem>
@@ -47,10 +48,11 @@ void TellSaveFailed(Notifier& notifier, std::string_view text, const std::string
     notifier.Notify(std::string(text) + " " + path + ": " + reason, Notifier::Icon::Warning);
 }
 
-bool SaveChart(CLumivaneDoc& doc, const ChartFileWriter& draw, const std::string& path, std::string_view failedText,
+template <typename Drawn, typename Writer>
+bool SaveChart(Drawn& drawn, const Writer& draw, const std::string& path, std::string_view failedText,
                Notifier& notifier) {
     std::string bytes;
-    if (!draw || !draw(doc, bytes)) {
+    if (!draw || !draw(drawn, bytes)) {
         TellSaveFailed(notifier, failedText, path, "the chart could not be drawn");
         return false;
     }
@@ -65,7 +67,7 @@ bool SaveChart(CLumivaneDoc& doc, const ChartFileWriter& draw, const std::string
 } // namespace
 
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
-              const ChartFileWriter& writePng) {
+              const ChartFileWriter& writePng, const ChartFileWriter& writeSvg, const StatsImageWriter& writeStatsPng) {
     // Outlives the document's imports; opened at the first look-up.
     std::unique_ptr<ThumbnailCache> cache;
     if (!options.noCache && !options.thumbnailCache.empty()) {
@@ -77,7 +79,7 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     doc.SetThumbnailStore(cache.get());
     {
         ParallelImport import(doc, static_cast<unsigned>(options.threads));
-        import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty());
+        import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty() || !options.svgPath.empty());
         std::vector<std::string> paths = ImportPaths(options.inputs, options.recursive, options.allKinds);
         RawCompanions companions;
         if (options.pairRaw) {
@@ -97,6 +99,19 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
         TellSaveFailed(notifier, kestory::texts::kCsvSaveFailed, options.csvPath, reason);
         return kExitWriteFailed;
     }
+    if (options.statsValue) {
+        // Every name a bin of its own: the file lumps nothing into "その他".
+        const StatHistogram bins = CountStatBins(doc.PhotoFilterKeys(), doc.Filter(), *options.statsValue, {}, 0);
+        if (std::string reason; WriteStatCsv(bins, options.statsCsvPath, &reason) == 0) {
+            TellSaveFailed(notifier, kestory::texts::kCsvSaveFailed, options.statsCsvPath, reason);
+            return kExitWriteFailed;
+        }
+        const StatHistogram bars = CountStatBins(doc.PhotoFilterKeys(), doc.Filter(), *options.statsValue);
+        if (!options.statsPngPath.empty() &&
+            !SaveChart(bars, writeStatsPng, options.statsPngPath, "ＰＮＧファイルの保存に失敗しました。", notifier)) {
+            return kExitWriteFailed;
+        }
+    }
     // The pictures' display settings, for the PNG and the PDF alike (the PDF is then laid out at
     // 100 %, as printing does).
     doc.settings.sizePict = options.sizePict;
@@ -105,10 +120,15 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
                                                                        : DisplaySettings::kViewThumbnails;
     doc.settings.markColour = options.markColour;
     ApplyIsoIndex(doc.settings, options.isoIndex);
-    if (!options.pngPath.empty()) {
+    if (!options.pngPath.empty() || !options.svgPath.empty()) {
         doc.settings.magnify = options.magnify;
         LayoutPhotos(doc);
-        if (!SaveChart(doc, writePng, options.pngPath, "ＰＮＧファイルの保存に失敗しました。", notifier)) {
+        if (!options.pngPath.empty() &&
+            !SaveChart(doc, writePng, options.pngPath, "ＰＮＧファイルの保存に失敗しました。", notifier)) {
+            return kExitWriteFailed;
+        }
+        if (!options.svgPath.empty() &&
+            !SaveChart(doc, writeSvg, options.svgPath, "ＳＶＧファイルの保存に失敗しました。", notifier)) {
             return kExitWriteFailed;
         }
     }

@@ -12,6 +12,8 @@ class Notifier;
 // picture as PNG); false when it could not be drawn. The window's side provides them (the
 // exporter's core knows no Qt); the exporter puts the bytes in place as it writes the CSV file.
 using ChartFileWriter = std::function<bool(CLumivaneDoc& doc, std::string& bytes)>;
+// The statistics panel's bar chart of the bins as the bytes of a PNG file.
+using StatsImageWriter = std::function<bool(const StatHistogram& histogram, std::string& bytes)>;
 
 // Exit codes of kestory-export.
 inline constexpr int kExitOk = 0;
@@ -27,4 +29,5 @@ inline constexpr int kExitUsage = 64; // EX_USAGE of sysexits.h
 // at 100 %, as printing does. Thumbnails come from and go to the options' thumbnail cache unless
 // noCache is set.
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf = {},
-              const ChartFileWriter& writePng = {});
+              const ChartFileWriter& writePng = {}, const ChartFileWriter& writeSvg = {},
+              const StatsImageWriter& writeStatsPng = {});

@@ -2,6 +2,8 @@
 
 #include "chart/ChartImage.h"
 #include "chart/ChartOutput.h"
+#include "chart/HistogramImage.h"
+#include "chart/HistogramRender.h"
 #include "cli/ExportOptions.h"
 #include "cli/RunExport.h"
 #include "collection/Notifier.h"
@@ -62,7 +64,8 @@ int main(int argc, char** argv) {
         // The page is drawn with Qt's painter and fonts, which need an application object; no
         // display is wanted for a file.
         std::unique_ptr<QGuiApplication> qt;
-        if (!parsed.options.pdfPath.empty() || !parsed.options.pngPath.empty()) {
+        if (!options.pdfPath.empty() || !options.pngPath.empty() || !options.svgPath.empty() ||
+            !options.statsPngPath.empty()) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
                 qputenv("QT_QPA_PLATFORM", "offscreen");
             }
@@ -77,17 +80,21 @@ int main(int argc, char** argv) {
             bytes = pdf.toStdString();
             return true;
         };
-        const ChartFileWriter writePng = [](CLumivaneDoc& doc, std::string& bytes) {
-            const QImage image = RenderChartImage(doc);
-            QByteArray png;
-            QBuffer buffer(&png);
-            if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-                return false;
-            }
-            bytes = png.toStdString();
-            return true;
+        const auto kept = [](const QByteArray& drawn, std::string& bytes) {
+            bytes = drawn.toStdString();
+            return !drawn.isEmpty();
         };
-        return RunExport(options, notifier, writePdf, writePng);
+        const ChartFileWriter writePng = [&kept](CLumivaneDoc& doc, std::string& bytes) {
+            return kept(PngBytes(RenderChartImage(doc)), bytes);
+        };
+        const ChartFileWriter writeSvg = [&kept](CLumivaneDoc& doc, std::string& bytes) {
+            return kept(RenderChartSvg(doc), bytes);
+        };
+        const StatsImageWriter writeStatsPng = [&kept](const StatHistogram& histogram, std::string& bytes) {
+            const QSize size(kStatisticsChartSize.width, kStatisticsChartSize.height);
+            return kept(PngBytes(RenderHistogramImage(histogram, size)), bytes);
+        };
+        return RunExport(options, notifier, writePdf, writePng, writeSvg, writeStatsPng);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestory-export: %s\n", e.what());
         return 70; // EX_SOFTWARE

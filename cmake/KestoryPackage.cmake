@@ -25,7 +25,7 @@ if(KESTORY_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "${runtime_packages}")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libopencv-core406, libopencv-imgproc406, libturbojpeg0, libsqlite3-0, libheif1, libde265-0, libraw20, libstdc++6, ${runtime_packages}")
+        "libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libqt6svg6, libopencv-core406, libopencv-imgproc406, libturbojpeg0, libsqlite3-0, libheif1, libde265-0, libraw20, libstdc++6, ${runtime_packages}")
 endif()
 # The help command hands the document to xdg-open; Qt's Wayland plugin lets the window run natively
 # on a Wayland desktop instead of through XWayland.

@@ -88,6 +88,8 @@ public:
     const std::vector<bool>& Shown() const { return shown; }
     size_t ShownCount() const { return shownCount; }
     FilterCounts CountFilterValues() const { return ::CountFilterValues(filterKeys, filter); }
+    // What the filter looks at in each photo, in collection order (the statistics count them).
+    const std::vector<FilterKeys>& PhotoFilterKeys() const { return filterKeys; }
     // Changes whenever photos come or go: whoever shows counts knows when they are stale.
     uint64_t PhotoSetVersion() const { return photoSetVersion; }
 

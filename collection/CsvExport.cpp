@@ -86,6 +86,14 @@ void AppendTextField(std::string& line, std::string_view field) {
     AppendField(line, field);
 }
 
+} // namespace
+
+void AppendCsvTextField(std::string& line, std::string_view field) {
+    AppendTextField(line, field);
+}
+
+namespace {
+
 void AppendValue(std::string& line, double value) {
     line += ',';
     if (!std::isfinite(value)) {

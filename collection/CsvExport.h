@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The first line of the shooting-data file (22 column names), UTF-8.
@@ -25,6 +26,9 @@ int WriteCsv(const std::vector<PhotoItem*>& photos, const std::string& path, std
 // front, so that a spreadsheet does not run it; the numbers of fields 2 to 12 stand as they are.
 // Then a field holding a comma, a double quote, CR or LF is quoted with its quotes doubled.
 std::string FormatCsvRow(const PhotoItem& photo);
+
+// One text field of a line as FormatCsvRow writes its texts: the formula guard, then the quoting.
+void AppendCsvTextField(std::string& line, std::string_view field);
 
 // UTF-8 to code page 932; a character that code page 932 lacks, or a byte that is not UTF-8,
 // becomes "?". False only when the system has no code page 932 converter; throws std::bad_alloc.

@@ -1,5 +1,7 @@
 #include "collection/PhotoFilter.h"
 
+#include "collection/StatBins.h"
+#include "photo/FocalEquivalent.h"
 #include "photo/PhotoItem.h"
 #include "photo/PropertyText.h"
 
@@ -29,17 +31,30 @@ enum : unsigned {
     kFailFocal = 1u << kFilterFocal,
     kFailIso = 1u << 3,
     kFailDate = 1u << 4,
+    kFailStatBins = 1u << 5,
 };
+
+bool InStatBins(const StatBinFilter& bins, const FilterKeys& keys) {
+    switch (bins.value) {
+    case StatValue::Lens:
+        return bins.names.count(keys.list[kFilterLens]) != 0;
+    case StatValue::Camera:
+        return bins.names.count(keys.list[kFilterCamera]) != 0;
+    default:
+        return bins.codes.count(keys.statCodes[static_cast<size_t>(bins.value)]) != 0;
+    }
+}
 
 unsigned Failures(const PhotoFilter& filter, const FilterKeys& keys) {
     unsigned failed = 0;
     for (size_t list = 0; list < kFilterListCount; ++list) {
         const std::set<std::string>& chosen = filter.chosen[list];
-        if (!chosen.empty() && chosen.count(keys.list[list]) == 0) {
+        if (!chosen.empty() && chosen.count(FilterListValue(filter, keys, list)) == 0) {
             failed |= 1u << list;
         }
     }
-    if (!filter.focalMm.IsOpen() && (keys.focalMm < 0 || !filter.focalMm.Holds(keys.focalMm))) {
+    const int32_t focalMm = filter.focal35 ? keys.focal35Mm : keys.focalMm;
+    if (!filter.focalMm.IsOpen() && (focalMm < 0 || !filter.focalMm.Holds(focalMm))) {
         failed |= kFailFocal;
     }
     if (!filter.iso.IsOpen() && (keys.iso <= 0 || !filter.iso.Holds(keys.iso))) {
@@ -47,6 +62,9 @@ unsigned Failures(const PhotoFilter& filter, const FilterKeys& keys) {
     }
     if (keys.date == 0 ? !filter.undated : !filter.dates.Holds(keys.date)) {
         failed |= kFailDate;
+    }
+    if (filter.statBins.active && !InStatBins(filter.statBins, keys)) {
+        failed |= kFailStatBins;
     }
     return failed;
 }
@@ -109,16 +127,29 @@ FilterKeys FilterKeysOf(const PhotoItem& photo) {
     PropertyText date;
     photo.GetPropertyText(0x9003, date);
     keys.date = ExifDateNumber(date.plainValue);
+    keys.focal35Mm = FocalLength35mm(photo.exif);
+    if (keys.focal35Mm >= 0) {
+        keys.focal35Text = std::to_string(keys.focal35Mm);
+    }
+    FillStatCodes(photo, date.plainValue, keys);
     return keys;
+}
+
+const std::string& FilterListValue(const PhotoFilter& filter, const FilterKeys& keys, size_t list) {
+    return list == kFilterFocal && filter.focal35 ? keys.focal35Text : keys.list[list];
 }
 
 bool PhotoFilter::IsEmpty() const {
     return std::all_of(chosen.begin(), chosen.end(), [](const auto& values) { return values.empty(); }) &&
-           focalMm.IsOpen() && iso.IsOpen() && dates.IsOpen() && undated;
+           focalMm.IsOpen() && iso.IsOpen() && dates.IsOpen() && undated && !statBins.active;
 }
 
 bool PhotoFilter::Passes(const FilterKeys& keys) const {
     return Failures(*this, keys) == 0;
+}
+
+bool PhotoFilter::PassesExceptStatBins(const FilterKeys& keys) const {
+    return (Failures(*this, keys) & ~kFailStatBins) == 0;
 }
 
 FilterCounts CountFilterValues(const std::vector<FilterKeys>& keys, const PhotoFilter& filter) {
@@ -135,7 +166,7 @@ FilterCounts CountFilterValues(const std::vector<FilterKeys>& keys, const PhotoF
         counts.shown += failed == 0 ? 1 : 0;
         for (size_t list = 0; list < kFilterListCount; ++list) {
             // Counted when nothing but this list's own choice keeps the photo out.
-            tallies[list][photo.list[list]] += (failed & ~(1u << list)) == 0 ? 1 : 0;
+            tallies[list][FilterListValue(filter, photo, list)] += (failed & ~(1u << list)) == 0 ? 1 : 0;
         }
         if (photo.date == 0 && (failed & ~kFailDate) == 0) {
             ++counts.undated;

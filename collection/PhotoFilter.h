@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/StatBinFilter.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <vector>
 
 class PhotoItem;
+struct PhotoFilter;
 
 // The questions a user puts to the collection: which camera, lens, focal length, ISO speed and
 // shooting date. A photo is shown when it answers every criterion (AND); within one list any of
@@ -27,9 +30,18 @@ struct FilterKeys {
     int32_t focalMm = -1;  // -1: no focal length (or a zero denominator)
     int32_t iso = 0;       // 0: no ISO speed
     int32_t date = 0;      // DateTimeOriginal as yyyymmdd; 0: none, or no real date ("0000:00:00")
+    // The 35 mm equivalent (FocalLength35mm) in whole millimetres and as the focal list shows it
+    // under "35mm 換算"; -1 and "" when the photo does not tell it.
+    int32_t focal35Mm = -1;
+    std::string focal35Text;
+    // Each numeric StatValue's bin code (StatBins.h), kNoStatCode without the value; the places
+    // of lenses and cameras are unused (their names are in list).
+    std::array<int32_t, kStatValueCount> statCodes{};
 };
 
 FilterKeys FilterKeysOf(const PhotoItem& photo);
+// The text of a list the filter compares: the focal list's is the 35 mm equivalent's under focal35.
+const std::string& FilterListValue(const PhotoFilter& filter, const FilterKeys& keys, size_t list);
 
 // "2011:01:02 03:04:05" -> 20110102; 0 for anything that is not a calendar date.
 int32_t ExifDateNumber(const std::string& text);
@@ -52,9 +64,14 @@ struct PhotoFilter {
     IntRange iso;      // photos without ISO speed fail a range that is not open
     IntRange dates;    // yyyymmdd; applies to photos with a date
     bool undated = true;  // photos without a date ("日付なし") shown
+    // The focal list and focalMm take the 35 mm equivalent instead of the lens's own length.
+    bool focal35 = false;
+    StatBinFilter statBins;  // the statistics panel's bars
 
     bool IsEmpty() const;
     bool Passes(const FilterKeys& keys) const;
+    // Every criterion but statBins: what the statistics panel counts while it shows statBins' value.
+    bool PassesExceptStatBins(const FilterKeys& keys) const;
     friend bool operator==(const PhotoFilter&, const PhotoFilter&) = default;
 };
 

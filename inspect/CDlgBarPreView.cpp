@@ -5,6 +5,7 @@
 #include "chart/QtCanvas.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/ViewerList.h"
+#include "photo/FocalEquivalent.h"
 #include "photo/PropertyText.h"
 #include "dialog/AppTitle.h"
 #include "dialog/DialogUnits.h"
@@ -178,6 +179,10 @@ void CDlgBarPreView::FillPropertyList() {
         rows.append(new QTreeWidgetItem({QString::fromStdString(text.label),
                                          WithoutTrailingSpaces(QString::fromStdString(DecodeExifText(text.displayValue)))}));
     }
+    // Computed, not read from one tag: after the file's own properties.
+    const int32_t focal35 = FocalLength35mm(previewPhoto.exif);
+    rows.append(new QTreeWidgetItem({QStringLiteral("焦点距離 (35mm 換算)"),
+                                     focal35 < 0 ? QStringLiteral("不明") : QStringLiteral("%1 mm").arg(focal35)}));
     propertyList->addTopLevelItems(rows);
     UpdateCutToolTips();
 }

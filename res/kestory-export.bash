@@ -9,6 +9,10 @@ _kestory_export() {
         --csv) _filedir csv; return ;;
         --png) _filedir png; return ;;
         --pdf) _filedir pdf; return ;;
+        --svg) _filedir svg; return ;;
+        --stats-csv) _filedir csv; return ;;
+        --stats-png) _filedir png; return ;;
+        --stats) COMPREPLY=($(compgen -W 'focal focal35 aperture shutter iso ev lens camera hour weekday month year' -- "$cur")); return ;;
         --color-by) COMPREPLY=($(compgen -W 'iso focal camera time' -- "$cur")); return ;;
         --iso-index) COMPREPLY=($(compgen -W '0 1 2 3 4 5 6 7 8 9 10' -- "$cur")); return ;;
         --magnify | --size | --threads | --cache-limit | --camera | --lens | --focal | --iso | --from | --to)
@@ -22,7 +26,7 @@ _kestory_export() {
     done
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--csv --png --pdf --magnify --size --marks --color-by --density
+        COMPREPLY=($(compgen -W '--csv --png --pdf --svg --stats --stats-csv --stats-png --magnify --size --marks --color-by --density
             --iso-index --recursive --threads --no-cache --cache-limit --all-kinds --no-raw-pairs --help --camera --lens --focal
             --iso --from --to --' -- "$cur"))
         return

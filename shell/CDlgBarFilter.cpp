@@ -2,6 +2,7 @@
 
 #include "chart/CLumivaneView.h"
 #include "collection/CLumivaneDoc.h"
+#include "collection/StatBins.h"
 #include "dialog/DialogUnits.h"
 #include "shell/FilterDateEdit.h"
 #include "shell/NumberBox.h"
@@ -74,8 +75,13 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
     layout->setVerticalSpacing(2);
     int row = 0;
     // Three columns: a range's start, "〜", its end; titles and lists span all three.
+    focal35Box = new QCheckBox(QStringLiteral("35mm 換算"), this);
     for (size_t list = 0; list < kFilterListCount; ++list) {
-        layout->addWidget(new QLabel(QString::fromUtf8(kListTitles[list]), this), row++, 0, 1, 3);
+        layout->addWidget(new QLabel(QString::fromUtf8(kListTitles[list]), this), row, 0, 1, list == kFilterFocal ? 1 : 3);
+        if (list == kFilterFocal) {
+            layout->addWidget(focal35Box, row, 1, 1, 2);
+        }
+        ++row;
         lists[list] = new QListWidget(this);
         lists[list]->setObjectName(QStringLiteral("filterList%1").arg(list));
         lists[list]->setSelectionMode(QAbstractItemView::NoSelection);
@@ -114,6 +120,20 @@ CDlgBarFilter::CDlgBarFilter(CLumivaneView& chartView, QWidget* parent) : QWidge
         });
     }
     connect(undatedBox, &QCheckBox::toggled, this, &CDlgBarFilter::ApplyControls);
+
+    // The choice changes what the focal list holds: its checks no longer name values in it.
+    connect(focal35Box, &QCheckBox::toggled, this, [this] {
+        const QSignalBlocker quiet(lists[kFilterFocal]);
+        for (int i = 0; i < lists[kFilterFocal]->count(); ++i) {
+            lists[kFilterFocal]->item(i)->setCheckState(Qt::Unchecked);
+        }
+        ApplyControls();
+    });
+    statBinsText = new QLabel(this);
+    statBinsText->setObjectName(QStringLiteral("filterStatBins"));
+    statBinsText->setWordWrap(true);
+    statBinsText->hide();
+    layout->addWidget(statBinsText, row++, 0, 1, 3);
 
     statusText = new QLabel(this);
     statusText->setObjectName(QStringLiteral("filterStatus"));
@@ -163,6 +183,9 @@ PhotoFilter CDlgBarFilter::FilterFromControls() const {
     filter.iso = {IsoBound(isoFrom), IsoBound(isoTo)};
     filter.dates = {DateBound(dateFrom), DateBound(dateTo)};
     filter.undated = undatedBox->isChecked();
+    filter.focal35 = focal35Box->isChecked();
+    // Set by the statistics panel's bars; only すべて表示 clears it here.
+    filter.statBins = shownFilter.statBins;
     return filter;
 }
 
@@ -190,6 +213,11 @@ void CDlgBarFilter::ShowFilter(const PhotoFilter& filter) {
     const QSignalBlocker quietDateFrom(dateFrom);
     const QSignalBlocker quietDateTo(dateTo);
     const QSignalBlocker quietUndated(undatedBox);
+    const QSignalBlocker quietFocal35(focal35Box);
+    focal35Box->setChecked(filter.focal35);
+    const std::string bins = StatBinFilterText(filter.statBins);
+    statBinsText->setText(QStringLiteral("統計: %1").arg(QString::fromStdString(bins)));
+    statBinsText->setVisible(!bins.empty());
     isoFrom->setValue(filter.iso.min.value_or(0));
     isoTo->setValue(filter.iso.max.value_or(0));
     dateFrom->setDate(ToDate(filter.dates.min));

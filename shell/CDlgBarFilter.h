@@ -38,6 +38,9 @@ public:
     QCheckBox* UndatedBox() const { return undatedBox; }
     QLabel* StatusText() const { return statusText; }
     QPushButton* ShowAllButton() const { return showAllButton; }
+    // "35mm 換算": the focal list of 35 mm equivalents; the statistics panel's bars the chart keeps.
+    QCheckBox* Focal35Box() const { return focal35Box; }
+    QLabel* StatBinsText() const { return statBinsText; }
 
 public slots:
     // The controls and counts follow the document: after photos came or went, or the filter was
@@ -64,6 +67,8 @@ private:
     QCheckBox* undatedBox = nullptr;
     QLabel* statusText = nullptr;
     QPushButton* showAllButton = nullptr;
+    QCheckBox* focal35Box = nullptr;
+    QLabel* statBinsText = nullptr;
     // What the panel last showed; another version or filter in the document means it is stale.
     uint64_t shownVersion = UINT64_MAX;
     PhotoFilter shownFilter;

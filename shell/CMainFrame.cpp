@@ -9,6 +9,7 @@
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
 #include "shell/CDlgBarFilter.h"
+#include "shell/CDlgBarStatistics.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
 #include "shell/FolderWatchSession.h"
@@ -95,6 +96,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
     createWatchActions();
     createDockWindows();
     createFilterDock();
+    createStatisticsDock(dialogs, notifier);
     createMenus();
     if (!placed && settings.ReadDockState().isEmpty()) {
         chooseFirstLayout();
@@ -109,7 +111,7 @@ CMainFrame::CMainFrame(CLumivaneDoc& document, st::SettingsFile& file, Notifier&
 
 CMainFrame::~CMainFrame() {
     // The docks outlive this part of the frame and report their hiding while they are torn down.
-    for (QDockWidget* dock : {infoDock, controlDock, filterDock}) {
+    for (QDockWidget* dock : {infoDock, controlDock, filterDock, statisticsDock}) {
         disconnect(dock, nullptr, this, nullptr);
     }
 }
@@ -240,6 +242,21 @@ void CMainFrame::createFilterDock() {
     connect(filterDock, &QDockWidget::visibilityChanged, this, &CMainFrame::recalcLayout);
 }
 
+void CMainFrame::createStatisticsDock(ShellDialogs& dialogs, Notifier& notifier) {
+    statisticsPanel = new CDlgBarStatistics(*view, dialogs, notifier);
+    statisticsDock = MakeDock(QStringLiteral("統計パネル"), QStringLiteral("statisticsPanelDock"), statisticsPanel, this);
+    statisticsDock->toggleViewAction()->setData(static_cast<int>(kViewStatisticsPanel));
+    actions.append(statisticsDock->toggleViewAction());
+    splitDockWidget(filterDock, statisticsDock, Qt::Vertical);
+    statisticsDock->hide();
+    connect(statisticsDock, &QDockWidget::visibilityChanged, this, &CMainFrame::recalcLayout);
+    auto* svg = new QAction(QStringLiteral("SVG として保存..."), this);
+    svg->setObjectName(QStringLiteral("actionSaveChartSvg"));
+    svg->setData(static_cast<int>(kSaveChartSvg));
+    actions.append(svg);
+    connect(svg, &QAction::triggered, commands, &ChartCommands::OnSaveChartSvg);
+}
+
 void CMainFrame::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->addAction(Action(kFileOpen));
@@ -260,6 +277,7 @@ void CMainFrame::createMenus() {
     file->addAction(Action(kFileStopWatching));
     file->addSeparator();
     file->addAction(Action(kSaveShootingData));
+    file->addAction(Action(kSaveChartSvg));
     file->addSeparator();
     file->addAction(Action(kFilePrint));
     file->addAction(Action(kFilePrintPreview));
@@ -284,6 +302,7 @@ void CMainFrame::createMenus() {
     show->addAction(Action(kViewInfoPanel));
     show->addAction(Action(kViewControlPanel));
     show->addAction(Action(kViewFilterPanel));
+    show->addAction(Action(kViewStatisticsPanel));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->addAction(Action(kHelp));

@@ -11,6 +11,7 @@ class QLabel;
 class RecentMenu;
 class CDlgBarFilter;
 class CDlgBarPreView;
+class CDlgBarStatistics;
 class ChartCommands;
 class CLumivaneDoc;
 class CLumivaneView;
@@ -59,6 +60,8 @@ public:
         kFileWatchFolder = 32802,
         kFileStopWatching = 32803,
         kPairRawWithJpeg = 32783,
+        kViewStatisticsPanel = 32804,
+        kSaveChartSvg = 32805,
     };
 
     CMainFrame(CLumivaneDoc& doc, kestory::settings::SettingsFile& settings, Notifier& notifier,
@@ -73,6 +76,8 @@ public:
     CDlgBarControl& ControlPanel() const { return *controlPanel; }
     QDockWidget* FilterDock() const { return filterDock; }
     CDlgBarFilter& FilterPanel() const { return *filterPanel; }
+    QDockWidget* StatisticsDock() const { return statisticsDock; }
+    CDlgBarStatistics& StatisticsPanel() const { return *statisticsPanel; }
     ViewerList& Viewers() const { return *viewers; }
     // The menu action of a command id, or null.
     QAction* Action(Command id) const;
@@ -113,6 +118,8 @@ private:
     void createDockWindows();
     // The filter panel: docked below the settings panel, hidden until the 表示 menu shows it.
     void createFilterDock();
+    // The statistics panel: docked below the filter panel, hidden until the 表示 menu shows it.
+    void createStatisticsDock(ShellDialogs& dialogs, Notifier& notifier);
     // False when there is no saved rectangle to use.
     bool restorePlacement();
     // With no saved placement and docking: the window sized to show the whole chart beside the
@@ -141,6 +148,8 @@ private:
     CDlgBarControl* controlPanel = nullptr;
     QDockWidget* filterDock = nullptr;
     CDlgBarFilter* filterPanel = nullptr;
+    QDockWidget* statisticsDock = nullptr;
+    CDlgBarStatistics* statisticsPanel = nullptr;
     QList<QAction*> actions;
     ThumbnailStore* thumbnailCache = nullptr;
     FolderWatchSession* watchSession = nullptr;

@@ -2,12 +2,14 @@
 
 #include "chart/CLumivaneView.h"
 #include "chart/ChartOutput.h"
+#include "chart/HistogramImage.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/CsvExport.h"
 #include "collection/FolderScan.h"
 #include "collection/ImportTexts.h"
 #include "collection/RawJpegPairs.h"
 #include "collection/Notifier.h"
+#include "collection/OutputFile.h"
 #include "shell/HelpDocument.h"
 #include "shell/ImportProgress.h"
 #include "shell/ShellDialogs.h"
@@ -213,6 +215,19 @@ void ChartCommands::OnSaveSelectedShootingData() {
     }
     if (WriteCsv(doc.SelectedPhotos(), ToLocalPath(path)) == 0) {
         notifier.Notify(std::string(kestory::texts::kCsvSaveFailed), Notifier::Icon::Warning);
+    }
+}
+
+void ChartCommands::OnSaveChartSvg() {
+    const QString path =
+        dialogs.ChooseSaveFile(dialogParent(), QStringLiteral("SVG として保存"), QStringLiteral("SVG ファイル (*.svg)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const QByteArray svg = RenderChartSvg(doc);
+    if (svg.isEmpty() ||
+        WriteOutputFile(ToLocalPath(path), std::string_view(svg.constData(), static_cast<size_t>(svg.size()))).result != 1) {
+        notifier.Notify("ＳＶＧファイルの保存に失敗しました。", Notifier::Icon::Warning);
     }
 }
 

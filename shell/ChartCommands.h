@@ -66,6 +66,8 @@ public slots:
     // "選択した写真の CSV 保存...": the selected photos' lines, in collection order, through the
     // same dialog and file writing as the whole set's; nothing without a selection.
     void OnSaveSelectedShootingData();
+    // "SVG として保存...": the whole chart at the display settings, as an SVG file.
+    void OnSaveChartSvg();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();

@@ -130,6 +130,15 @@ QString QtShellDialogs::ChooseCsvFile(QWidget* parent) {
     return dialog->selectedFiles().constFirst();
 }
 
+QString QtShellDialogs::ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filters) {
+    QFileDialog dialog(parent, caption, QString(), filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
 bool QtShellDialogs::ChoosePrinter(QPrinter& printer, QWidget* parent) {
     QPrintDialog dialog(&printer, parent);
     // One page, always: there is no page range to choose.

@@ -25,6 +25,10 @@ public:
     // "撮影データの保存（&S）...": the file to write, its overwriting already confirmed; empty when
     // cancelled.
     virtual QString ChooseCsvFile(QWidget* parent) = 0;
+    // Any other file to write ("SVG として保存...", the statistics panel's files): the save dialog
+    // with the caption and name filters ("SVG ファイル (*.svg)", ";;" between several), its
+    // overwriting already confirmed; empty when cancelled.
+    virtual QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filters) = 0;
     // The print dialog on the printer; false when cancelled.
     virtual bool ChoosePrinter(QPrinter& printer, QWidget* parent) = 0;
     // The print preview of the printer's page, drawn by paint, until the user closes it.
@@ -45,6 +49,7 @@ public:
     QStringList ChoosePhotoFiles(QWidget* parent) override;
     QString ChoosePhotoFolder(QWidget* parent) override;
     QString ChooseCsvFile(QWidget* parent) override;
+    QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filters) override;
     bool ChoosePrinter(QPrinter& printer, QWidget* parent) override;
     void PreviewPrint(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter&)>& paint) override;
     bool SetUpPage(QPrinter& printer, QWidget* parent) override;

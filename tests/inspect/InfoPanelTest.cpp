@@ -85,7 +85,7 @@ void InfoPanelTest::showsRowsAndExposureTextOfTheSelectedPhoto() {
     QCOMPARE(bench.info->SelectedPhoto(), &photo);
 
     QTreeWidget* list = bench.info->PropertyList();
-    QCOMPARE(list->topLevelItemCount(), 17);
+    QCOMPARE(list->topLevelItemCount(), 18);
     QCOMPARE(Cell(list, 0, 0), QStringLiteral("カメラメーカー"));
     QCOMPARE(Cell(list, 0, 1), QStringLiteral("Canon"));
     QCOMPARE(Cell(list, 1, 1), QStringLiteral("Canon EOS 5D Mark II"));
@@ -107,7 +107,7 @@ void InfoPanelTest::showsRowsAndExposureTextOfTheSelectedPhoto() {
         bench.Import(QStringLiteral("cp932.jpg"), PanelBench::Exposure(125, 8, 1, 400, kCanonCp932));
     bench.info->ShowPhoto(&japanese);
     QCOMPARE(Cell(list, 0, 1), QStringLiteral("キヤノン"));
-    QCOMPARE(list->topLevelItemCount(), 17);
+    QCOMPARE(list->topLevelItemCount(), 18);
 }
 
 void InfoPanelTest::exposureTextSignsNegativeZeroAndMissingValues() {
@@ -142,7 +142,7 @@ void InfoPanelTest::sameRecordOrNullChangesNothing() {
     QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
     QCOMPARE(bench.info->SelectedPhoto(), &photo);
     QCOMPARE(Cell(list, 0, 1), QStringLiteral("untouched"));
-    QCOMPARE(list->topLevelItemCount(), 17);
+    QCOMPARE(list->topLevelItemCount(), 18);
 }
 
 void InfoPanelTest::previewIsACopyWithPicturesOfItsOwn() {

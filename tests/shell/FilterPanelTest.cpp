@@ -3,10 +3,14 @@
 #include "chart/CLumivaneView.h"
 #include "collection/CLumivaneDoc.h"
 #include "shell/CDlgBarFilter.h"
+#include "shell/CDlgBarStatistics.h"
 #include "tests/support/JpegBuilder.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
 #include <QDateEdit>
 #include <QDockWidget>
 #include <QLabel>
@@ -49,7 +53,11 @@ struct FilterBench {
         dock = new QDockWidget(QStringLiteral("絞り込みパネル"), &window);
         dock->setWidget(panel);
         window.addDockWidget(Qt::RightDockWidgetArea, dock);
-        window.resize(1100, 700);
+        stats = new CDlgBarStatistics(*view, dialogs, notifier);
+        auto* statsDock = new QDockWidget(QStringLiteral("統計パネル"), &window);
+        statsDock->setWidget(stats);
+        window.addDockWidget(Qt::LeftDockWidgetArea, statsDock);
+        window.resize(1500, 700);
         window.show();
         if (!QTest::qWaitForWindowExposed(&window)) {
             qWarning("the window was not exposed");
@@ -101,13 +109,34 @@ struct FilterBench {
         return names;
     }
 
+    // A click in the middle of a bar of the statistics panel.
+    void ClickBar(int index, Qt::KeyboardModifiers keys = {}) {
+        const StatBin& bin = stats->Histogram().bins[static_cast<size_t>(index)];
+        const Rect r = stats->Layout().Bar(static_cast<size_t>(index), 1, 1);
+        QTest::mouseClick(stats->ChartArea(), Qt::LeftButton, keys, QPoint((r.left + r.right) / 2, r.bottom - 2));
+        QVERIFY(!bin.label.empty());
+    }
+    QStringList Bars() const {
+        QStringList bars;
+        for (const StatBin& bin : stats->Histogram().bins) {
+            bars << QStringLiteral("%1 %2/%3%4")
+                        .arg(QString::fromStdString(bin.label))
+                        .arg(bin.count)
+                        .arg(bin.selected)
+                        .arg(bin.chosen ? "*" : "");
+        }
+        return bars;
+    }
+
     QTemporaryDir dir;
     RecordingNotifier notifier;
+    FakeDialogs dialogs;
     CLumivaneDoc doc{notifier};
     QMainWindow window;
     CLumivaneView* view = nullptr;
     CDlgBarFilter* panel = nullptr;
     QDockWidget* dock = nullptr;
+    CDlgBarStatistics* stats = nullptr;
 };
 
 }  // namespace
@@ -119,7 +148,55 @@ private slots:
     void rangesAndShowAll();
     void followsImportsAndDeleteAll();
     void typedNumbersAndDates();
+    void statisticsBarsFilterTheChart();
 };
+
+void FilterPanelTest::statisticsBarsFilterTheChart() {
+    FilterBench b;
+    QCOMPARE(b.Bars(), (QStringList{"24 mm 1/0", "50 mm 2/0", "200 mm 1/0", "不明 1/0"}));
+    b.ClickBar(1);
+    QCOMPARE(b.Hit(), QStringLiteral("AC"));
+    QCOMPARE(b.Bars(), (QStringList{"24 mm 1/0", "50 mm 2/0*", "200 mm 1/0", "不明 1/0"}));
+    QVERIFY(b.panel->StatBinsText()->isVisible());
+    QCOMPARE(b.panel->StatBinsText()->text(), QStringLiteral("統計: 焦点距離: 50 mm"));
+    QCOMPARE(b.panel->StatusText()->text(), QStringLiteral("2 / 5 枚"));
+    // Another criterion of the filter panel keeps the bars.
+    b.Toggle(kFilterCamera, 1);
+    QCOMPARE(b.Hit(), QStringLiteral("C"));
+    b.Toggle(kFilterCamera, 1);
+    b.ClickBar(0, Qt::ShiftModifier);
+    QCOMPARE(b.Hit(), QStringLiteral("ACD"));
+    QTest::mouseClick(b.panel->ShowAllButton(), Qt::LeftButton);
+    QCOMPARE(b.Hit(), QStringLiteral("ABCDE"));
+    QVERIFY(!b.panel->StatBinsText()->isVisible());
+
+    // Another value; the selection counted over the bars.
+    b.stats->ValueBox()->setCurrentIndex(static_cast<int>(StatValue::Camera));
+    b.doc.SelectPhotos({&b.doc.GetAt(0), &b.doc.GetAt(2)}, false);
+    b.view->InvalidateChart();
+    QCOMPARE(b.Bars(), (QStringList{"EOS R5 2/1", "X-T4 2/1", "不明 1/0"}));
+
+    // The files: every bin's line, and the picture as drawn.
+    b.dialogs.saveFile = b.dir.filePath(QStringLiteral("bins.csv"));
+    QTest::mouseClick(b.stats->CsvButton(), Qt::LeftButton);
+    QFile csv(b.dialogs.saveFile);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll(), QByteArray("\x8b\xe6\x95\xaa,\x96\x87\x90\x94,\x8a\x84\x8d\x87 (%)\r\n"
+                                       "EOS R5,2,40.0\r\nX-T4,2,40.0\r\n\x95\x73\x96\xbe,1,20.0\r\n"));
+    for (const char* name : {"bars.png", "bars.svg"}) {
+        b.dialogs.saveFile = b.dir.filePath(QString::fromLatin1(name));
+        QTest::mouseClick(b.stats->ImageButton(), Qt::LeftButton);
+        // An SVG reader takes its own resolution for the millimetres the file gives.
+        const QImage image(b.dialogs.saveFile);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() > image.height());
+    }
+    QVERIFY(b.notifier.messages.empty());
+
+    // The focal list of 35 mm equivalents: none of these photos tells one.
+    b.panel->Focal35Box()->setChecked(true);
+    QCOMPARE(b.Entries(kFilterFocal), (QStringList{"（なし） (5)"}));
+}
 
 void FilterPanelTest::listsCountUnderTheOtherCriteria() {
     FilterBench b;

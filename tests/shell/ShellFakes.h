@@ -39,6 +39,10 @@ public:
         ++asked;
         return csvFile;
     }
+    QString ChooseSaveFile(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        return saveFile;
+    }
     bool ChoosePrinter(QPrinter& printer, QWidget*) override {
         ++asked;
         if (onPrintDialog) {
@@ -65,6 +69,7 @@ public:
     QStringList photoFiles;
     QString folder;
     QString csvFile;
+    QString saveFile;
     bool printAccepted = true;
     std::function<void(QPrinter&)> onPrintDialog;
     std::function<void(QPrinter&, const std::function<void(QPrinter&)>&)> onPreview;
