@@ -21,20 +21,37 @@ CLumivaneDoc::CLumivaneDoc(Notifier& notifier) : notifier(notifier) {}
 CLumivaneDoc::~CLumivaneDoc() = default;
 
 int CLumivaneDoc::AddPhoto(const std::string& path) {
-    int result = -2;
-    std::unique_ptr<PhotoItem> photo;
-    try {
-        photo = std::make_unique<PhotoItem>();
-        result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore);
-    } catch (const std::exception&) {
-        // Out of memory while loading: this file is refused like an unreadable one, and the
-        // import goes on with the next.
-        result = -2;
+    FileStamp stamp;
+    StampFile(path, stamp);
+    const int outcome = AcceptLoad(path, kNotLoadedKnown, nullptr, stamp);
+    if (outcome == kAlreadyLoaded) {
+        notifier.NotifyAlreadyLoaded(1);
+        return 0;
     }
-    return AcceptLoad(path, result, std::move(photo));
+    return outcome;
 }
 
-int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo) {
+int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo,
+                             const FileStamp& stamp) {
+    PhotoItem* existing = nullptr;
+    if (const auto it = stamp.path.empty() ? byFile.end() : byFile.find(stamp.path); it != byFile.end()) {
+        existing = it->second;
+        const FileStamp& had = fileOf.at(existing);
+        if (had.size == stamp.size && had.modifiedNs == stamp.modifiedNs) {
+            return kAlreadyLoaded;
+        }
+    }
+    if (result == kNotLoadedKnown) {
+        // Not in the collection as it is now after all: loaded here.
+        try {
+            photo = std::make_unique<PhotoItem>();
+            result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore);
+        } catch (const std::exception&) {
+            // Out of memory while loading: this file is refused like an unreadable one, and the
+            // import goes on with the next.
+            result = -2;
+        }
+    }
     if (result == kLoaded && photo) {
         try {
             // The collection keeps no pixels: they come back through the cache when drawn.
@@ -42,8 +59,26 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
             if (const auto raw = rawCompanions.find(path); raw != rawCompanions.end()) {
                 photo->rawCompanion = raw->second;
             }
+            if (existing != nullptr) {
+                ReplaceInPlace(*existing, *photo);
+                FileStamp& had = fileOf.at(existing);
+                had.size = stamp.size;
+                had.modifiedNs = stamp.modifiedNs;
+                return kAccepted;
+            }
+            PhotoItem* added = photo.get();
             AppendPhoto(std::move(photo));
-            return 1;
+            if (!stamp.path.empty()) {
+                try {
+                    byFile[stamp.path] = added;
+                    fileOf[added] = stamp;
+                } catch (const std::exception&) {
+                    // Charted all the same, only not known to the next import.
+                    byFile.erase(stamp.path);
+                    fileOf.erase(added);
+                }
+            }
+            return kAccepted;
         } catch (const std::exception&) {
             result = -2; // no room in the collection: refused like an unreadable file
         }
@@ -52,7 +87,51 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
     const std::string_view reason =
         result == kNoExif ? kestory::texts::kRefusedNoExif : kestory::texts::kRefusedLoadFailed;
     notifier.NotifyRefusal(path, path + std::string(reason));
-    return 0;
+    return kRefused;
+}
+
+CLumivaneDoc::KnownFiles CLumivaneDoc::KnownFileStamps() const {
+    KnownFiles known;
+    known.reserve(fileOf.size());
+    for (const auto& [photo, stamp] : fileOf) {
+        known.emplace(stamp.path, stamp);
+    }
+    return known;
+}
+
+bool CLumivaneDoc::IsKnown(const KnownFiles& known, const FileStamp& stamp) {
+    const auto it = stamp.path.empty() ? known.end() : known.find(stamp.path);
+    return it != known.end() && it->second.size == stamp.size && it->second.modifiedNs == stamp.modifiedNs;
+}
+
+void CLumivaneDoc::Forget(const PhotoItem* photo) {
+    const auto it = fileOf.find(photo);
+    if (it == fileOf.end()) {
+        return;
+    }
+    if (const auto entry = byFile.find(it->second.path); entry != byFile.end() && entry->second == photo) {
+        byFile.erase(entry);
+    }
+    fileOf.erase(it);
+}
+
+void CLumivaneDoc::ReplaceInPlace(PhotoItem& old, const PhotoItem& loaded) {
+    const auto it = std::find_if(photos.begin(), photos.end(),
+                                 [&old](const std::unique_ptr<PhotoItem>& p) { return p.get() == &old; });
+    const auto index = static_cast<size_t>(it - photos.begin());
+    FilterKeys keys = FilterKeysOf(loaded);
+    // The same record, so the information panel's and the selection's references stay good; it
+    // gets its place on the chart at the layout that follows every import.
+    old = loaded;
+    filterKeys[index] = std::move(keys);
+    const bool passes = filter.Passes(filterKeys[index]);
+    shownCount -= shown[index] ? 1 : 0;
+    shownCount += passes ? 1 : 0;
+    shown[index] = passes;
+    if (!passes) {
+        selection.erase(&old);
+    }
+    ++photoSetVersion;
 }
 
 int CLumivaneDoc::AddPhotos(const std::vector<std::string>& paths, unsigned threads) {
@@ -91,6 +170,7 @@ int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
         return 0;
     }
     selection.erase(photo);
+    Forget(photo);
     const auto index = it - photos.begin();
     photos.erase(it);
     shownCount -= shown[static_cast<size_t>(index)] ? 1 : 0;
@@ -102,6 +182,8 @@ int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
 
 void CLumivaneDoc::RemoveAllPhotos() {
     selection.clear();
+    byFile.clear();
+    fileOf.clear();
     photos.clear();
     photos.shrink_to_fit();
     pictures.Clear();
@@ -172,6 +254,7 @@ size_t CLumivaneDoc::RemoveSelectedPhotos() {
     for (size_t i = 0; i < photos.size(); ++i) {
         if (IsSelected(photos[i].get())) {
             shownCount -= shown[i] ? 1 : 0;
+            Forget(photos[i].get());
             continue;
         }
         if (kept != i) {

@@ -5,10 +5,12 @@
 #include "collection/RawJpegPairs.h"
 #include "photo/PhotoItem.h"
 #include "photo/PictureCache.h"
+#include "photo/ThumbnailStore.h"
 
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -27,15 +29,37 @@ public:
 
     DisplaySettings settings;
 
-    // Loads the file in thumbnail mode; 1 added at the end, 0 refused (the user was told why).
+    // Loads the file in thumbnail mode; 1 added at the end (or in place of the file's older
+    // record), 0 refused (the user was told why) or already in the collection as it is now (the
+    // notifier told the count).
     int AddPhoto(const std::string& path);
     // Each path as given, loaded on a pool of threads (0: one per core) and added in the order of
     // the paths with the refusals told in that order (ParallelImport); the number added.
     int AddPhotos(const std::vector<std::string>& paths, unsigned threads = 0);
     int AddDroppedFiles(const std::vector<std::string>& paths);
-    // The per-file step of every import, once the file was loaded (result of PhotoItem::Load):
-    // 0 appends the photo and returns 1; -1 and -2 tell the user why and return 0.
-    int AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo);
+    // A photo is charted once. stamp is the file's state taken before its load (FileStamp::path
+    // empty when it could not be had: such a file is only ever refused). A file whose canonical
+    // path the collection holds with the same size and modification time is left out
+    // (kAlreadyLoaded); one of the same path in another state replaces that record's contents in
+    // place, where it stands, once it has loaded; one that no longer loads is refused and its
+    // record kept.
+    static constexpr int kRefused = 0;
+    static constexpr int kAccepted = 1;
+    static constexpr int kAlreadyLoaded = 2;
+    // A result an import gives in place of a PhotoItem::Load result for a file it did not load
+    // because KnownFiles showed it in the collection as it is now.
+    static constexpr int kNotLoadedKnown = 1;
+    // The per-file step of every import, once the file was loaded (result of PhotoItem::Load, or
+    // kNotLoadedKnown): 0 appends the photo (or replaces the file's older record) and returns
+    // kAccepted; -1 and -2 tell the user why and return kRefused; kAlreadyLoaded as above.
+    int AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo,
+                   const FileStamp& stamp = {});
+    // The stamps of the files in the collection, by canonical path: what an import compares its
+    // files with before loading them.
+    using KnownFiles = std::unordered_map<std::string, FileStamp>;
+    KnownFiles KnownFileStamps() const;
+    // Whether the file, as stamped, stands in the collection in that very state.
+    static bool IsKnown(const KnownFiles& known, const FileStamp& stamp);
 
     void AppendPhoto(std::unique_ptr<PhotoItem> photo);
     // The raw files' names of RAW+JPEG pairs the next imports counted once (PairRawWithJpeg):
@@ -94,6 +118,10 @@ public:
     uint64_t PhotoSetVersion() const { return photoSetVersion; }
 
 private:
+    // Takes the record out of the file index; the record itself stays where it is.
+    void Forget(const PhotoItem* photo);
+    void ReplaceInPlace(PhotoItem& old, const PhotoItem& loaded);
+
     Notifier& notifier;
     RawCompanions rawCompanions;
     ThumbnailStore* thumbnailStore = nullptr;
@@ -106,4 +134,7 @@ private:
     std::vector<bool> shown;
     size_t shownCount = 0;
     uint64_t photoSetVersion = 0;
+    // The records that came in through an import, by their files' canonical paths, and back.
+    std::unordered_map<std::string, PhotoItem*> byFile;
+    std::unordered_map<const PhotoItem*, FileStamp> fileOf;
 };

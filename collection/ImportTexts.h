@@ -31,6 +31,8 @@ inline constexpr std::string_view kRefusedLoadFailed = "の読み込みに失敗
 inline constexpr std::string_view kRefusalsGatherRest = "この読み込みでは以後表示しない";
 inline constexpr std::string_view kRefusalsGathered = "%1 件のファイルを読み込めませんでした。";
 inline constexpr std::string_view kRefusalsMore = "…ほか %1 件";
+// The files an import did not add because the collection holds them as they are (%1: how many).
+inline constexpr std::string_view kAlreadyLoaded = "%1 枚は読み込み済みのため追加しませんでした。";
 
 // Shooting-data export ("撮影データの保存（&S）...").
 inline constexpr std::string_view kCsvNoPhotos = "画像ファイルを読み込んでから実行してください";

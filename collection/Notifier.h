@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The messages the user must see (per-file import refusals, CSV failures). The window shows them
@@ -17,6 +18,10 @@ public:
         static_cast<void>(path);
         Notify(utf8Text, Icon::None);
     }
+    // How many files an import left out because the collection holds them already, as they are
+    // now; told once, at the import's end, when there were any. The window tells it with the
+    // import's summary or on its status line; the exporter takes each file once without a word.
+    virtual void NotifyAlreadyLoaded(size_t count) { static_cast<void>(count); }
     // One import's refusals come between these two; the window tells what it gathered at the end.
     virtual void BeginImport() {}
     virtual void EndImport() {}

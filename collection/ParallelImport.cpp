@@ -1,6 +1,7 @@
 #include "collection/ParallelImport.h"
 
 #include "collection/CLumivaneDoc.h"
+#include "collection/Notifier.h"
 #include "photo/FileBytes.h"
 #include "photo/PhotoItem.h"
 #include "photo/ThumbnailStore.h"
@@ -53,6 +54,8 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     taken = 0;
     delivered = 0;
     added = 0;
+    alreadyLoaded = 0;
+    known = doc.KnownFileStamps();
     cancelled = false;
     stopping = false;
     running = true;
@@ -67,9 +70,14 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     return true;
 }
 
-ParallelImport::Slot ParallelImport::Load(const std::string& path, bool keepPicture, ThumbnailStore* store) {
+ParallelImport::Slot ParallelImport::Load(const std::string& path) const {
     Slot slot;
     try {
+        if (StampFile(path, slot.stamp) && CLumivaneDoc::IsKnown(known, slot.stamp)) {
+            slot.result = CLumivaneDoc::kNotLoadedKnown;
+            slot.ready = true;
+            return slot;
+        }
         slot.photo = std::make_unique<PhotoItem>();
         slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail, store);
     } catch (const std::exception&) {
@@ -78,7 +86,7 @@ ParallelImport::Slot ParallelImport::Load(const std::string& path, bool keepPict
     }
     if (slot.result != 0) {
         slot.photo.reset();
-    } else if (!keepPicture) {
+    } else if (!keepPictures) {
         slot.photo->thumbnail.Release();
     }
     slot.ready = true;
@@ -100,7 +108,7 @@ void ParallelImport::Work() {
             }
             index = taken++;
         }
-        Slot slot = Load(paths[index], keepPictures, store);
+        Slot slot = Load(paths[index]);
         {
             const std::lock_guard lock(mutex);
             results[index] = std::move(slot);
@@ -128,7 +136,7 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
                 // No pool: the next file is loaded here, one per pass.
                 const size_t index = taken++;
                 lock.unlock();
-                Slot slot = Load(paths[index], keepPictures, store);
+                Slot slot = Load(paths[index]);
                 lock.lock();
                 results[index] = std::move(slot);
                 continue;
@@ -145,13 +153,21 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
         ++delivered;
         lock.unlock();
         workAllowed.notify_all();
-        added += doc.AcceptLoad(path, slot.result, std::move(slot.photo));
+        const int outcome = doc.AcceptLoad(path, slot.result, std::move(slot.photo), slot.stamp);
+        if (outcome == CLumivaneDoc::kAlreadyLoaded) {
+            ++alreadyLoaded;
+        } else {
+            added += outcome;
+        }
     }
     StopWorkers();
     if (store != nullptr) {
         store->Flush(); // the batched last-use times of this import's hits
     }
     running = false;
+    if (alreadyLoaded != 0) {
+        doc.GetNotifier().NotifyAlreadyLoaded(alreadyLoaded);
+    }
     return false;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/CLumivaneDoc.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -9,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-class CLumivaneDoc;
 class PhotoItem;
 class ThumbnailStore;
 
@@ -59,6 +60,9 @@ public:
     size_t Total() const;
     size_t Delivered() const;
     int Added() const { return added; }
+    // Files delivered so far that the collection held already, unchanged (CLumivaneDoc::AcceptLoad);
+    // told to the notifier once the import has delivered its last file.
+    size_t AlreadyLoaded() const { return alreadyLoaded; }
     bool Finished() const;
     bool Cancelled() const;
     unsigned Threads() const { return threadCount; }
@@ -68,10 +72,11 @@ private:
         bool ready = false;
         int result = -2;
         std::unique_ptr<PhotoItem> photo;
+        FileStamp stamp; // taken before the load
     };
 
     void Work();
-    static Slot Load(const std::string& path, bool keepPicture, ThumbnailStore* store);
+    Slot Load(const std::string& path) const;
     size_t EndLocked() const { return cancelled ? taken : paths.size(); }
     void StopWorkers();
 
@@ -86,6 +91,10 @@ private:
     bool running = false;
     bool delivering = false;
     int added = 0;
+    size_t alreadyLoaded = 0;
+    // The collection's files as Start found them: the workers' read-only copy, so that a file the
+    // collection holds unchanged is not loaded again. Only the calling thread changes the document.
+    CLumivaneDoc::KnownFiles known;
 
     mutable std::mutex mutex;
     std::condition_variable workAllowed; // a slot in the window freed, or stop

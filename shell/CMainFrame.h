@@ -30,7 +30,7 @@ struct Key;
 
 // The one top-level window: the chart view in the middle, the image-information and
 // display-settings panels docked at the left or right edge or floating, the menu bar; no toolbar,
-// and a status line only while a folder is watched. It restores its placement and the panels' docking state, loads the display
+// and a status line only while a folder is watched or it has a message (QtNotifier). It restores its placement and the panels' docking state, loads the display
 // settings once the event loop runs, takes dropped files, and writes everything back at close.
 class CMainFrame : public QMainWindow {
     Q_OBJECT

@@ -6,8 +6,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -65,7 +69,38 @@ void QtNotifier::BeginImport() {
         gathering = false;
         gathered = 0;
         gatheredPaths.clear();
+        alreadyLoaded = 0;
     }
+}
+
+void QtNotifier::NotifyAlreadyLoaded(size_t count) {
+    if (importDepth > 0) {
+        alreadyLoaded += count;
+    } else if (count > 0) {
+        ShowStatus(AlreadyLoadedText(count));
+    }
+}
+
+void QtNotifier::ShowStatus(const QString& text) {
+    auto* window = qobject_cast<QMainWindow*>(parent.data());
+    if (window == nullptr) {
+        return;
+    }
+    // The window has no status bar of its own: one is made at the first message and shown only
+    // while a message stands, so the chart keeps its room otherwise.
+    const bool made = window->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
+    QStatusBar* bar = window->statusBar();
+    if (!made) {
+        // A label of the window's own on the line (the watched folder's) keeps it shown.
+        QObject::connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
+            const QList<QLabel*> labels = bar->findChildren<QLabel*>();
+            bar->setVisible(!message.isEmpty() || std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+                                return !label->text().isEmpty();
+                            }));
+        });
+    }
+    bar->show();
+    bar->showMessage(text, kStatusMilliseconds);
 }
 
 void QtNotifier::EndImport() {
@@ -74,15 +109,24 @@ void QtNotifier::EndImport() {
     }
     const size_t count = gathered;
     const std::vector<std::string> paths = std::move(gatheredPaths);
+    const size_t known = alreadyLoaded;
     gathering = false;
     gathered = 0;
     gatheredPaths.clear();
+    alreadyLoaded = 0;
     if (count > 0) {
-        Notify(RefusalSummaryText(count, paths).toStdString(), Icon::None);
+        Notify(RefusalSummaryText(count, paths, known).toStdString(), Icon::None);
+    } else if (known > 0) {
+        ShowStatus(AlreadyLoadedText(known));
     }
 }
 
-QString QtNotifier::RefusalSummaryText(size_t count, const std::vector<std::string>& firstPaths) {
+QString QtNotifier::AlreadyLoadedText(size_t count) {
+    return FromView(kestory::texts::kAlreadyLoaded).arg(count);
+}
+
+QString QtNotifier::RefusalSummaryText(size_t count, const std::vector<std::string>& firstPaths,
+                                       size_t alreadyLoaded) {
     QString text = FromView(kestory::texts::kRefusalsGathered).arg(count);
     text += QLatin1Char('\n');
     for (const std::string& path : firstPaths) {
@@ -90,6 +134,9 @@ QString QtNotifier::RefusalSummaryText(size_t count, const std::vector<std::stri
     }
     if (count > firstPaths.size()) {
         text += QLatin1Char('\n') + FromView(kestory::texts::kRefusalsMore).arg(count - firstPaths.size());
+    }
+    if (alreadyLoaded > 0) {
+        text += QStringLiteral("\n\n") + AlreadyLoadedText(alreadyLoaded);
     }
     return text;
 }

@@ -28,6 +28,9 @@ public:
     void NotifyRefusal(const std::string& path, const std::string& utf8Text) override;
     void BeginImport() override;
     void EndImport() override;
+    // With the gathered refusals' box when the import shows one, else on the parent window's
+    // status line (a QMainWindow's, shown only while it has a message).
+    void NotifyAlreadyLoaded(size_t count) override;
 
     // The box Notify runs, not yet shown.
     static std::unique_ptr<QMessageBox> MakeBox(const std::string& utf8Text, Icon icon, QWidget* parent);
@@ -36,14 +39,22 @@ public:
     static constexpr size_t kSummaryPaths = 10;
     // The gathered refusals' box text: the count, then the first paths one a line, then
     // "…ほか m 件" for the m not named.
-    static QString RefusalSummaryText(size_t count, const std::vector<std::string>& firstPaths);
+    // alreadyLoaded, when not 0, adds its line at the end.
+    static QString RefusalSummaryText(size_t count, const std::vector<std::string>& firstPaths,
+                                      size_t alreadyLoaded = 0);
+    // "n 枚は読み込み済みのため追加しませんでした。"
+    static QString AlreadyLoadedText(size_t count);
+    // How long the status line shows a message, in milliseconds.
+    static constexpr int kStatusMilliseconds = 15000;
 
 private:
     static void Run(QMessageBox& box);
+    void ShowStatus(const QString& text);
 
     QPointer<QWidget> parent;
     int importDepth = 0;
     bool gathering = false;                 // the user ticked the check box in this import
     size_t gathered = 0;                    // refusals not shown one by one
     std::vector<std::string> gatheredPaths; // the first kSummaryPaths of them
+    size_t alreadyLoaded = 0;               // files of this import the collection held already
 };

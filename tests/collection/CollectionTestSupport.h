@@ -21,6 +21,8 @@ struct RecordingNotifier : Notifier {
         texts.push_back(utf8Text);
         icons.push_back(icon);
     }
+    std::vector<size_t> alreadyLoaded; // one count a told import
+    void NotifyAlreadyLoaded(size_t count) override { alreadyLoaded.push_back(count); }
 };
 
 // F 8/1, 1/125 s, ISO 400 and no other tags, in tag order as cameras write them.

@@ -105,13 +105,88 @@ TEST(DocumentImport, ThreeDroppedFilesWithABadMiddleOne) {
     ASSERT_TRUE(JpegBuilder().noExif().writeTo(dir / "2.JPG"));
     RecordingNotifier notifier;
     CLumivaneDoc doc(notifier);
-    EXPECT_EQ(doc.AddDroppedFiles({dir / "1.JPG", dir / "2.JPG", dir / "1.JPG"}), 2);
+    EXPECT_EQ(doc.AddDroppedFiles({dir / "1.JPG", dir / "2.JPG", dir / "1.JPG"}), 1);
     EXPECT_EQ(notifier.texts, std::vector<std::string>{(dir / "2.JPG") + kNoExif});
     EXPECT_EQ(notifier.icons, std::vector<Notifier::Icon>{Notifier::Icon::None});
-    // The same file twice: two records of their own.
-    ASSERT_EQ(doc.GetCount(), 2u);
-    EXPECT_NE(&doc.GetAt(0), &doc.GetAt(1));
-    EXPECT_EQ(doc.GetAt(1).path, dir / "1.JPG");
+    // The same file twice: charted once, and the import says so.
+    ASSERT_EQ(doc.GetCount(), 1u);
+    EXPECT_EQ(notifier.alreadyLoaded, std::vector<size_t>{1});
+}
+
+// Every import goes through one per-file step that knows the collection's files by their
+// canonical paths and states. Each row imports into a collection holding A, B and C.
+TEST(DocumentImport, APhotoIsChartedOnce) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> paths; // relative to the folder
+        bool changeB;                   // B rewritten (F 2.8, another size) before the import
+        size_t added, count;
+        std::vector<size_t> told;
+        const char* fB; // the F-number text of the record at B's place afterwards
+    };
+    const Case cases[] = {
+        {"the folder again", {"A.JPG", "B.JPG", "C.JPG"}, false, 0, 3, {3}, "8.0"},
+        {"through a link and ./", {"LINK.JPG", "./B.JPG", "D.JPG"}, false, 1, 4, {2}, "8.0"},
+        {"a file given twice", {"D.JPG", "D.JPG"}, false, 1, 4, {1}, "8.0"},
+        {"a changed file", {"B.JPG", "C.JPG"}, true, 1, 3, {1}, "2.8"},
+        {"a changed file given twice", {"B.JPG", "B.JPG"}, true, 1, 3, {1}, "2.8"},
+        {"nothing known", {"D.JPG"}, false, 1, 4, {}, "8.0"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        for (const char* name : {"A.JPG", "B.JPG", "C.JPG", "D.JPG"})
+            ASSERT_TRUE(MinimalPhoto().writeTo(dir / name));
+        std::filesystem::create_symlink(dir / "A.JPG", dir / "LINK.JPG");
+        RecordingNotifier notifier;
+        CLumivaneDoc doc(notifier);
+        ASSERT_EQ(doc.AddPhotos({dir / "A.JPG", dir / "B.JPG", dir / "C.JPG"}), 3);
+        const PhotoItem* b = &doc.GetAt(1);
+        doc.SelectPhotos({&doc.GetAt(1)}, false);
+        if (c.changeB) {
+            JpegBuilder changed;
+            changed.exposureTime(1, 60).fNumber(28, 10).isoSpeed(100).patternPicture(20, 10);
+            ASSERT_TRUE(changed.writeTo(dir / "B.JPG"));
+        }
+        std::vector<std::string> paths;
+        for (const std::string& path : c.paths)
+            paths.push_back(dir / path);
+        EXPECT_EQ(static_cast<size_t>(doc.AddPhotos(paths, 2)), c.added) << c.name;
+        EXPECT_EQ(doc.GetCount(), c.count) << c.name;
+        EXPECT_EQ(doc.ShownCount(), c.count) << c.name;
+        EXPECT_EQ(notifier.alreadyLoaded, c.told) << c.name;
+        EXPECT_TRUE(notifier.texts.empty()) << c.name;
+        // In place: the same record at the same index, still selected.
+        ASSERT_EQ(&doc.GetAt(1), b) << c.name;
+        EXPECT_TRUE(doc.IsSelected(b)) << c.name;
+        PropertyText f;
+        b->GetPropertyText(0x829D, f);
+        EXPECT_EQ(f.plainValue, c.fB) << c.name;
+    }
+}
+
+TEST(DocumentImport, RemovedPhotosComeBackAndABrokenChangeKeepsTheRecord) {
+    TempDir dir;
+    for (const char* name : {"A.JPG", "B.JPG"})
+        ASSERT_TRUE(MinimalPhoto().writeTo(dir / name));
+    RecordingNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    ASSERT_EQ(doc.AddPhotos({dir / "A.JPG", dir / "B.JPG"}), 2);
+    EXPECT_EQ(doc.RemovePhoto(&doc.GetAt(0)), 1);
+    EXPECT_EQ(doc.AddPhoto(dir / "A.JPG"), 1);
+    EXPECT_EQ(doc.AddPhoto(dir / "A.JPG"), 0);
+    doc.SelectPhotos({&doc.GetAt(0), &doc.GetAt(1)}, false);
+    EXPECT_EQ(doc.RemoveSelectedPhotos(), 2u);
+    EXPECT_EQ(doc.AddPhotos({dir / "A.JPG", dir / "B.JPG"}), 2);
+    doc.RemoveAllPhotos();
+    EXPECT_EQ(doc.AddPhotos({dir / "B.JPG"}), 1);
+    EXPECT_EQ(notifier.alreadyLoaded, std::vector<size_t>{1});
+
+    // B now lacks its exposure: refused, and the record it had stays as it was.
+    ASSERT_TRUE(JpegBuilder().fNumber(8, 1).patternPicture(30, 20).writeTo(dir / "B.JPG"));
+    EXPECT_EQ(doc.AddPhotos({dir / "B.JPG"}), 0);
+    EXPECT_EQ(notifier.texts, std::vector<std::string>{(dir / "B.JPG") + kNoExif});
+    ASSERT_EQ(doc.GetCount(), 1u);
+    EXPECT_EQ(FormatExposureValue(doc.GetAt(0).tv), "7.0");
 }
 
 TEST(DocumentImport, EachRefusalSaysWhy) {

@@ -272,8 +272,11 @@ TEST(ExportCli, ExitCodesAndMessages) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, (dir / "photos/C.JPG") + kNoExif + "\n");
     EXPECT_EQ(csvNames(), (std::vector<std::string>{"single.jpg", "A.JPG", "b.jpg"}));
-    r = RunExporter(dir, {"--csv", dir / "out.csv", "--recursive", dir / "photos", dir / "single.jpg"});
+    // A photo given twice, by itself and inside a folder, is one row.
+    r = RunExporter(dir, {"--csv", dir / "out.csv", "--recursive", dir / "photos", dir / "single.jpg",
+                          dir / "single.jpg", dir / "photos/A.JPG"});
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, (dir / "photos/C.JPG") + kNoExif + "\n");
     EXPECT_EQ(csvNames(), (std::vector<std::string>{"A.JPG", "b.jpg", "d.jpg", "e.jpg", "single.jpg"}));
 
     r = RunExporter(dir, {"--csv", dir / "none.csv", dir / "empty", dir / "photos/C.JPG"});

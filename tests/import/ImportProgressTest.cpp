@@ -18,6 +18,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <string>
@@ -127,6 +128,18 @@ private slots:
         QVERIFY(JpegBuilder().noExif().patternPicture(32, 24).writeTo(bad));
     }
 
+    // n photos of their own, links to the good one: the collection charts a file once.
+    std::vector<std::string> Goods(size_t n) {
+        std::vector<std::string> paths;
+        for (size_t i = 0; i < n; ++i) {
+            const std::string path =
+                folder.filePath(QStringLiteral("good%1.JPG").arg(nextGood++)).toStdString();
+            std::filesystem::create_hard_link(good, path);
+            paths.push_back(path);
+        }
+        return paths;
+    }
+
     void shortImportAddsInOrderWithoutADialogAndRepaints() {
         PaintCounter window;
         window.resize(200, 100);
@@ -137,10 +150,11 @@ private slots:
         CLumivaneDoc doc(notifier);
         bool dialogSeen = false;
         notifier.onNotify = [&] { dialogSeen = dialogSeen || VisibleProgressDialog() != nullptr; };
-        const std::vector<std::string> paths = {good, bad, good, folder.filePath("missing.JPG").toStdString(),
-                                                good};
+        const std::vector<std::string> goods = Goods(3);
+        const std::vector<std::string> paths = {goods[0], bad, goods[1], folder.filePath("missing.JPG").toStdString(),
+                                                goods[2]};
         QCOMPARE(ImportWithProgress(doc, paths, &window), 3);
-        QCOMPARE(Paths(doc), (std::vector<std::string>{good, good, good}));
+        QCOMPARE(Paths(doc), goods);
         QCOMPARE(notifier.texts,
                  (std::vector<std::string>{bad + "は、Ｅｘｉｆ情報が無いため、読み込めませんでした。",
                                            paths[3] + "の読み込みに失敗しました。"}));
@@ -160,7 +174,8 @@ private slots:
         notifier.onNotify = [&] { progressDialogs = static_cast<int>(ProgressDialogs().size()); };
         ImportProgressOptions options;
         options.showAfter = std::chrono::hours(1);
-        QCOMPARE(ImportWithProgress(doc, {bad, good, good}, &window, options), 2);
+        const std::vector<std::string> goods = Goods(2);
+        QCOMPARE(ImportWithProgress(doc, {bad, goods[0], goods[1]}, &window, options), 2);
         QCOMPARE(progressDialogs, 0);
     }
 
@@ -178,7 +193,7 @@ private slots:
         const int paintsBefore = window.paints;
         ImportProgressOptions options;
         options.threads = 1;
-        QCOMPARE(ImportWithProgress(doc, std::vector<std::string>(40, good), &window, options), 40);
+        QCOMPARE(ImportWithProgress(doc, Goods(40), &window, options), 40);
         QVERIFY(window.paints > paintsBefore);
     }
 
@@ -187,9 +202,10 @@ private slots:
         window.show();
         ScriptedNotifier notifier;
         CLumivaneDoc doc(notifier);
-        std::vector<std::string> paths(3, good);
+        std::vector<std::string> paths = Goods(3);
         paths.push_back(bad);
-        paths.insert(paths.end(), 30, good);
+        const std::vector<std::string> after = Goods(30);
+        paths.insert(paths.end(), after.begin(), after.end());
 
         QString label;
         QString button;
@@ -243,10 +259,12 @@ private slots:
             missing.push_back(folder.filePath(QStringLiteral("missing%1.JPG").arg(i, 2, 10, QLatin1Char('0'))).toStdString());
         }
         // The first refusal is shown and ticked; the 15 after it are gathered.
-        std::vector<std::string> paths = {good, bad, good, bad};
+        const std::vector<std::string> goods = Goods(3);
+        std::vector<std::string> paths = {goods[0], bad, goods[1], bad};
         paths.insert(paths.end(), missing.begin(), missing.end() - 1);
-        paths.push_back(good);
+        paths.push_back(goods[2]);
         paths.push_back(missing.back());
+        paths.push_back(goods[0]);  // given twice: charted once, and the summary says so
         BoxAnswerer user;
         user.tickOn = {0};
         ImportProgressOptions options;
@@ -264,7 +282,7 @@ private slots:
         for (size_t i = 0; i < 9; ++i) {
             summary << QString::fromStdString(missing[i]);
         }
-        summary << QStringLiteral("…ほか 5 件");
+        summary << QStringLiteral("…ほか 5 件") << QString() << QStringLiteral("1 枚は読み込み済みのため追加しませんでした。");
         QCOMPARE(user.boxes[1].text, summary.join(QLatin1Char('\n')));
         QCOMPARE(user.boxes[1].checkBox, QString());
         QVERIFY2(!user.boxes[1].progressDialogShown, "the summary comes after the progress dialog is gone");
@@ -272,7 +290,7 @@ private slots:
         // The next import shows each refusal again; unticked, nothing is gathered.
         user.boxes.clear();
         user.tickOn.clear();
-        QCOMPARE(ImportWithProgress(doc, {bad, good, missing[0]}, &window), 1);
+        QCOMPARE(ImportWithProgress(doc, {bad, Goods(1)[0], missing[0]}, &window), 1);
         QCOMPARE(user.boxes.size(), size_t{2});
         QCOMPARE(user.boxes[1].text, QString::fromStdString(missing[0] + "の読み込みに失敗しました。"));
         QCOMPARE(user.boxes[1].checkBox, QStringLiteral("この読み込みでは以後表示しない"));
@@ -280,7 +298,7 @@ private slots:
         // Ticked on the last refusal: nothing left to gather, no summary.
         user.boxes.clear();
         user.tickOn = {1};
-        QCOMPARE(ImportWithProgress(doc, {bad, good, bad}, &window), 1);
+        QCOMPARE(ImportWithProgress(doc, {bad, Goods(1)[0], bad}, &window), 1);
         QCOMPARE(user.boxes.size(), size_t{2});
         // Outside an import a message has no check box.
         notifier.Notify("CSV", Notifier::Icon::None);
@@ -332,6 +350,7 @@ private slots:
 private:
     QTemporaryDir folder;
     std::string good;
+    int nextGood = 0;
     std::string bad;
 };
 

@@ -1,5 +1,7 @@
 #include "tests/inspect/PanelBench.h"
 
+#include <QDir>
+
 #include <QDockWidget>
 #include <QScrollBar>
 #include <QtTest>
@@ -68,7 +70,11 @@ std::string PanelBench::Write(const QString& name, const JpegBuilder& builder) {
 }
 
 PhotoItem& PanelBench::Import(const QString& name, const JpegBuilder& builder) {
-    const int added = doc.AddPhoto(Write(name, builder));
+    // Each import a folder of its own: the collection charts a file once, so a name used again
+    // would replace the photo instead of adding one.
+    const QString folder = QStringLiteral("import%1").arg(imports++);
+    QDir(dir.path()).mkpath(folder);
+    const int added = doc.AddPhoto(Write(folder + QLatin1Char('/') + name, builder));
     if (added != 1) {
         qFatal("the photo %s was refused", qPrintable(name));
     }

@@ -52,6 +52,7 @@ struct PanelBench {
     CLumivaneView* view = nullptr;
     CDlgBarPreView* info = nullptr;
     CDlgBarControl* control = nullptr;
+    int imports = 0;
 };
 
 // Marks every photo's drawRect, so that a layout afterwards shows as a changed rectangle.

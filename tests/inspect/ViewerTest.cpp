@@ -100,12 +100,12 @@ void ViewerTest::onePathOneViewerAndCaseMakesTwo() {
 void ViewerTest::panelAndDoubleClickReachTheSameViewer() {
     PanelBench bench;
     PhotoItem& once = bench.Import(QStringLiteral("a.jpg"));
-    bench.doc.AddPhoto(once.path);  // the same file imported twice
+    QCOMPARE(bench.doc.AddPhoto(once.path), 0);  // the same file again is not charted twice
     bench.view->LayoutPhotos();
-    const QPoint at = bench.Reveal(bench.doc.GetAt(1));
+    const QPoint at = bench.Reveal(once);
 
     QTest::mouseClick(bench.view->viewport(), Qt::LeftButton, {}, at);
-    QCOMPARE(bench.info->SelectedPhoto(), &bench.doc.GetAt(1));
+    QCOMPARE(bench.info->SelectedPhoto(), &once);
     QTest::mouseClick(bench.info->MagnifyButton(), Qt::LeftButton);
     QCOMPARE(bench.viewers.Count(), size_t{1});
     CDlgPopViewImage* viewer = bench.viewers.At(0);
