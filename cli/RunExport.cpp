@@ -13,8 +13,10 @@
 #include "collection/StatBins.h"
 #include "collection/ThumbnailCache.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -67,7 +69,9 @@ bool SaveChart(Drawn& drawn, const Writer& draw, const std::string& path, std::s
 } // namespace
 
 int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileWriter& writePdf,
-              const ChartFileWriter& writePng, const ChartFileWriter& writeSvg, const StatsImageWriter& writeStatsPng) {
+              const ChartFileWriter& writePng, const ChartFileWriter& writeSvg, const StatsImageWriter& writeStatsPng,
+              const StopCheck& stopped) {
+    const auto stopSignal = [&stopped] { return stopped ? stopped() : 0; };
     // Outlives the document's imports; opened at the first look-up.
     std::unique_ptr<ThumbnailCache> cache;
     if (!options.noCache && !options.thumbnailCache.empty()) {
@@ -87,7 +91,22 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
         }
         doc.NoteRawCompanions(std::move(companions));
         import.Start(paths);
-        import.Run();
+        while (import.Step(std::chrono::milliseconds(50))) {
+            if (stopSignal() != 0) {
+                import.Cancel();
+            }
+        }
+    }
+    // Every output is drawn whole in memory and put in place by a rename, so between two of them
+    // nothing is half written.
+    const auto stopStatus = [&]() -> std::optional<int> {
+        if (const int signalNumber = stopSignal(); signalNumber != 0) {
+            return kExitSignalBase + signalNumber;
+        }
+        return std::nullopt;
+    };
+    if (const auto status = stopStatus()) {
+        return *status;
     }
     doc.SetFilter(options.filter);
     if (doc.ShownCount() < 1) {
@@ -98,6 +117,9 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
         !options.csvPath.empty() && WriteCsv(doc.Photos(), options.csvPath, &reason, &doc.Shown()) == 0) {
         TellSaveFailed(notifier, kestory::texts::kCsvSaveFailed, options.csvPath, reason);
         return kExitWriteFailed;
+    }
+    if (const auto status = stopStatus()) {
+        return *status;
     }
     if (options.statsValue) {
         // Every name a bin of its own: the file lumps nothing into "その他".
@@ -123,14 +145,23 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     if (!options.pngPath.empty() || !options.svgPath.empty()) {
         doc.settings.magnify = options.magnify;
         LayoutPhotos(doc);
+        if (const auto status = stopStatus()) {
+            return *status;
+        }
         if (!options.pngPath.empty() &&
             !SaveChart(doc, writePng, options.pngPath, "ＰＮＧファイルの保存に失敗しました。", notifier)) {
             return kExitWriteFailed;
+        }
+        if (const auto status = stopStatus()) {
+            return *status;
         }
         if (!options.svgPath.empty() &&
             !SaveChart(doc, writeSvg, options.svgPath, "ＳＶＧファイルの保存に失敗しました。", notifier)) {
             return kExitWriteFailed;
         }
+    }
+    if (const auto status = stopStatus()) {
+        return *status;
     }
     if (!options.pdfPath.empty() &&
         !SaveChart(doc, writePdf, options.pdfPath, "ＰＤＦファイルの保存に失敗しました。", notifier)) {

@@ -7,6 +7,7 @@
 #include "cli/ExportOptions.h"
 #include "cli/RunExport.h"
 #include "collection/Notifier.h"
+#include "shell/TerminationSignals.h"
 #include "shell/ThumbnailCacheFile.h"
 
 #include <QBuffer>
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
         case ParsedCommandLine::Status::Run:
             break;
         }
+        // Ended by the system or Ctrl+C, the run stops between two files and between two outputs.
+        InstallTerminationHandlers();
         ExportOptions options = parsed.options;
         if (!options.noCache) {
             options.thumbnailCache = kestory::ThumbnailCacheFile();
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
             const QSize size(kStatisticsChartSize.width, kStatisticsChartSize.height);
             return kept(PngBytes(RenderHistogramImage(histogram, size)), bytes);
         };
-        return RunExport(options, notifier, writePdf, writePng, writeSvg, writeStatsPng);
+        return RunExport(options, notifier, writePdf, writePng, writeSvg, writeStatsPng, TerminationSignalReceived);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestory-export: %s\n", e.what());
         return 70; // EX_SOFTWARE

@@ -9,9 +9,12 @@
 #include "shell/LaunchRequest.h"
 #include "shell/QtNotifier.h"
 #include "shell/ShellDialogs.h"
+#include "shell/TerminationSignals.h"
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QSessionManager>
 
 #include <algorithm>
 #include <string>
@@ -23,6 +26,7 @@ CLumivaneApp::CLumivaneApp(Options opts) : options(std::move(opts)) {}
 CLumivaneApp::~CLumivaneApp() {
     // The window goes before the document it shows.
     channel.reset();
+    terminationSignals.reset();
     frame.reset();
     doc.reset();
 }
@@ -86,6 +90,16 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
         if (channel->Listen()) {
             QObject::connect(channel.get(), &InstanceChannel::requested, frame.get(), &CMainFrame::HandleLaunchRequest);
         }
+    }
+    if (options.endOnSignals) {
+        terminationSignals = std::make_unique<TerminationSignals>();
+        QObject::connect(terminationSignals.get(), &TerminationSignals::received, frame.get(),
+                         [this](int signalNumber) {
+                             endedBy = signalNumber;
+                             frame->CloseForSystem();
+                         });
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame.get(),
+                         [window = frame.get()](QSessionManager&) { window->SaveForSession(); });
     }
     const LaunchRequest request = ParseLaunchRequest(arguments.mid(1), QDir::currentPath());
     if (!request.IsEmpty()) {

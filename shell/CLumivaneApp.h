@@ -14,6 +14,7 @@ class InstanceChannel;
 class Notifier;
 class QtNotifier;
 class ShellDialogs;
+class TerminationSignals;
 class ThumbnailCache;
 
 // The application as a whole: the settings file, the one document, the main window with its chart
@@ -31,6 +32,9 @@ public:
         std::string thumbnailCacheFile;   // the thumbnail cache; empty: none (the tests' programs)
         // The socket later "kestory --open" hand their paths to; empty: none.
         QString instanceName;
+        // SIGTERM, SIGINT and SIGHUP end the window as its exit command does, and the desktop's
+        // log-out request writes what would be lost (the program's own run; tests choose).
+        bool endOnSignals = false;
     };
 
     explicit CLumivaneApp(Options options);
@@ -49,6 +53,8 @@ public:
     QString SettingsPath() const { return settings ? settings->Path() : QString(); }
     CLumivaneDoc& Document() const { return *doc; }
     CMainFrame* MainFrame() const { return frame.get(); }
+    // The termination signal that ended the window; 0 none.
+    int EndedBySignal() const { return endedBy; }
 
 private:
     Options options;
@@ -59,4 +65,6 @@ private:
     std::unique_ptr<CLumivaneDoc> doc;
     std::unique_ptr<CMainFrame> frame;
     std::unique_ptr<InstanceChannel> channel;
+    std::unique_ptr<TerminationSignals> terminationSignals;
+    int endedBy = 0;
 };

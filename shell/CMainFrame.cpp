@@ -18,9 +18,12 @@
 #include "dialog/DialogUnits.h"
 #include "shell/ImportProgress.h"
 #include "shell/SettingsFile.h"
+#include "photo/ThumbnailStore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -511,6 +514,31 @@ bool CMainFrame::event(QEvent* e) {
 void CMainFrame::resizeEvent(QResizeEvent* e) {
     QMainWindow::resizeEvent(e);
     recalcLayout();
+}
+
+void CMainFrame::CloseForSystem() {
+    StopImportsUnderWay();
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+    }
+    // Dismissed dialogs and stopped imports return through their callers first.
+    if (ImportUnderWay() || QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(10, this, &CMainFrame::CloseForSystem);
+        return;
+    }
+    close();
+    QCoreApplication::quit();
+}
+
+void CMainFrame::SaveForSession() {
+    writeSettings();
+    if (thumbnailCache != nullptr) {
+        thumbnailCache->Flush();
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

@@ -96,6 +96,14 @@ public:
     // settings file has it, on by default). Null: none; the item then only records the choice.
     void SetThumbnailCache(ThumbnailStore* cache);
 
+    // Ends the window as "Kestoryの終了" does, for the system (a termination signal): the imports
+    // under way are stopped and open dialogs dismissed first, so that the close, and the settings
+    // it writes, run from the window's own event loop.
+    void CloseForSystem();
+    // What a log-out must not lose, written now, since the session may end the process without a
+    // close: the settings and docking, and the thumbnail cache's held-back entries.
+    void SaveForSession();
+
 public slots:
     // The deferred settings step, run once after the event loop has started: the display settings
     // from the file into the document, the EV lines numbered for the ISO index, both panels set

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <functional>
 #include <cmath>
 #include <memory>
 #include <thread>
@@ -30,24 +31,25 @@ namespace {
 // enough that the count moves smoothly, rarely enough to cost nothing.
 constexpr int kPollMilliseconds = 15;
 
-// Imports and scans under way, nested ones included (a message box's event loop can start one).
-int importsUnderWay = 0;
+// How to stop each import and scan under way, nested ones included (a message box's event loop
+// can start one), innermost last.
+std::vector<std::function<void()>> underWay;
 
 // Holds off user input to the windows that were open when the import began; windows opened
 // since (the progress dialog, message boxes) are left alone. Paint, resize and expose events
 // pass, so everything keeps repainting.
 class InputBlocker : public QObject {
 public:
-    InputBlocker() {
+    explicit InputBlocker(std::function<void()> stop) {
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget* window : windows) {
             blocked.emplace_back(window);
         }
         qApp->installEventFilter(this);
-        ++importsUnderWay;
+        underWay.push_back(std::move(stop));
     }
     ~InputBlocker() override {
-        --importsUnderWay;
+        underWay.pop_back();
         qApp->removeEventFilter(this);
     }
     InputBlocker(const InputBlocker&) = delete;
@@ -124,7 +126,13 @@ private:
 } // namespace
 
 bool ImportUnderWay() {
-    return importsUnderWay > 0;
+    return !underWay.empty();
+}
+
+void StopImportsUnderWay() {
+    for (const std::function<void()>& stop : underWay) {
+        stop();
+    }
 }
 
 QString ImportProgressText(size_t done, size_t total, double seconds) {
@@ -146,7 +154,7 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
         return 0;
     }
     const OverrideCursor busy(Qt::BusyCursor);
-    const InputBlocker blocker;
+    const InputBlocker blocker([&import] { import.Cancel(); });
     // Declared before the dialog, so the gathered refusals are told once it is gone.
     const RefusalScope refusals(doc.GetNotifier());
 
@@ -218,11 +226,11 @@ FolderTreeScanResult ScanFolderTreeWithProgress(const std::string& folder, std::
                                                 QWidget* parent, const FolderTreeScanOptions& options) {
     list.clear();
     const OverrideCursor busy(Qt::BusyCursor);
-    const InputBlocker blocker;
+    std::atomic<bool> stop{false};
+    const InputBlocker blocker([&stop] { stop.store(true); });
 
     std::atomic<size_t> folders{0};
     std::atomic<size_t> found{0};
-    std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
     std::vector<std::string> scanned;
     int count = 0;

@@ -38,6 +38,10 @@ int ImportWithProgress(CLumivaneDoc& doc, const std::vector<std::string>& paths,
 // commands (a watched folder, another program's request) waits until it has ended.
 bool ImportUnderWay();
 
+// Stops every import and scan under way as their "中止" would (the files in flight are still
+// added; a scan adds nothing), for a program that is to end.
+void StopImportsUnderWay();
+
 // "画像を読み込んでいます… n / N", and once photos have come in, below it the photos per second so
 // far and the time left at that pace, "毎秒 r 枚、残り約 s 秒" (seconds: since the import began).
 QString ImportProgressText(size_t done, size_t total, double seconds = 0);

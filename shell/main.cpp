@@ -5,6 +5,7 @@
 #include "shell/CLumivaneApp.h"
 #include "shell/InstanceChannel.h"
 #include "shell/LaunchRequest.h"
+#include "shell/TerminationSignals.h"
 #include "shell/ThumbnailCacheFile.h"
 
 #include <QApplication>
@@ -76,9 +77,11 @@ int main(int argc, char** argv) {
     options.programDir = QCoreApplication::applicationDirPath();
     options.fallbackDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     options.thumbnailCacheFile = kestory::ThumbnailCacheFile();
+    options.endOnSignals = true;
     CLumivaneApp kestory(options);
     if (!kestory.InitInstance(QApplication::arguments())) {
         return 1;
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return kestory.EndedBySignal() != 0 ? ExitStatusForSignal(kestory.EndedBySignal()) : status;
 }

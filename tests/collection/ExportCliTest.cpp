@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -579,3 +580,45 @@ TEST(ExportCli, CsvAloneKeepsNoPictures) {
 }
 
 } // namespace
+
+// A signal stops the run where it stands: what was written before it is whole, nothing after it is
+// written, and the exit status is the shell's for the signal.
+TEST(ExportCli, TerminationSignalStopsBetweenOutputs) {
+    TempDir dir;
+    ASSERT_TRUE(MinimalPhoto().writeTo(dir / "a.jpg") && MinimalPhoto().writeTo(dir / "b.jpg"));
+    const struct {
+        int signalNumber;
+        const char* after; // the output whose appearance raises the signal; "" at once
+        bool csv, png;
+        int status;
+    } cases[] = {{SIGTERM, "", false, false, 143},
+                 {SIGINT, "out.csv", true, false, 130},
+                 {SIGHUP, "chart.png", true, true, 129},
+                 {0, "", true, true, kExitOk}};
+    for (const auto& c : cases) {
+        fs::remove(dir / "out.csv");
+        fs::remove(dir / "chart.png");
+        fs::remove(dir / "chart.pdf");
+        ExportOptions options;
+        options.inputs = {dir / "a.jpg", dir / "b.jpg"};
+        options.csvPath = dir / "out.csv";
+        options.pngPath = dir / "chart.png";
+        options.pdfPath = dir / "chart.pdf";
+        const std::string after = *c.after != '\0' ? dir / c.after : std::string();
+        RecordingNotifier notifier;
+        const ChartFileWriter drawn = [](CLumivaneDoc&, std::string& bytes) {
+            bytes = "chart";
+            return true;
+        };
+        const int status = RunExport(options, notifier, drawn, drawn, {}, {}, [&] {
+            return after.empty() || fs::exists(after) ? c.signalNumber : 0;
+        });
+        EXPECT_EQ(status, c.status) << c.signalNumber;
+        EXPECT_EQ(fs::exists(dir / "out.csv"), c.csv) << c.signalNumber;
+        EXPECT_EQ(fs::exists(dir / "chart.png"), c.png) << c.signalNumber;
+        EXPECT_EQ(fs::exists(dir / "chart.pdf"), c.status == kExitOk) << c.signalNumber;
+        // No temporary file of a write left beside the outputs.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()),
+                  2 + int(c.csv) + int(c.png) + int(c.status == kExitOk));
+    }
+}

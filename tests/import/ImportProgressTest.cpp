@@ -233,6 +233,14 @@ private slots:
         QCOMPARE(notifier.texts.size(), size_t(1));
         QVERIFY(VisibleProgressDialog() == nullptr);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+
+        // The program's end stops an import as its "中止" does.
+        CLumivaneDoc ending(notifier);
+        notifier.onNotify = [] { StopImportsUnderWay(); };
+        const int kept = ImportWithProgress(ending, paths, &window, options);
+        QVERIFY2(kept >= 3 && kept <= 3 + 4, qPrintable(QString::number(kept)));
+        QVERIFY(!ImportUnderWay());
+
         const struct {
             size_t done;
             double seconds;

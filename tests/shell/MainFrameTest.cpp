@@ -20,6 +20,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QScreen>
@@ -30,7 +31,10 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QTimer>
 #include <QWheelEvent>
+
+#include <csignal>
 
 namespace st = kestory::settings;
 using kestory::test::CameraLikeJpeg;
@@ -79,6 +83,7 @@ private slots:
     void viewMenuChecksFollowThePanels();
     void layoutChangesRefreshTheScrollSize();
     void dropAddsGoodFilesAndNamesBadOnes();
+    void exitClosesLikeTheCloseBox_data();
     void exitClosesLikeTheCloseBox();
     void panelsAreDockedAndWiredToTheChart();
     void cacheItemSwitchesTheImportsCacheAndIsKept();
@@ -518,20 +523,54 @@ void MainFrameTest::dropAddsGoodFilesAndNamesBadOnes() {
     QVERIFY(!refused.isAccepted());
 }
 
+void MainFrameTest::exitClosesLikeTheCloseBox_data() {
+    QTest::addColumn<int>("signalNumber"); // 0: the menu's exit command
+    QTest::addColumn<bool>("dialogOpen");  // a modal box open when the signal comes
+    QTest::newRow("exit command") << 0 << false;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGTERM over a dialog") << int(SIGTERM) << true;
+    QTest::newRow("SIGINT") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+}
+
+// The system's end (a termination signal) is the exit command's: the settings written, the
+// collection let go; a dialog open at that moment is dismissed first.
 void MainFrameTest::exitClosesLikeTheCloseBox() {
+    QFETCH(int, signalNumber);
+    QFETCH(bool, dialogOpen);
     QTemporaryDir program;
     QTemporaryDir photos;
     const QString photo = photos.filePath(QStringLiteral("a.jpg"));
     QVERIFY(CameraLikeJpeg().writeTo(photo.toStdString()));
-    ProgramRun run(program.path());
+    ProgramRun run(program.path(), QString(), st::CanCreateFileIn, std::string(), st::InstallBinDir(), true);
     QVERIFY(Start(run));
     QTRY_VERIFY(!run.app->Document().settings.evCaption.empty());
     QCOMPARE(run.app->Document().AddPhoto(photo.toStdString()), 1);
     run.app->Document().settings.sizePict = 77;
-    run.app->MainFrame()->Action(CMainFrame::kAppExit)->trigger();
-    QVERIFY(!run.app->MainFrame()->isVisible());
-    QCOMPARE(run.app->Document().GetCount(), size_t(0));
+
+    // What a log-out request writes, with the window still open.
+    run.app->MainFrame()->SaveForSession();
     QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/SizePict")).toInt(), 77);
+    run.app->Document().settings.sizePict = 78;
+
+    bool boxReturned = !dialogOpen;
+    if (signalNumber == 0) {
+        run.app->MainFrame()->Action(CMainFrame::kAppExit)->trigger();
+    } else if (dialogOpen) {
+        QTimer::singleShot(0, run.app->MainFrame(), [&] {
+            QMessageBox box(QMessageBox::Question, QStringLiteral("Kestory"), QStringLiteral("?"),
+                            QMessageBox::Yes | QMessageBox::No, run.app->MainFrame());
+            QTimer::singleShot(0, [signalNumber] { std::raise(signalNumber); });
+            box.exec();
+            boxReturned = true;
+        });
+    } else {
+        std::raise(signalNumber);
+    }
+    QTRY_VERIFY(boxReturned && !run.app->MainFrame()->isVisible());
+    QCOMPARE(run.app->EndedBySignal(), signalNumber);
+    QCOMPARE(run.app->Document().GetCount(), size_t(0));
+    QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/SizePict")).toInt(), 78);
     QCOMPARE(Stored(run.app->SettingsPath(), QStringLiteral("MainWnd/state")).toInt(), 1);
 }
 

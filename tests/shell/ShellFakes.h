@@ -83,8 +83,9 @@ struct ProgramRun {
     ProgramRun(const QString& programDir, const QString& userDir = QString(),
                kestory::settings::FolderCheck check = kestory::settings::CanCreateFileIn,
                const std::string& thumbnailCacheFile = std::string(),
-               const QString& installBinDir = kestory::settings::InstallBinDir()) {
+               const QString& installBinDir = kestory::settings::InstallBinDir(), bool endOnSignals = false) {
         CLumivaneApp::Options options;
+        options.endOnSignals = endOnSignals;
         options.thumbnailCacheFile = thumbnailCacheFile;
         options.programDir = programDir;
         options.fallbackDir = userDir;
