@@ -1,5 +1,6 @@
 #include "chart/ChartRender.h"
 #include "chart/ChartGeometry.h"
+#include "chart/HistogramRender.h"
 #include "chart/IsoSpeed.h"
 #include "tests/chart/ChartFixtures.h"
 #include "tests/support/RecordingCanvas.h"
@@ -373,3 +374,50 @@ TEST(PaintChart, IsoIndexChangesOnlyTheEvNumbersAndCaption) {
 }
 
 } // namespace
+
+// The statistics chart: one bar per bin in its own slot, heights in proportion to the largest, the
+// chosen bins in their colour, the selection's counts over their bars, empty bins no bar.
+TEST(HistogramRender, BarsThroughTheCanvas) {
+    StatHistogram histogram;
+    histogram.value = StatValue::Lens;
+    histogram.bins = {{"A", {}, {"A"}, 4, 0, true}, {"B", {}, {"B"}, 2, 1, false},
+                      {"C", {}, {"C"}, 0, 0, false}, {"不明", {}, {}, 1, 0, false}};
+    histogram.total = 7;
+    histogram.selected = 1;
+    const HistogramLayout layout = LayOutHistogram(histogram, kStatisticsChartSize);
+    RecordingCanvas canvas;
+    PaintHistogram(canvas, histogram, layout);
+
+    const std::vector<CanvasCall> fills = canvas.Of(CanvasCall::Kind::FillRect);
+    ASSERT_EQ(fills.size(), 5u); // the background, A, B, B's selection, 不明
+    EXPECT_EQ(fills[0].rect, (Rect{0, 0, kStatisticsChartSize.width, kStatisticsChartSize.height}));
+    const Rect& plot = layout.plot;
+    const struct {
+        size_t call, slot;
+        int32_t height;
+        Color colour;
+    } bars[] = {{1, 0, plot.height(), kChosenBarColour},
+                {2, 1, plot.height() / 2, kBarColour},
+                {3, 1, plot.height() / 4, kSelectedBarColour},
+                {4, 3, plot.height() / 4, kBarColour}};
+    for (const auto& b : bars) {
+        const Rect& r = fills[b.call].rect;
+        EXPECT_EQ(fills[b.call].color, b.colour) << b.call;
+        EXPECT_EQ(std::pair(r.bottom, r.top), std::pair(plot.bottom, plot.bottom - b.height)) << b.call;
+        const int32_t slotLeft = plot.left + static_cast<int32_t>(b.slot) * layout.slot;
+        EXPECT_TRUE(r.left > slotLeft && r.right < slotLeft + layout.slot) << b.call;
+        // A click anywhere over the bar's column, or on its label, names the bin.
+        for (int32_t y : {plot.top, r.top, plot.bottom + 2}) {
+            EXPECT_EQ(HistogramBinAt(layout, (r.left + r.right) / 2, y), static_cast<int>(b.slot)) << b.call;
+        }
+    }
+    EXPECT_EQ(HistogramBinAt(layout, plot.left - 1, plot.bottom - 1), -1);
+    EXPECT_EQ(HistogramBinAt(layout, plot.left + 1, plot.top - 1), -1);
+
+    std::vector<std::string> texts;
+    for (const CanvasCall& call : canvas.Of(CanvasCall::Kind::Text)) {
+        texts.push_back(call.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"レンズ  7 枚", "4", "0", "A", "B", "C", "不明",
+                                               "最も多い: A (57 %)、B (29 %)"}));
+}

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -621,4 +622,50 @@ TEST(ExportCli, TerminationSignalStopsBetweenOutputs) {
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()),
                   2 + int(c.csv) + int(c.png) + int(c.status == kExitOk));
     }
+}
+
+// --stats and its files: the value's name, the pairing of the three options, and a run that lists
+// every bin of the photos the filters let through (names not lumped as the panel does).
+TEST(ExportCli, StatisticsAndSvgOutputs) {
+    const struct {
+        std::vector<std::string> args;
+        Status status;
+        std::optional<StatValue> value;
+    } cases[] = {
+        {{"--stats", "focal35", "--stats-csv", "s.csv", "a.jpg"}, Status::Run, StatValue::Focal35},
+        {{"--stats=weekday", "--stats-csv", "s.csv", "--stats-png", "s.png", "a.jpg"}, Status::Run, StatValue::Weekday},
+        {{"--svg", "c.svg", "a.jpg"}, Status::Run, std::nullopt},
+        {{"--stats", "lenses", "--stats-csv", "s.csv", "a.jpg"}, Status::UsageError, std::nullopt},
+        {{"--stats", "iso", "a.jpg"}, Status::UsageError, std::nullopt},
+        {{"--stats-csv", "s.csv", "a.jpg"}, Status::UsageError, std::nullopt},
+        {{"--csv", "o.csv", "--stats-png", "s.png", "a.jpg"}, Status::UsageError, std::nullopt},
+        {{"--stats", "iso", "--stats", "ev", "--stats-csv", "s.csv", "a.jpg"}, Status::UsageError, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const ParsedCommandLine parsed = ParseExportOptions(c.args);
+        EXPECT_EQ(parsed.status, c.status) << c.args[1];
+        EXPECT_EQ(parsed.options.statsValue, c.value) << c.args[1];
+    }
+
+    TempDir dir;
+    // Ties in the order of the names' bytes.
+    const auto name = [](int i) { return std::string("M") + char('A' + i); };
+    for (int i = 0; i < 22; ++i) {
+        ASSERT_TRUE(MinimalPhoto().model(name(i)).writeTo(dir / ("p" + std::to_string(i) + ".jpg")));
+    }
+    ASSERT_TRUE(MinimalPhoto().model(name(0)).writeTo(dir / "q.jpg"));
+    RunResult r = RunExporter(dir, {"--stats", "camera", "--stats-csv", dir / "s.csv", "--stats-png", dir / "s.png",
+                                    "--svg", dir / "c.svg", dir.Path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string expected = "区分,枚数,割合 (%)\r\nMA,2,8.7\r\n";
+    for (int i = 1; i < 22; ++i) {
+        expected += name(i) + ",1,4.3\r\n";
+    }
+    std::string cp932;
+    ASSERT_TRUE(EncodeCp932(expected, cp932));
+    EXPECT_EQ(ReadText(dir / "s.csv"), cp932);
+    EXPECT_EQ(ReadText(dir / "s.png").substr(1, 3), "PNG");
+    const std::string svg = ReadText(dir / "c.svg");
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    EXPECT_NE(svg.find(">シャッター<"), std::string::npos) << "the chart's texts are text in the SVG";
 }
