@@ -52,7 +52,14 @@ std::vector<NamedFile> Seeds() {
         }
         for (NamedFile& file : MalformedFiles(order))
             add(file.name, std::move(file.bytes));
+        // The raw containers the reader walks to their TIFF blocks, whole and cut inside the walk.
+        const Bytes cr3 = BuildCr3Like(CameraBlock(order), EncodeJpeg(PatternPicture(8, 8)),
+                                       EncodeJpeg(PatternPicture(16, 8)));
+        add("cr3", cr3);
+        add("cr3-cut", Bytes(cr3.begin(), cr3.begin() + static_cast<long>(cr3.size() / 3)));
+        add("mrw", BuildMrwLike(CameraBlock(order)));
     }
+    seeds.push_back({"raf", BuildRafLike(CameraBlock(ByteOrder::Big), PatternPicture(16, 8))});
     for (NamedBytes& bomb : PictureBombs())
         seeds.push_back({"picture-bomb-" + bomb.name, std::move(bomb.bytes)});
     return seeds;

@@ -166,6 +166,28 @@ TEST(BareTiffBlock, ReadsAsTheJpegsBlock) {
     }
 }
 
+// A Minolta .MRW holds the camera's TIFF block in its "\0TTW" block: the same entries as a JPEG's.
+// Cut before its TIFF header, it reads as no EXIF; cut inside the block, as the entries within reach.
+TEST(MrwBlocks, ReadAsTheJpegsBlock) {
+    for (const ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+        const std::vector<uint8_t> jpeg = CameraLikeJpeg(order).build();
+        const std::vector<uint8_t> mrw = BuildMrwLike(CameraLikeJpeg(order));
+        CExifAnalize fromJpeg, fromMrw;
+        ASSERT_EQ(fromJpeg.ReadMemory(jpeg.data(), jpeg.size()), 0);
+        ASSERT_EQ(fromMrw.ReadMemory(mrw.data(), mrw.size()), 0);
+        ASSERT_EQ(fromMrw.Entries().size(), fromJpeg.Entries().size());
+        for (size_t i = 0; i < fromJpeg.Entries().size(); ++i) {
+            EXPECT_EQ(fromMrw.Entries()[i]->tag, fromJpeg.Entries()[i]->tag);
+            EXPECT_EQ(fromMrw.Entries()[i]->numerators, fromJpeg.Entries()[i]->numerators);
+        }
+        for (const size_t cut : {size_t{4}, size_t{12}, size_t{40}, size_t{48}, mrw.size() / 2}) {
+            CExifAnalize cutShort;
+            EXPECT_EQ(cutShort.ReadMemory(mrw.data(), cut), cut <= 48 ? -1 : 0) << cut;
+            EXPECT_LT(cutShort.Entries().size(), fromJpeg.Entries().size()) << cut;
+        }
+    }
+}
+
 // Blue rises left to right in the pattern: after a quarter turn clockwise it rises top to bottom.
 bool TurnedClockwise(const cv::Mat& picture) {
     const cv::Vec3b top = picture.at<cv::Vec3b>(2, picture.cols / 2);

@@ -504,6 +504,21 @@ Bytes BuildRafLike(const JpegBuilder& exif, const cv::Mat& picture) {
     return w.bytes;
 }
 
+Bytes BuildMrwLike(const JpegBuilder& exif) {
+    const Bytes tiff = exif.buildTiff();
+    Writer w(ByteOrder::Big);
+    const auto block = [&w](const char* name, uint32_t length) {
+        w.bytes.insert(w.bytes.end(), name, name + 4);
+        w.u32(length);
+    };
+    block("\0MRM", static_cast<uint32_t>(8 + 24 + 8 + tiff.size()));
+    block("\0PRD", 24);
+    w.bytes.resize(w.bytes.size() + 24, 0);
+    block("\0TTW", static_cast<uint32_t>(tiff.size()));
+    Append(w.bytes, tiff);
+    return w.bytes;
+}
+
 Bytes BuildOrfWithMakerNotePreview(JpegBuilder exif, const Bytes& preview) {
     constexpr uint32_t kWidth = 64, kHeight = 48;
     // The maker note: "OLYMPUS\0" "II" 03 00 | directory of one entry, 0x2020 (IFD, offset from the

@@ -133,6 +133,10 @@ std::vector<uint8_t> BuildCr3Like(const JpegBuilder& exif, const std::vector<uin
 // 160, then a CFA area of filler.
 std::vector<uint8_t> BuildRafLike(const JpegBuilder& exif, const cv::Mat& picture);
 
+// A Minolta .MRW's blocks: 00 "MRM" over a sensor block ("\0PRD", zeros) and the builder's TIFF
+// block ("\0TTW"). No picture: Minolta keeps its preview in the maker note.
+std::vector<uint8_t> BuildMrwLike(const JpegBuilder& exif);
+
 // An Olympus .ORF as LibRaw identifies one: IFD0 with a 16-bit 64 x 48 uncompressed strip, the
 // builder's Exif directory with an Olympus maker note ("OLYMPUS\0" "II" 03 00, offsets from the
 // note's start) whose CameraSettings directory (0x2020) names the preview (0x0101 start, 0x0102
