@@ -168,6 +168,19 @@ TEST_F(CachedImport, SecondImportOpensNoPhotoFile) {
     EXPECT_EQ(second.GetCounts().hits, 4U);
 }
 
+// The import's stamp is handed down: picture and EXIF block are kept under it, not under a
+// second look at the file.
+TEST_F(CachedImport, ALoadUsesTheStampItIsGiven) {
+    ThumbnailCache cache(cacheFile);
+    const FileStamp given{"/elsewhere/a.jpg", 1, 2};
+    PhotoItem photo;
+    ASSERT_EQ(photo.Load(paths[0], PhotoItem::kModeThumbnail, &cache, &given), 0);
+    cache.Flush();
+    EXPECT_EQ(Scalar(cacheFile, "SELECT count(*) FROM thumbnails WHERE path = '/elsewhere/a.jpg' AND size = 1"
+                                " AND modified_ns = 2 AND picture IS NOT NULL AND exif IS NOT NULL"), 1);
+    EXPECT_EQ(Rows(cacheFile), 1);
+}
+
 TEST_F(CachedImport, DamagedOrOldEntriesAreMissesAndReplaced) {
     const struct {
         const char* what;
