@@ -45,7 +45,7 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
         // Not in the collection as it is now after all: loaded here.
         try {
             photo = std::make_unique<PhotoItem>();
-            result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore);
+            result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore, stamp.path.empty() ? nullptr : &stamp);
         } catch (const std::exception&) {
             // Out of memory while loading: this file is refused like an unreadable one, and the
             // import goes on with the next.
@@ -64,6 +64,7 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
                 FileStamp& had = fileOf.at(existing);
                 had.size = stamp.size;
                 had.modifiedNs = stamp.modifiedNs;
+                NoteKnown(had, false);
                 return kAccepted;
             }
             PhotoItem* added = photo.get();
@@ -72,6 +73,7 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
                 try {
                     byFile[stamp.path] = added;
                     fileOf[added] = stamp;
+                    NoteKnown(stamp, false);
                 } catch (const std::exception&) {
                     // Charted all the same, only not known to the next import.
                     byFile.erase(stamp.path);
@@ -90,13 +92,48 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
     return kRefused;
 }
 
-CLumivaneDoc::KnownFiles CLumivaneDoc::KnownFileStamps() const {
-    KnownFiles known;
-    known.reserve(fileOf.size());
-    for (const auto& [photo, stamp] : fileOf) {
-        known.emplace(stamp.path, stamp);
+std::shared_ptr<const CLumivaneDoc::KnownFiles> CLumivaneDoc::KnownFileStamps() const {
+    if (!knownIndex) {
+        auto known = std::make_shared<KnownFiles>();
+        known->reserve(fileOf.size());
+        for (const auto& [photo, stamp] : fileOf) {
+            known->emplace(stamp.path, stamp);
+        }
+        knownIndex = std::move(known);
+        knownChanges.clear();
+        return knownIndex;
     }
-    return known;
+    if (!knownChanges.empty()) {
+        if (knownIndex.use_count() > 1) {
+            knownIndex = std::make_shared<KnownFiles>(*knownIndex); // an import still reads the old one
+        }
+        for (const KnownChange& change : knownChanges) {
+            if (change.removed) {
+                knownIndex->erase(change.stamp.path);
+            } else {
+                (*knownIndex)[change.stamp.path] = change.stamp;
+            }
+        }
+        knownChanges.clear();
+    }
+    return knownIndex;
+}
+
+void CLumivaneDoc::NoteKnown(const FileStamp& stamp, bool removed) noexcept {
+    if (!knownIndex) {
+        return;
+    }
+    // More changes than files: making the index anew is the cheaper way.
+    if (knownChanges.size() <= std::max<size_t>(fileOf.size(), 1024)) {
+        try {
+            knownChanges.push_back({stamp, removed});
+            return;
+        } catch (const std::exception&) {
+            // no room to note it: the index is made anew
+        }
+    }
+    knownIndex.reset();
+    knownChanges.clear();
 }
 
 bool CLumivaneDoc::IsKnown(const KnownFiles& known, const FileStamp& stamp) {
@@ -112,6 +149,7 @@ void CLumivaneDoc::Forget(const PhotoItem* photo) {
     if (const auto entry = byFile.find(it->second.path); entry != byFile.end() && entry->second == photo) {
         byFile.erase(entry);
     }
+    NoteKnown(it->second, true);
     fileOf.erase(it);
 }
 
@@ -184,6 +222,8 @@ void CLumivaneDoc::RemoveAllPhotos() {
     selection.clear();
     byFile.clear();
     fileOf.clear();
+    knownIndex.reset();
+    knownChanges.clear();
     photos.clear();
     photos.shrink_to_fit();
     pictures.Clear();

@@ -55,9 +55,12 @@ public:
     int AcceptLoad(const std::string& path, int result, std::unique_ptr<PhotoItem> photo,
                    const FileStamp& stamp = {});
     // The stamps of the files in the collection, by canonical path: what an import compares its
-    // files with before loading them.
+    // files with before loading them, on its worker threads. One index, shared read-only with the
+    // imports that hold it: the collection's changes are noted and made to it when it is next
+    // asked for, in place while nobody else holds it, so an import of one file into a large
+    // collection (a watched folder's arrival) costs no copy of it.
     using KnownFiles = std::unordered_map<std::string, FileStamp>;
-    KnownFiles KnownFileStamps() const;
+    std::shared_ptr<const KnownFiles> KnownFileStamps() const;
     // Whether the file, as stamped, stands in the collection in that very state.
     static bool IsKnown(const KnownFiles& known, const FileStamp& stamp);
 
@@ -120,6 +123,8 @@ public:
 private:
     // Takes the record out of the file index; the record itself stays where it is.
     void Forget(const PhotoItem* photo);
+    // The file's stamp in the collection changed (removed: it left it), for the shared index.
+    void NoteKnown(const FileStamp& stamp, bool removed) noexcept;
     void ReplaceInPlace(PhotoItem& old, const PhotoItem& loaded);
 
     Notifier& notifier;
@@ -137,4 +142,12 @@ private:
     // The records that came in through an import, by their files' canonical paths, and back.
     std::unordered_map<std::string, PhotoItem*> byFile;
     std::unordered_map<const PhotoItem*, FileStamp> fileOf;
+    // fileOf by path as the last KnownFileStamps gave it, and what changed since, in order; null:
+    // made from fileOf when next asked for.
+    struct KnownChange {
+        FileStamp stamp;
+        bool removed;
+    };
+    mutable std::shared_ptr<KnownFiles> knownIndex;
+    mutable std::vector<KnownChange> knownChanges;
 };

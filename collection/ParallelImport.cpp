@@ -73,13 +73,15 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
 ParallelImport::Slot ParallelImport::Load(const std::string& path) const {
     Slot slot;
     try {
-        if (StampFile(path, slot.stamp) && CLumivaneDoc::IsKnown(known, slot.stamp)) {
+        const bool stamped = StampFile(path, slot.stamp);
+        if (stamped && known && CLumivaneDoc::IsKnown(*known, slot.stamp)) {
             slot.result = CLumivaneDoc::kNotLoadedKnown;
             slot.ready = true;
             return slot;
         }
         slot.photo = std::make_unique<PhotoItem>();
-        slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail, store);
+        // The stamp taken here serves the cache too: the file is stat'ed once.
+        slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail, store, stamped ? &slot.stamp : nullptr);
     } catch (const std::exception&) {
         // Out of memory while loading: refused like an unreadable file; the import goes on.
         slot.result = -2;
@@ -161,6 +163,7 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
         }
     }
     StopWorkers();
+    known.reset(); // the document updates its index in place again
     if (store != nullptr) {
         store->Flush(); // the batched last-use times of this import's hits
     }

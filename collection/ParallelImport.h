@@ -92,9 +92,10 @@ private:
     bool delivering = false;
     int added = 0;
     size_t alreadyLoaded = 0;
-    // The collection's files as Start found them: the workers' read-only copy, so that a file the
-    // collection holds unchanged is not loaded again. Only the calling thread changes the document.
-    CLumivaneDoc::KnownFiles known;
+    // The collection's files as Start found them, read-only on the workers, so that a file the
+    // collection holds unchanged is not loaded again; the document's shared index, let go when
+    // the import ends. Only the calling thread changes the document.
+    std::shared_ptr<const CLumivaneDoc::KnownFiles> known;
 
     mutable std::mutex mutex;
     std::condition_variable workAllowed; // a slot in the window freed, or stop

@@ -166,7 +166,8 @@ bool Cacheable(const PhotoImage& picture) {
 
 ThumbnailCache::ThumbnailCache(std::string file) : ThumbnailCache(std::move(file), Options()) {}
 
-ThumbnailCache::ThumbnailCache(std::string file, Options options) : file(std::move(file)), options(std::move(options)) {
+ThumbnailCache::ThumbnailCache(std::string file, Options options)
+    : file(std::move(file)), options(std::move(options)), maxBytes(this->options.maxBytes) {
     openedAt = Now();
 }
 
@@ -432,52 +433,30 @@ void ThumbnailCache::FailedLocked(int rc) {
     }
 }
 
-// The row's picture when it is the one for the stamp and box and its bytes still match their
-// checksum; with pixels null only its size is wanted.
-bool ThumbnailCache::FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size) {
-    ++counts.lookups;
+// The row of the statement for the stamp's path, when it is of the file as it is now and its blob
+// still matches its checksum. The statement's columns 0 and 1 are the row's size and modified_ns,
+// blobColumn and the one after it the blob and its checksum; take reads the rest of the row and
+// says whether it serves. A hit's use is noted. The statement is named by its member: it is
+// prepared only once the file is open.
+template <class Take>
+bool ThumbnailCache::LookUpLocked(sqlite3_stmt* const& statement, const FileStamp& stamp, int blobColumn, Take&& take) {
     if (!ReadyLocked()) {
         return false;
     }
     bool found = false;
     int rc = SQLITE_OK;
     {
-        const Use use(findRow);
-        sqlite3_bind_text(findRow, 1, stamp.path.data(), static_cast<int>(stamp.path.size()), SQLITE_STATIC);
-        rc = sqlite3_step(findRow);
+        const Use use(statement);
+        sqlite3_bind_text(statement, 1, stamp.path.data(), static_cast<int>(stamp.path.size()), SQLITE_STATIC);
+        rc = sqlite3_step(statement);
         if (rc == SQLITE_ROW) {
             rc = SQLITE_OK;
-            const int64_t width = sqlite3_column_int64(findRow, 4);
-            const int64_t height = sqlite3_column_int64(findRow, 5);
-            const int64_t channels = sqlite3_column_int64(findRow, 6);
-            const int64_t format = sqlite3_column_int64(findRow, 7);
-            const void* stored = sqlite3_column_blob(findRow, 8);
-            const int64_t bytes = sqlite3_column_bytes(findRow, 8);
-            const bool same = sqlite3_column_int64(findRow, 0) == stamp.size &&
-                              sqlite3_column_int64(findRow, 1) == stamp.modifiedNs &&
-                              sqlite3_column_int64(findRow, 2) == box.width() &&
-                              sqlite3_column_int64(findRow, 3) == box.height();
-            // A row that does not describe its own bytes is passed over; the decode replaces it.
-            const bool sound = width > 0 && height > 0 && width <= 65535 && height <= 65535 &&
-                               (channels == 1 || channels == 3 || channels == 4) && stored != nullptr &&
-                               (format == kFormatJpeg || (format == kFormatRaw && bytes == width * height * channels)) &&
-                               Checksum(stored, static_cast<size_t>(bytes)) == sqlite3_column_int64(findRow, 9);
-            if (same && sound) {
-                size = Size{static_cast<int32_t>(width), static_cast<int32_t>(height)};
-                found = true;
-                try {
-                    if (pixels != nullptr && format == kFormatJpeg) {
-                        found = DecodeJpeg(stored, static_cast<size_t>(bytes), static_cast<int>(width),
-                                           static_cast<int>(height), static_cast<int>(channels), *pixels);
-                    } else if (pixels != nullptr) {
-                        cv::Mat rows(static_cast<int>(height), static_cast<int>(width), CV_8UC(static_cast<int>(channels)));
-                        std::memcpy(rows.data, stored, static_cast<size_t>(bytes));
-                        *pixels = rows;
-                    }
-                } catch (const std::exception&) {
-                    found = false; // no memory for it: decoded instead
-                }
-            }
+            const void* stored = sqlite3_column_blob(statement, blobColumn);
+            const auto bytes = static_cast<size_t>(sqlite3_column_bytes(statement, blobColumn));
+            found = sqlite3_column_int64(statement, 0) == stamp.size &&
+                    sqlite3_column_int64(statement, 1) == stamp.modifiedNs && stored != nullptr &&
+                    Checksum(stored, bytes) == sqlite3_column_int64(statement, blobColumn + 1) &&
+                    take(stored, bytes);
         } else if (rc == SQLITE_DONE) {
             rc = SQLITE_OK;
         }
@@ -487,9 +466,46 @@ bool ThumbnailCache::FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat
         return false;
     }
     if (found) {
-        ++counts.hits;
         TouchLocked(stamp.path);
     }
+    return found;
+}
+
+// The row's picture when it was fitted into the same box and describes its own bytes; with pixels
+// null only its size is wanted.
+bool ThumbnailCache::FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size) {
+    ++counts.lookups;
+    const bool found = LookUpLocked(findRow, stamp, 8, [&](const void* stored, size_t bytes) {
+        const int64_t width = sqlite3_column_int64(findRow, 4);
+        const int64_t height = sqlite3_column_int64(findRow, 5);
+        const int64_t channels = sqlite3_column_int64(findRow, 6);
+        const int64_t format = sqlite3_column_int64(findRow, 7);
+        // A row that does not describe its own bytes is passed over; the decode replaces it.
+        const bool sound = sqlite3_column_int64(findRow, 2) == box.width() &&
+                           sqlite3_column_int64(findRow, 3) == box.height() && width > 0 && height > 0 &&
+                           width <= 65535 && height <= 65535 && (channels == 1 || channels == 3 || channels == 4) &&
+                           (format == kFormatJpeg ||
+                            (format == kFormatRaw && static_cast<int64_t>(bytes) == width * height * channels));
+        if (!sound) {
+            return false;
+        }
+        size = Size{static_cast<int32_t>(width), static_cast<int32_t>(height)};
+        try {
+            if (pixels != nullptr && format == kFormatJpeg) {
+                return DecodeJpeg(stored, bytes, static_cast<int>(width), static_cast<int>(height),
+                                  static_cast<int>(channels), *pixels);
+            }
+            if (pixels != nullptr) {
+                cv::Mat rows(static_cast<int>(height), static_cast<int>(width), CV_8UC(static_cast<int>(channels)));
+                std::memcpy(rows.data, stored, bytes);
+                *pixels = rows;
+            }
+        } catch (const std::exception&) {
+            return false; // no memory for it: decoded instead
+        }
+        return true;
+    });
+    counts.hits += found ? 1 : 0;
     return found;
 }
 
@@ -519,37 +535,12 @@ bool ThumbnailCache::FindSize(const FileStamp& stamp, const Rect& box, Size& siz
 
 bool ThumbnailCache::FindExif(const FileStamp& stamp, std::vector<uint8_t>& block) {
     const std::lock_guard lock(mutex);
-    if (!ReadyLocked()) {
-        return false;
-    }
-    bool found = false;
-    int rc = SQLITE_OK;
-    {
-        const Use use(findExif);
-        sqlite3_bind_text(findExif, 1, stamp.path.data(), static_cast<int>(stamp.path.size()), SQLITE_STATIC);
-        rc = sqlite3_step(findExif);
-        if (rc == SQLITE_ROW) {
-            rc = SQLITE_OK;
-            const auto* stored = static_cast<const uint8_t*>(sqlite3_column_blob(findExif, 2));
-            const auto bytes = static_cast<size_t>(sqlite3_column_bytes(findExif, 2));
-            found = sqlite3_column_int64(findExif, 0) == stamp.size &&
-                    sqlite3_column_int64(findExif, 1) == stamp.modifiedNs && stored != nullptr &&
-                    Checksum(stored, bytes) == sqlite3_column_int64(findExif, 3);
-            if (found) {
-                block.assign(stored, stored + bytes);
-            }
-        } else if (rc == SQLITE_DONE) {
-            rc = SQLITE_OK;
-        }
-    }
-    if (rc != SQLITE_OK) {
-        FailedLocked(rc);
-        return false;
-    }
-    if (found) {
-        ++counts.exifHits;
-        TouchLocked(stamp.path);
-    }
+    const bool found = LookUpLocked(findExif, stamp, 2, [&block](const void* stored, size_t bytes) {
+        const auto* first = static_cast<const uint8_t*>(stored);
+        block.assign(first, first + bytes);
+        return true;
+    });
+    counts.exifHits += found ? 1 : 0;
     return found;
 }
 
@@ -589,7 +580,7 @@ void ThumbnailCache::Keep(const FileStamp& stamp, const Rect& box, const PhotoIm
         }
         ++counts.kept;
         storedBytes += static_cast<int64_t>(bytes);
-        if (storedBytes > options.maxBytes) {
+        if (storedBytes > maxBytes) {
             EvictLocked();
         }
     } catch (const std::exception&) {
@@ -617,7 +608,7 @@ void ThumbnailCache::KeepExif(const FileStamp& stamp, const std::vector<uint8_t>
         }
     }
     storedBytes += static_cast<int64_t>(block.size());
-    if (storedBytes > options.maxBytes) {
+    if (storedBytes > maxBytes) {
         EvictLocked();
     }
 }
@@ -709,6 +700,22 @@ bool ThumbnailCache::Clear() {
     return true;
 }
 
+void ThumbnailCache::SetMaxBytes(int64_t bytes) {
+    const std::lock_guard lock(mutex);
+    maxBytes = bytes;
+    full = false;
+    // A smaller bound is kept at once where the file is open; a closed or unusable one only
+    // remembers it.
+    if (state == State::Open && storedBytes > maxBytes) {
+        EvictLocked();
+    }
+}
+
+int64_t ThumbnailCache::MaxBytes() const {
+    const std::lock_guard lock(mutex);
+    return maxBytes;
+}
+
 void ThumbnailCache::FlushLocked() {
     if (touched.empty() || noSpace) {
         return;
@@ -748,9 +755,9 @@ void ThumbnailCache::EvictLocked() {
         rc = rc == SQLITE_ROW ? SQLITE_OK : rc;
     }
     // Down to seven eighths of the bound, so a full cache does not drop an entry at every store.
-    const int64_t target = options.maxBytes - options.maxBytes / 8;
+    const int64_t target = maxBytes - maxBytes / 8;
     std::vector<int64_t> drop;
-    if (rc == SQLITE_OK && total > options.maxBytes) {
+    if (rc == SQLITE_OK && total > maxBytes) {
         const Use use(oldestRows);
         sqlite3_bind_int64(oldestRows, 1, openedAt);
         int64_t left = total;
@@ -777,5 +784,5 @@ void ThumbnailCache::EvictLocked() {
         return;
     }
     storedBytes = total;
-    full = total > options.maxBytes;
+    full = total > maxBytes;
 }

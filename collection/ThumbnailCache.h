@@ -78,6 +78,10 @@ public:
     bool GetStored(Stored& stored);
     // Drops every entry and gives the room back; false when the cache is off.
     bool Clear();
+    // The bound of the stored blobs from now on (Options::maxBytes at first). A smaller one drops
+    // the entries used longest ago at once, except those this run used.
+    void SetMaxBytes(int64_t bytes);
+    int64_t MaxBytes() const;
     // The line said about why the cache is off or no longer written this run; empty while sound.
     std::string Problem() const;
 
@@ -103,6 +107,8 @@ private:
     // A statement failed with rc: a damaged file is set aside once per run; anything else (busy
     // too long, out of space) only costs this one look-up or store.
     void FailedLocked(int rc);
+    template <class Take>
+    bool LookUpLocked(sqlite3_stmt* const& statement, const FileStamp& stamp, int blobColumn, Take&& take);
     bool FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size);
     void TouchLocked(const std::string& path);
     void FlushLocked();
@@ -112,6 +118,7 @@ private:
     const std::string file;
     const Options options;
     mutable std::mutex mutex;
+    int64_t maxBytes;
     State state = State::Closed;
     bool setAside = false;
     sqlite3* db = nullptr;

@@ -120,11 +120,21 @@ bool FileExists(const std::string& path) {
 }
 
 // The fitted thumbnail, from the store where it has one for the file as it is now.
-bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* store, PhotoImage& holder) {
+// The stamp the caller took, or the file's as it is now; false when there is none to be had.
+bool StampFor(const std::string& path, const FileStamp* given, FileStamp& stamp) {
+    if (given != nullptr) {
+        stamp = *given;
+        return true;
+    }
+    return StampFile(path, stamp);
+}
+
+bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* store, const FileStamp* given,
+                   PhotoImage& holder) {
     FileStamp stamp;
     // Stamped before the decode reads the file: a file changed in between is kept under its older
     // stamp, which the next look-up no longer matches, so no picture outlives its file.
-    const bool stamped = store != nullptr && StampFile(path, stamp);
+    const bool stamped = store != nullptr && StampFor(path, given, stamp);
     if (stamped && store->Find(stamp, box, holder)) {
         return true;
     }
@@ -139,9 +149,9 @@ bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* sto
 
 // The entries, from the store's block when it holds one for the file as it is now (the file is then
 // not opened), else read from the file and its block left in the store. 0 or -1 as Read.
-int ReadExif(const std::string& path, ThumbnailStore* store, CExifAnalize& exif) {
+int ReadExif(const std::string& path, ThumbnailStore* store, const FileStamp* given, CExifAnalize& exif) {
     FileStamp stamp;
-    const bool stamped = store != nullptr && StampFile(path, stamp);
+    const bool stamped = store != nullptr && StampFor(path, given, stamp);
     std::vector<uint8_t> block;
     if (stamped && store->FindExif(stamp, block) && exif.ReadStoredBlock(block.data(), block.size()) == 0) {
         return 0;
@@ -196,10 +206,10 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     return *this;
 }
 
-int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store) {
+int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store, const FileStamp* stamp) {
     exif.Clear();
     // Formats without a TIFF block (.CRW, .X3F) take the values LibRaw parsed from them.
-    if (ReadExif(filePath, mode == kModeThumbnail ? store : nullptr, exif) != 0 &&
+    if (ReadExif(filePath, mode == kModeThumbnail ? store : nullptr, stamp, exif) != 0 &&
         (exif.Container() != static_cast<int>(PhotoContainer::OtherRaw) || !ReadLibRawEntries(filePath, exif))) {
         // A file that is not there has no picture to load either; it is reported as a failed
         // load, not as a photo without EXIF; so is a HEIF file refused for its picture's size
@@ -250,7 +260,7 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
     }
 
     path = filePath;
-    const bool loaded = mode == kModeThumbnail ? MakeThumbnail(store, thumbnail) : LoadPicture(path, thumbnail);
+    const bool loaded = mode == kModeThumbnail ? MakeThumbnail(store, thumbnail, stamp) : LoadPicture(path, thumbnail);
     if (!loaded) {
         return -2;
     }
@@ -271,11 +281,11 @@ void PhotoItem::TurnUpright(PhotoImage& holder) const {
     }
 }
 
-bool PhotoItem::MakeThumbnail(ThumbnailStore* store, PhotoImage& holder) const {
+bool PhotoItem::MakeThumbnail(ThumbnailStore* store, PhotoImage& holder, const FileStamp* stamp) const {
     // Only the fitted thumbnail is ever drawn from, so it is decoded at the smallest scale that
     // still covers the fit; the pop-up viewer's full mode needs every pixel.
     try {
-        if (!LoadThumbnail(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, store, holder)) {
+        if (!LoadThumbnail(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, store, stamp, holder)) {
             return false;
         }
         TurnUpright(holder);

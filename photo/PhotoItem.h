@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+struct FileStamp;
 class PictureCache;
 class ThumbnailStore;
 
@@ -29,12 +30,14 @@ public:
     // with a non-zero numerator and denominator nor its APEX value, ShutterSpeedValue or
     // ApertureValue, to derive it from); -2 the picture cannot be loaded. In thumbnail mode with a
     // store, the picture is taken from the store when it holds one for the file as it is now, and
-    // a decoded one is left there; the EXIF is read from the file either way.
-    int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr);
+    // a decoded one is left there; the EXIF is read from the file either way. stamp: the file's
+    // state as the caller took it before this call, under which the store is asked and filled
+    // (null: it is taken here).
+    int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr, const FileStamp* stamp = nullptr);
 
     // The thumbnail's pixels fitted into kThumbnailBox and turned upright, made again from the
-    // store or the file (never throws); false when the file no longer gives them.
-    bool MakeThumbnail(ThumbnailStore* store, PhotoImage& holder) const;
+    // store or the file (never throws); false when the file no longer gives them. stamp as Load's.
+    bool MakeThumbnail(ThumbnailStore* store, PhotoImage& holder, const FileStamp* stamp = nullptr) const;
     // Moves the thumbnail's pixels into the cache under this path; thumbnailSize stays.
     void GiveThumbnailTo(PictureCache& pictures);
     // The record's own thumbnail when it holds one, otherwise the cache's (made again when it was

@@ -5,8 +5,10 @@
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "inspect/CDlgBarPreView.h"
+#include "shell/CachePanel.h"
 #include "dialog/AppTitle.h"
 #include "dialog/DialogUnits.h"
+#include "dialog/SunkenText.h"
 #include "shell/NumberBox.h"
 
 #include <QButtonGroup>
@@ -22,6 +24,7 @@
 #include <algorithm>
 
 using kestory::DluRect;
+using kestory::SunkenText;
 
 namespace {
 
@@ -31,17 +34,6 @@ constexpr int kMagnifyPageStep = 20;
 constexpr int kInitialMagnify = 100;
 constexpr int kInitialSizePict = 40;
 constexpr int kInitialIsoIndex = 1;
-
-// A static text centred both ways in a sunken box.
-QLabel* SunkenText(const QString& text, const QRect& rect, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignCenter);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setLineWidth(1);
-    label->setGeometry(rect);
-    return label;
-}
 
 QScrollBar* Bar(int minimum, int maximum, int line, int page, const QRect& rect, QWidget* parent) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
@@ -145,6 +137,15 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     initialButton = new QPushButton(QStringLiteral("初期設定"), this);
     initialButton->setGeometry(DluRect(70, 85, 66, 14));
     connect(initialButton, &QPushButton::clicked, this, &CDlgBarControl::OnInitialSettings);
+
+    // Below the template's rows; the panel grows with the part when the part shows a message.
+    cachePart = new CachePanel(this);
+    cachePart->move(0, kestory::SettingsPanelSize().height());
+    const auto fitPart = [this] {
+        setFixedSize(kestory::SettingsPanelSize() + QSize(0, cachePart->height()));
+    };
+    fitPart();
+    connect(cachePart, &CachePanel::heightChanged, this, fitPart);
 }
 
 CDlgBarControl::~CDlgBarControl() = default;

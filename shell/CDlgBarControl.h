@@ -9,6 +9,7 @@
 #include <memory>
 
 class CDlgBarPreView;
+class CachePanel;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
@@ -19,7 +20,8 @@ class QScrollBar;
 class QSpinBox;
 
 // The display-settings panel: thumbnails, marks or density, the marks' colour, picture size, magnification and the ISO speed
-// the EV lines are numbered for, "画像の全削除" and "初期設定". The document holds every value;
+// the EV lines are numbered for, "画像の全削除" and "初期設定", and below them the thumbnail
+// cache's part (CachePanel), which the panel is as much higher as. The document holds every value;
 // the controls only show them. Each change goes into the document at once and the chart is laid
 // out, sized and repainted as far as the change needs.
 class CDlgBarControl : public QWidget {
@@ -64,6 +66,7 @@ public:
     QComboBox* IsoList() const { return isoList; }
     QPushButton* DeleteAllButton() const { return deleteAllButton; }
     QPushButton* InitialSettingsButton() const { return initialButton; }
+    CachePanel* CachePart() const { return cachePart; }
 
 public slots:
     // The magnification the wheel zoom has already set: the bar and its number follow; nothing
@@ -103,4 +106,5 @@ private:
     QComboBox* isoList = nullptr;
     QPushButton* deleteAllButton = nullptr;
     QPushButton* initialButton = nullptr;
+    CachePanel* cachePart = nullptr;
 };

@@ -74,9 +74,7 @@ bool CLumivaneApp::InitInstance(const QStringList& arguments) {
     }
     if (!options.thumbnailCacheFile.empty()) {
         ThumbnailCache::Options limits;
-        const int32_t mib = std::clamp(settings->ReadMainWndInt(st::kCacheLimitMiB), st::kCacheLimitMinMiB,
-                                       st::kCacheLimitMaxMiB);
-        limits.maxBytes = int64_t{mib} << 20;
+        limits.maxBytes = settings->ReadCacheLimitBytes();
         thumbnailCache = std::make_unique<ThumbnailCache>(options.thumbnailCacheFile, limits);
     }
     frame->SetThumbnailCache(thumbnailCache.get());

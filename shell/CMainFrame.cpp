@@ -5,11 +5,13 @@
 #include "chart/IsoSpeed.h"
 #include "collection/CLumivaneDoc.h"
 #include "collection/ImportTexts.h"
+#include "collection/ThumbnailCache.h"
 #include "inspect/CDlgBarPreView.h"
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
 #include "shell/CDlgBarFilter.h"
 #include "shell/CDlgBarStatistics.h"
+#include "shell/CachePanel.h"
 #include "shell/AppIcon.h"
 #include "shell/ChartCommands.h"
 #include "shell/FolderWatchSession.h"
@@ -208,6 +210,11 @@ void CMainFrame::createDockWindows() {
     });
     connect(view, &CLumivaneView::viewerRequested, viewers, &ViewerList::OpenViewer);
     connect(view, &CLumivaneView::magnifyChanged, controlPanel, &CDlgBarControl::SetMagnify);
+    CachePanel* cachePart = controlPanel->CachePart();
+    connect(commands, &ChartCommands::importEnded, cachePart, &CachePanel::Refresh);
+    // Kept when typed, like the cache's menu item.
+    connect(cachePart, &CachePanel::limitChanged, this,
+            [this](int mib) { settings.WriteMainWndInt(st::kCacheLimitMiB, mib); });
     connect(view, &CLumivaneView::closing, viewers, &ViewerList::Clear);
     connect(view, &CLumivaneView::selectionChanged, infoPanel, &CDlgBarPreView::ShowSelection);
     connect(view, &CLumivaneView::selectionChanged, this, &CMainFrame::updateSelectionCommands);
@@ -391,9 +398,10 @@ void CMainFrame::createCacheAction() {
     });
 }
 
-void CMainFrame::SetThumbnailCache(ThumbnailStore* cache) {
+void CMainFrame::SetThumbnailCache(ThumbnailCache* cache) {
     thumbnailCache = cache;
     applyThumbnailCache();
+    controlPanel->CachePart()->SetCache(cache);
 }
 
 void CMainFrame::applyThumbnailCache() {

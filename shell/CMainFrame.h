@@ -20,7 +20,7 @@ class QAction;
 class QDockWidget;
 class QMenu;
 class ShellDialogs;
-class ThumbnailStore;
+class ThumbnailCache;
 class ViewerList;
 
 namespace kestory::settings {
@@ -93,8 +93,9 @@ public:
     void ShowWithSavedState();
 
     // The thumbnail cache the imports use while "サムネイルをキャッシュする" is checked (as the
-    // settings file has it, on by default). Null: none; the item then only records the choice.
-    void SetThumbnailCache(ThumbnailStore* cache);
+    // settings file has it, on by default), shown and bounded in the settings panel's cache part.
+    // Null: none; the item then only records the choice.
+    void SetThumbnailCache(ThumbnailCache* cache);
 
     // Ends the window as "Kestoryの終了" does, for the system (a termination signal): the imports
     // under way are stopped and open dialogs dismissed first, so that the close, and the settings
@@ -159,7 +160,7 @@ private:
     QDockWidget* statisticsDock = nullptr;
     CDlgBarStatistics* statisticsPanel = nullptr;
     QList<QAction*> actions;
-    ThumbnailStore* thumbnailCache = nullptr;
+    ThumbnailCache* thumbnailCache = nullptr;
     FolderWatchSession* watchSession = nullptr;
     RecentMenu* recentMenu = nullptr;
     QLabel* watchStatus = nullptr;  // in the status line, shown only while a folder is watched

@@ -162,7 +162,9 @@ int ChartCommands::importScannedPaths(const std::vector<std::string>& paths, boo
         PairRawWithJpeg(kept, companions);
     }
     doc.NoteRawCompanions(std::move(companions));
-    return ImportWithProgress(doc, kept, dialogParent(), options);
+    const int added = ImportWithProgress(doc, kept, dialogParent(), options);
+    emit importEnded();
+    return added;
 }
 
 void ChartCommands::OnFileOpenFolderTree() {

@@ -56,6 +56,8 @@ public:
 signals:
     // A file or folder the user imported, for "最近使ったフォルダ".
     void imported(const RecentEntry& entry);
+    // An import ended (finished, refused or cancelled): what the thumbnail cache holds has changed.
+    void importEnded();
 
 public slots:
     void OnFileOpen();

@@ -286,6 +286,11 @@ size_t SettingsFile::ReadPictureCacheBytes() const {
     return static_cast<size_t>(mib) << 20;
 }
 
+int64_t SettingsFile::ReadCacheLimitBytes() const {
+    const int32_t mib = std::clamp(ReadMainWndInt(kCacheLimitMiB), kCacheLimitMinMiB, kCacheLimitMaxMiB);
+    return int64_t{mib} << 20;
+}
+
 bool SettingsFile::HasMainWndKey(const Key& key) const {
     const std::unique_ptr<QSettings> file = openForReading();
     return file != nullptr && ValueOf(*file, FullKey(kMainWndSection, key.name)).isValid();

@@ -167,6 +167,8 @@ public:
     WindowPlacement ReadPlacement() const;
     // kPictureCacheMiB in bytes, brought into its range.
     size_t ReadPictureCacheBytes() const;
+    // kCacheLimitMiB in bytes, brought into its range.
+    int64_t ReadCacheLimitBytes() const;
     // Only the display keys; evCaption is left as it was.
     void ReadDisplaySettings(DisplaySettings& settings) const;
     QByteArray ReadDockState() const;

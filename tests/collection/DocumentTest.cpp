@@ -164,6 +164,37 @@ TEST(DocumentImport, APhotoIsChartedOnce) {
     }
 }
 
+// The index an import reads follows every change of the collection: one held by a running import
+// keeps what it saw, and with nobody holding it the changes are made to the same index.
+TEST(DocumentImport, KnownFilesFollowTheCollection) {
+    TempDir dir;
+    for (const char* name : {"A.JPG", "B.JPG", "C.JPG"})
+        ASSERT_TRUE(MinimalPhoto().writeTo(dir / name));
+    RecordingNotifier notifier;
+    CLumivaneDoc doc(notifier);
+    ASSERT_EQ(doc.AddPhotos({dir / "A.JPG", dir / "B.JPG"}), 2);
+    const std::shared_ptr<const CLumivaneDoc::KnownFiles> held = doc.KnownFileStamps();
+    ASSERT_EQ(doc.AddPhotos({dir / "C.JPG"}), 1);
+    ASSERT_TRUE(MinimalPhoto().patternPicture(20, 10).writeTo(dir / "B.JPG"));
+    ASSERT_EQ(doc.AddPhotos({dir / "B.JPG"}), 1);
+    ASSERT_EQ(doc.RemovePhoto(&doc.GetAt(0)), 1);
+    const CLumivaneDoc::KnownFiles* now = doc.KnownFileStamps().get();
+    EXPECT_NE(now, held.get());
+    const struct {
+        const char* name;
+        bool known, knownToTheHolder;
+    } files[] = {{"A.JPG", false, true}, {"B.JPG", true, false}, {"C.JPG", true, false}};
+    for (const auto& f : files) {
+        FileStamp stamp;
+        ASSERT_TRUE(StampFile(dir / f.name, stamp));
+        EXPECT_EQ(CLumivaneDoc::IsKnown(*now, stamp), f.known) << f.name;
+        EXPECT_EQ(CLumivaneDoc::IsKnown(*held, stamp), f.knownToTheHolder) << f.name;
+    }
+    ASSERT_EQ(doc.AddPhotos({dir / "A.JPG"}), 1);
+    EXPECT_EQ(doc.KnownFileStamps().get(), now);
+    EXPECT_EQ(doc.KnownFileStamps()->size(), 3U);
+}
+
 TEST(DocumentImport, RemovedPhotosComeBackAndABrokenChangeKeepsTheRecord) {
     TempDir dir;
     for (const char* name : {"A.JPG", "B.JPG"})

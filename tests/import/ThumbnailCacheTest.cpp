@@ -168,6 +168,19 @@ TEST_F(CachedImport, SecondImportOpensNoPhotoFile) {
     EXPECT_EQ(second.GetCounts().hits, 4U);
 }
 
+// The import's stamp is handed down: picture and EXIF block are kept under it, not under a
+// second look at the file.
+TEST_F(CachedImport, ALoadUsesTheStampItIsGiven) {
+    ThumbnailCache cache(cacheFile);
+    const FileStamp given{"/elsewhere/a.jpg", 1, 2};
+    PhotoItem photo;
+    ASSERT_EQ(photo.Load(paths[0], PhotoItem::kModeThumbnail, &cache, &given), 0);
+    cache.Flush();
+    EXPECT_EQ(Scalar(cacheFile, "SELECT count(*) FROM thumbnails WHERE path = '/elsewhere/a.jpg' AND size = 1"
+                                " AND modified_ns = 2 AND picture IS NOT NULL AND exif IS NOT NULL"), 1);
+    EXPECT_EQ(Rows(cacheFile), 1);
+}
+
 TEST_F(CachedImport, DamagedOrOldEntriesAreMissesAndReplaced) {
     const struct {
         const char* what;
@@ -420,15 +433,29 @@ TEST(ThumbnailCache, BoundDropsTheEntriesUsedLongestAgo) {
         }
         EXPECT_FALSE(run.Find(stamp("E"), kBox, got));
     }
-    // The next run drops the entries used longest ago, the ones it has not used itself.
-    ThumbnailCache cache(dir / "thumbnails.sqlite", options);
-    ASSERT_TRUE(cache.Find(stamp("A"), kBox, got)); // its time is still only in memory
-    ASSERT_TRUE(cache.Find(stamp("C"), kBox, got));
-    cache.Keep(stamp("E"), kBox, PhotoImage{1, picture});
-    for (const char* name : {"A", "C", "E"}) {
-        EXPECT_TRUE(cache.Find(stamp(name), kBox, got)) << name;
+    {
+        // The next run drops the entries used longest ago, the ones it has not used itself.
+        ThumbnailCache cache(dir / "thumbnails.sqlite", options);
+        ASSERT_TRUE(cache.Find(stamp("A"), kBox, got)); // its time is still only in memory
+        ASSERT_TRUE(cache.Find(stamp("C"), kBox, got));
+        cache.Keep(stamp("E"), kBox, PhotoImage{1, picture});
+        for (const char* name : {"A", "C", "E"}) {
+            EXPECT_TRUE(cache.Find(stamp(name), kBox, got)) << name;
+        }
+        EXPECT_FALSE(cache.Find(stamp("B"), kBox, got));
     }
-    EXPECT_FALSE(cache.Find(stamp("B"), kBox, got));
+    // A bound set on the open cache counts at once: down to one and a half entries keeps the
+    // latest used; a larger one takes entries again.
+    ThumbnailCache cache(dir / "thumbnails.sqlite", options);
+    ASSERT_TRUE(cache.Usable());
+    cache.SetMaxBytes(options.maxBytes * 3 / 7);
+    ThumbnailCache::Stored stored;
+    ASSERT_TRUE(cache.GetStored(stored));
+    EXPECT_EQ(stored.entries, 1);
+    EXPECT_TRUE(cache.Find(stamp("E"), kBox, got));
+    cache.SetMaxBytes(options.maxBytes);
+    cache.Keep(stamp("B"), kBox, PhotoImage{1, picture});
+    EXPECT_TRUE(cache.Find(stamp("B"), kBox, got));
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "inspect/CDlgBarPreView.h"
 #include "inspect/ViewerList.h"
 #include "shell/CDlgBarControl.h"
+#include "shell/CachePanel.h"
+#include "shell/ChartCommands.h"
 #include "shell/CMainFrame.h"
 #include "dialog/DialogUnits.h"
 #include "shell/SettingsFile.h"
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -112,7 +115,7 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
     QCOMPARE(frame->InfoDock()->windowTitle(), QStringLiteral("画像情報表示パネル"));
     QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
     QCOMPARE(frame->InfoDock()->widget()->size(), QSize(237, 570));
-    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 165));
+    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 165 + kestory::DluY(48))); // with the cache part
     // The whole chart at 100 % beside both panels, without scrolling (CTest gives this program a
     // screen of 1600 x 1000).
     QVERIFY(frame->screen()->availableSize().width() >= 1600);
@@ -635,6 +638,11 @@ void MainFrameTest::cacheItemSwitchesTheImportsCacheAndIsKept() {
         if (wasOn) {
             QCOMPARE(doc.AddPhotos({photo}), 1);
             QVERIFY(QFileInfo::exists(QString::fromStdString(cacheFile)));
+            // The settings panel's cache part counts again when an import of the window ends.
+            QVERIFY(CameraLikeJpeg().patternPicture(200, 320).writeTo(photo + ".b.jpg"));
+            QCOMPARE(run.app->MainFrame()->Commands().ImportFiles({QString::fromStdString(photo + ".b.jpg")}), 1);
+            QVERIFY(run.app->MainFrame()->ControlPanel().CachePart()->StoredText()->text().endsWith(
+                QStringLiteral("・2 件")));
         }
         item->trigger();
         QCOMPARE(doc.GetThumbnailStore() != nullptr, !wasOn);
