@@ -16,10 +16,18 @@
 #include <QResizeEvent>
 #include <QRubberBand>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
+
+namespace {
+
+// Decodes that end within this time of each other are shown with one repaint.
+constexpr int kSharpenedBatchMs = 40;
+
+} // namespace
 
 CLumivaneView::CLumivaneView(CLumivaneDoc& document, QWidget* parent)
     : QAbstractScrollArea(parent), doc(document) {
@@ -34,10 +42,42 @@ CLumivaneView::CLumivaneView(CLumivaneDoc& document, QWidget* parent)
     // The scroll bars belong to the chart: the wheel zooms over them too, instead of scrolling.
     horizontalScrollBar()->installEventFilter(this);
     verticalScrollBar()->installEventFilter(this);
+    sharpenedTimer = new QTimer(this);
+    sharpenedTimer->setSingleShot(true);
+    sharpenedTimer->setInterval(kSharpenedBatchMs);
+    connect(sharpenedTimer, &QTimer::timeout, this, &CLumivaneView::showSharpened);
+    doc.Sharpener().SetDone([this](const std::string& key) {
+        QMetaObject::invokeMethod(this, [this, key] { pictureSharpened(key); }, Qt::QueuedConnection);
+    });
     UpdateScrollSizes();
 }
 
-CLumivaneView::~CLumivaneView() = default;
+CLumivaneView::~CLumivaneView() {
+    // No decode may tell a view that is gone.
+    doc.Sharpener().SetDone({});
+    doc.Sharpener().Forget();
+}
+
+void CLumivaneView::pictureSharpened(const std::string& key) {
+    sharpened.insert(key);
+    if (!sharpenedTimer->isActive()) {
+        sharpenedTimer->start();
+    }
+}
+
+void CLumivaneView::showSharpened() {
+    bool changed = false;
+    for (const auto& photo : doc.Photos()) {
+        if (photo->DisplayImageSoft() && sharpened.count(photo->path) != 0) {
+            photo->ReleaseDisplayImage();
+            changed = true;
+        }
+    }
+    sharpened.clear();
+    if (changed) {
+        viewport()->update();
+    }
+}
 
 void CLumivaneView::LayoutPhotos() {
     ::LayoutPhotos(doc);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <string>
+#include <unordered_set>
 
 class Canvas;
 class CLumivaneDoc;
@@ -18,6 +19,7 @@ class QMouseEvent;
 class QPaintEvent;
 class QResizeEvent;
 class QRubberBand;
+class QTimer;
 class QWheelEvent;
 
 // The scrolling chart of the document. Scroll positions are view pixels; a point on the viewport
@@ -111,6 +113,12 @@ private:
     void clearSelection();
     // Repaints where frames came or went (before: SelectionPaintBounds ahead of the change).
     void selectionEdited(const Rect& before);
+    // The background decodes that replaced embedded pictures: the display pictures made from the
+    // small ones are let go and the chart repainted, once for each batch that arrives together.
+    void pictureSharpened(const std::string& key);
+    void showSharpened();
+    std::unordered_set<std::string> sharpened;
+    QTimer* sharpenedTimer = nullptr;
     bool pressOnEmpty = false;
     QPoint bandOrigin;
     QRubberBand* band = nullptr;

@@ -77,7 +77,9 @@ ChartPoint PositionOnChart(const PhotoItem& photo, int32_t magnify) {
 void LayoutPhotos(CLumivaneDoc& doc) {
     const DisplaySettings& settings = doc.settings;
     const int32_t half = ScaleToView(settings.sizePict, settings.magnify) / 2;
+    const int32_t embeddedSide = doc.EmbeddedPictureSide();
     for (const auto& photo : doc.Photos()) {
+        photo->SetEmbeddedSide(embeddedSide);
         const ChartPoint centre = PositionOnChart(*photo, settings.magnify);
         photo->PlaceDisplayImage(Rect{centre.x - half, centre.y - half, centre.x + half, centre.y + half});
     }
@@ -89,7 +91,7 @@ void ReleaseDisplayPictures(CLumivaneDoc& doc) {
     }
 }
 
-size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures) {
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures, bool complete) {
     // A display picture depends only on its own photo's thumbnail and cell, and EnsureDisplayImage
     // touches nothing but that photo (it never throws), so runs of photos are fitted on OpenCV's
     // worker threads; the result is the same as one photo after another.
@@ -99,7 +101,13 @@ size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureC
     const auto fit = [&](const cv::Range& run) {
         for (int i = run.start; i < run.end; ++i) {
             const auto k = static_cast<size_t>(i);
-            made[k] = photos[k]->EnsureDisplayImage(pictures) ? 1 : 0;
+            const PhotoItem& photo = *photos[k];
+            made[k] = photo.EnsureDisplayImage(pictures) ? 1 : 0;
+            // An output shows every photo as sharp as decoding makes it; a failed decode keeps the
+            // embedded picture rather than a mark.
+            if (complete && pictures != nullptr && photo.DisplayImageSoft() && photo.SharpenThumbnail(*pictures)) {
+                made[k] = photo.EnsureDisplayImage(pictures) ? 1 : 0;
+            }
         }
     };
     if (count <= kPhotosPerRun) {

@@ -33,8 +33,10 @@ void ReleaseDisplayPictures(CLumivaneDoc& doc);
 
 // Makes the display pictures still to be made of these photos (PhotoItem::EnsureDisplayImage, the
 // thumbnails from pictures), runs of them on OpenCV's worker threads while the caller waits.
-// Returns how many could not be made.
-size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures = nullptr);
+// Returns how many could not be made. complete: a picture made from an embedded picture smaller
+// than it is drawn is decoded first (PhotoItem::SharpenThumbnail), as outputs need them.
+size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures = nullptr,
+                           bool complete = false);
 
 // What the scroll view is given: the chart's size at a magnification in pixels, a page step of a
 // tenth of it and a line step of a tenth of that.

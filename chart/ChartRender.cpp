@@ -89,7 +89,7 @@ bool DrawPicturesInRuns(Canvas& canvas, const CLumivaneDoc& doc, const std::vect
                 madeHere.push_back(i);
             }
         }
-        failed = MakeDisplayPictures(toMake, &doc.Pictures()) != 0 || failed;
+        failed = MakeDisplayPictures(toMake, &doc.Pictures(), true) != 0 || failed;
         for (const size_t i : run) {
             DrawPhotoPicture(canvas, *photos[i]);
         }
@@ -224,7 +224,16 @@ bool PaintChartOnce(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed
                 toMake.push_back(photos[i].get());
             }
         }
-        if (toMake.empty() || MakeDisplayPictures(toMake, &doc.Pictures()) == 0 || printer) {
+        const size_t failures = toMake.empty() ? 0 : MakeDisplayPictures(toMake, &doc.Pictures(), printer);
+        if (!printer) {
+            // A paint draws what it has and asks for the sharper pictures in the background.
+            for (const PhotoItem* photo : toMake) {
+                if (photo->DisplayImageSoft()) {
+                    doc.Sharpener().Want(photo->path, photo->DecodedThumbnailMaker());
+                }
+            }
+        }
+        if (toMake.empty() || failures == 0 || printer) {
             break;
         }
         hidden = HiddenByLaterPictures(doc);

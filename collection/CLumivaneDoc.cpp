@@ -5,6 +5,7 @@
 #include "collection/ParallelImport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <utility>
 
@@ -45,7 +46,8 @@ int CLumivaneDoc::AcceptLoad(const std::string& path, int result, std::unique_pt
         // Not in the collection as it is now after all: loaded here.
         try {
             photo = std::make_unique<PhotoItem>();
-            result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore, stamp.path.empty() ? nullptr : &stamp);
+            result = photo->Load(path, PhotoItem::kModeThumbnail, thumbnailStore, stamp.path.empty() ? nullptr : &stamp,
+                                 EmbeddedPictureSide());
         } catch (const std::exception&) {
             // Out of memory while loading: this file is refused like an unreadable one, and the
             // import goes on with the next.
@@ -218,6 +220,16 @@ int CLumivaneDoc::RemovePhoto(const PhotoItem* photo) {
     return 1;
 }
 
+int32_t CLumivaneDoc::EmbeddedPictureSide() const {
+    if (!settings.useEmbedded) {
+        return 0;
+    }
+    // The cell's side in view pixels, as the layout scales it, then in device pixels.
+    const int64_t side = int64_t{settings.sizePict} * settings.magnify / 100;
+    const double ratio = pixelRatio >= 1.0 && pixelRatio <= 8.0 ? pixelRatio : 1.0;
+    return static_cast<int32_t>(std::clamp<double>(std::ceil(static_cast<double>(side) * ratio), 1, 1 << 16));
+}
+
 void CLumivaneDoc::RemoveAllPhotos() {
     selection.clear();
     byFile.clear();
@@ -226,6 +238,7 @@ void CLumivaneDoc::RemoveAllPhotos() {
     knownChanges.clear();
     photos.clear();
     photos.shrink_to_fit();
+    sharpener.Forget();
     pictures.Clear();
     filterKeys = {};
     shown = {};

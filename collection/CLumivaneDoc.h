@@ -2,6 +2,7 @@
 
 #include "collection/DisplaySettings.h"
 #include "collection/PhotoFilter.h"
+#include "collection/PictureSharpener.h"
 #include "collection/RawJpegPairs.h"
 #include "photo/PhotoItem.h"
 #include "photo/PictureCache.h"
@@ -98,6 +99,7 @@ public:
     // they decode; null (the default): every picture is decoded. Not owned; it must outlive the
     // imports that use it.
     void SetThumbnailStore(ThumbnailStore* store) {
+        sharpener.Forget();
         thumbnailStore = store;
         pictures.SetStore(store);
     }
@@ -105,6 +107,13 @@ public:
     // The imported photos' thumbnails, made again when a paint, the panel or an output needs one
     // that was dropped. A cache, so a const document's paint may fill it.
     PictureCache& Pictures() const { return pictures; }
+    // Where paints ask for the decoded thumbnails of photos they drew from smaller embedded pictures.
+    PictureSharpener& Sharpener() const { return sharpener; }
+    // The side of the square, in device pixels, a photo is drawn into at the current settings when
+    // embedded pictures are to be used (what an import's embedded pictures must cover); 0 when
+    // every thumbnail is to be decoded. pixelRatio: device pixels per view pixel of the screen.
+    int32_t EmbeddedPictureSide() const;
+    double pixelRatio = 1.0;
     // The filter: the photos it keeps out are not drawn, hit, printed or written to the CSV file;
     // they keep their places (drawRect), so a change of filter needs a repaint but no layout.
     // Cleared with RemoveAllPhotos, so the next import starts unfiltered.
@@ -131,6 +140,8 @@ private:
     RawCompanions rawCompanions;
     ThumbnailStore* thumbnailStore = nullptr;
     mutable PictureCache pictures;
+    // After the cache it fills, so it stops first.
+    mutable PictureSharpener sharpener{pictures};
     std::vector<std::unique_ptr<PhotoItem>> photos;
     std::unordered_set<const PhotoItem*> selection;
     // Beside photos, index for index.

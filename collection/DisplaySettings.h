@@ -23,4 +23,5 @@ struct DisplaySettings {
     int32_t magnify = 100;               // percent (30..400)
     std::string evCaption;               // "露出値・ＥＶ(ISO n)", rebuilt with the EV labels
     int32_t markColour = kMarkRed;       // kMarkRed .. kMarkByTimeOfDay; used in mark view only
+    bool useEmbedded = true;             // chart pictures from the pictures photos carry, where they serve
 };

@@ -49,6 +49,7 @@ bool ParallelImport::Start(std::vector<std::string> newPaths) {
     StopWorkers();
     paths = std::move(newPaths);
     store = doc.GetThumbnailStore();
+    embeddedSide = doc.EmbeddedPictureSide();
     results.clear();
     results.resize(paths.size());
     taken = 0;
@@ -81,7 +82,8 @@ ParallelImport::Slot ParallelImport::Load(const std::string& path) const {
         }
         slot.photo = std::make_unique<PhotoItem>();
         // The stamp taken here serves the cache too: the file is stat'ed once.
-        slot.result = slot.photo->Load(path, PhotoItem::kModeThumbnail, store, stamped ? &slot.stamp : nullptr);
+        slot.result =
+            slot.photo->Load(path, PhotoItem::kModeThumbnail, store, stamped ? &slot.stamp : nullptr, embeddedSide);
     } catch (const std::exception&) {
         // Out of memory while loading: refused like an unreadable file; the import goes on.
         slot.result = -2;

@@ -88,6 +88,7 @@ private:
     std::vector<std::thread> workers;
     bool keepPictures = true;
     ThumbnailStore* store = nullptr; // the document's, taken at Start
+    int32_t embeddedSide = 0;        // likewise (CLumivaneDoc::EmbeddedPictureSide)
     bool running = false;
     bool delivering = false;
     int added = 0;

@@ -26,8 +26,11 @@ constexpr int kRawRowsVersion = 1; // the earlier layout, of raw rows and no EXI
 //   size, modified_ns        the file's stamp (bytes; nanoseconds since the epoch)
 //   box_width, box_height    the box the picture was fitted into, in pixels
 //   width, height, channels  the picture (8 bits a channel: 1 grey, 3 blue-green-red, 4 with alpha)
-//   format                   how picture holds it: 0 raw rows (top row first, width * channels
-//                            bytes each, no padding), 1 a baseline JPEG of the same size and channels
+//   format                   how picture holds it, in its low byte: 0 raw rows (top row first,
+//                            width * channels bytes each, no padding), 1 a baseline JPEG of the same
+//                            size and channels; bit 8 set: made from a picture the file carries, not
+//                            decoded from the photo, and then bits 16-31 and 32-47 the width and
+//                            height of the decoded thumbnail it stands for
 //   picture, picture_sum     the stored picture (NULL while only the EXIF is kept) and its checksum
 //   exif, exif_sum           the EXIF block as the reader stores it (NULL while none) and its checksum
 //   bytes                    length of picture and exif together, so the bound is counted from
@@ -50,6 +53,17 @@ constexpr const char* kCreateSchema =
 
 constexpr int kFormatRaw = 0;
 constexpr int kFormatJpeg = 1;
+constexpr int64_t kFormatEmbedded = 0x100;
+constexpr int64_t kFormatBits = 0xFF | kFormatEmbedded | (int64_t{0xFFFFFFFF} << 16);
+
+int64_t FormatOf(bool compressed, const PhotoImage& picture) {
+    const int64_t coding = compressed ? kFormatJpeg : kFormatRaw;
+    if (picture.source != PictureSource::Embedded) {
+        return coding;
+    }
+    const Size placed = picture.PlacedSize();
+    return coding | kFormatEmbedded | (int64_t{placed.width & 0xFFFF} << 16) | (int64_t{placed.height & 0xFFFF} << 32);
+}
 constexpr int kJpegQuality = 90;
 // After a checkpoint the log file is cut back to this, in bytes.
 constexpr const char* kJournalLimit = "PRAGMA journal_size_limit = 4194304";
@@ -473,23 +487,30 @@ bool ThumbnailCache::LookUpLocked(sqlite3_stmt* const& statement, const FileStam
 
 // The row's picture when it was fitted into the same box and describes its own bytes; with pixels
 // null only its size is wanted.
-bool ThumbnailCache::FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size) {
+bool ThumbnailCache::FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size,
+                                PictureSource& source) {
     ++counts.lookups;
     const bool found = LookUpLocked(findRow, stamp, 8, [&](const void* stored, size_t bytes) {
         const int64_t width = sqlite3_column_int64(findRow, 4);
         const int64_t height = sqlite3_column_int64(findRow, 5);
         const int64_t channels = sqlite3_column_int64(findRow, 6);
-        const int64_t format = sqlite3_column_int64(findRow, 7);
+        const int64_t stored7 = sqlite3_column_int64(findRow, 7);
+        const int64_t format = stored7 & 0xFF;
+        const bool embedded = (stored7 & kFormatEmbedded) != 0;
+        const Size standsFor{static_cast<int32_t>((stored7 >> 16) & 0xFFFF), static_cast<int32_t>((stored7 >> 32) & 0xFFFF)};
         // A row that does not describe its own bytes is passed over; the decode replaces it.
         const bool sound = sqlite3_column_int64(findRow, 2) == box.width() &&
                            sqlite3_column_int64(findRow, 3) == box.height() && width > 0 && height > 0 &&
                            width <= 65535 && height <= 65535 && (channels == 1 || channels == 3 || channels == 4) &&
                            (format == kFormatJpeg ||
-                            (format == kFormatRaw && static_cast<int64_t>(bytes) == width * height * channels));
+                            (format == kFormatRaw && static_cast<int64_t>(bytes) == width * height * channels)) &&
+                           (stored7 & ~kFormatBits) == 0 &&
+                           (embedded ? standsFor.width >= width && standsFor.height >= height : (stored7 >> 16) == 0);
         if (!sound) {
             return false;
         }
-        size = Size{static_cast<int32_t>(width), static_cast<int32_t>(height)};
+        size = embedded ? standsFor : Size{static_cast<int32_t>(width), static_cast<int32_t>(height)};
+        source = embedded ? PictureSource::Embedded : PictureSource::Decoded;
         try {
             if (pixels != nullptr && format == kFormatJpeg) {
                 return DecodeJpeg(stored, bytes, static_cast<int>(width), static_cast<int>(height),
@@ -520,17 +541,21 @@ bool ThumbnailCache::Find(const FileStamp& stamp, const Rect& box, PhotoImage& p
     const std::lock_guard lock(mutex);
     cv::Mat pixels;
     Size size;
-    if (!FindLocked(stamp, box, &pixels, size)) {
+    PictureSource source = PictureSource::Decoded;
+    if (!FindLocked(stamp, box, &pixels, size, source)) {
         return false;
     }
     picture.image = pixels;
     picture.topDown = 1;
+    picture.source = source;
+    picture.standsFor = source == PictureSource::Embedded ? size : Size{};
     return true;
 }
 
 bool ThumbnailCache::FindSize(const FileStamp& stamp, const Rect& box, Size& size) {
     const std::lock_guard lock(mutex);
-    return FindLocked(stamp, box, nullptr, size);
+    PictureSource source = PictureSource::Decoded;
+    return FindLocked(stamp, box, nullptr, size, source);
 }
 
 bool ThumbnailCache::FindExif(const FileStamp& stamp, std::vector<uint8_t>& block) {
@@ -569,7 +594,7 @@ void ThumbnailCache::Keep(const FileStamp& stamp, const Rect& box, const PhotoIm
             sqlite3_bind_int64(keepRow, 6, rows.cols);
             sqlite3_bind_int64(keepRow, 7, rows.rows);
             sqlite3_bind_int64(keepRow, 8, rows.channels());
-            sqlite3_bind_int64(keepRow, 9, compressed ? kFormatJpeg : kFormatRaw);
+            sqlite3_bind_int64(keepRow, 9, FormatOf(compressed, picture));
             sqlite3_bind_blob64(keepRow, 10, stored, static_cast<sqlite3_uint64>(bytes), SQLITE_STATIC);
             sqlite3_bind_int64(keepRow, 11, sum);
             sqlite3_bind_int64(keepRow, 12, static_cast<int64_t>(bytes));

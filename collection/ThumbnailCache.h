@@ -109,7 +109,7 @@ private:
     void FailedLocked(int rc);
     template <class Take>
     bool LookUpLocked(sqlite3_stmt* const& statement, const FileStamp& stamp, int blobColumn, Take&& take);
-    bool FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size);
+    bool FindLocked(const FileStamp& stamp, const Rect& box, cv::Mat* pixels, Size& size, PictureSource& source);
     void TouchLocked(const std::string& path);
     void FlushLocked();
     void EvictLocked();

@@ -36,7 +36,7 @@ void CmykToBgr(const cv::Mat& cmyk, cv::Mat& bgr) {
 }
 
 bool Decode(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int expectedWidth,
-            int expectedHeight) {
+            int expectedHeight, bool strict) {
     if (data == nullptr || size == 0 || size > static_cast<size_t>(UINT32_MAX) ||
         (denominator != 1 && denominator != 2 && denominator != 4 && denominator != 8)) {
         return false;
@@ -97,7 +97,7 @@ bool Decode(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int
     // file of more than 500 scans is refused: each scan walks every block of its components.
     if (tjDecompress2(decompressor.get(), data, length, decoded.data, decoded.cols,
                       static_cast<int>(decoded.step[0]), decoded.rows, pixelFormat, TJFLAG_LIMITSCANS) != 0 &&
-        tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
+        (strict || tjGetErrorCode(decompressor.get()) != TJERR_WARNING)) {
         return false;
     }
     if (pixelFormat == TJPF_CMYK) {
@@ -111,10 +111,10 @@ bool Decode(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int
 } // namespace
 
 bool DecodeJpeg(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int expectedWidth,
-                int expectedHeight) {
+                int expectedHeight, bool strict) {
     out.release();
     try {
-        if (Decode(data, size, denominator, out, expectedWidth, expectedHeight)) {
+        if (Decode(data, size, denominator, out, expectedWidth, expectedHeight, strict)) {
             return true;
         }
     } catch (const std::exception&) {

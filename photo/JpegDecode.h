@@ -21,8 +21,9 @@ constexpr int64_t kMaxJpegPixels = int64_t{1} << 30;
 // colour space, more than kMaxJpegPixels, a decode beyond the memory budget or a claimed size its
 // bytes cannot hold (JpegDecodeFits, counted before anything is allocated), or a progressive file
 // of more than 500 scans refuse it. False, with out empty, on any refusal. Never throws.
+// strict: a warning refuses the picture too (an embedded picture is only used when it is whole).
 bool DecodeJpeg(const uint8_t* data, size_t size, int denominator, cv::Mat& out, int expectedWidth = 0,
-                int expectedHeight = 0);
+                int expectedHeight = 0, bool strict = false);
 
 // libjpeg's scaled size: the dimension times 1/denominator, rounded up (TJSCALED).
 constexpr int32_t ScaledJpegDimension(int32_t dimension, int denominator) {

@@ -273,7 +273,9 @@ bool MakeDisplayPicture(const PhotoImage& source, const Rect& area, PhotoImage& 
         return false;
     }
     const cv::Mat& picture = source.image;
-    const Size fitted = FittedPictureSize(picture.cols, picture.rows, area);
+    // An embedded picture of a slightly different shape is stretched to the decoded one's fit.
+    const Size placed = source.PlacedSize();
+    const Size fitted = FittedPictureSize(placed.width, placed.height, area);
     const cv::Size size(fitted.width, fitted.height);
     const int channels = picture.channels();
     try {
@@ -337,6 +339,7 @@ void TransposePicture(PhotoImage& holder) {
         cv::Mat transposed;
         cv::transpose(holder.image, transposed);
         holder.image = transposed;
+        std::swap(holder.standsFor.width, holder.standsFor.height);
     } catch (const std::exception&) {
         // The picture stays as it was.
     }

@@ -4,19 +4,45 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+// Where a thumbnail's pixels came from: the photo's own picture decoded, or a smaller picture the
+// file carries (an EXIF thumbnail, an MPF preview), which may show less detail than the photo.
+enum class PictureSource : uint8_t { Decoded = 0, Embedded = 1 };
 
 // An owning holder of one decoded picture. Channel order of a 3-channel picture is blue, green, red.
 struct PhotoImage {
     int32_t topDown = 0;  // 1 once loaded from a file: rows stored top row first
     cv::Mat image;        // empty when the holder holds no picture
+    PictureSource source = PictureSource::Decoded;
+    // The size of the decoded thumbnail this picture stands in for, when it has fewer pixels (an
+    // embedded picture): every fit and placement is computed from it, so a photo sits where its
+    // decoded thumbnail would. {0, 0}: the picture's own size.
+    Size standsFor{};
 
     bool Empty() const { return image.empty(); }
-    void Release() { image.release(); }
+    void Release() {
+        image.release();
+        source = PictureSource::Decoded;
+        standsFor = {};
+    }
     // A deep copy: pictures are never shared between holders.
-    PhotoImage Clone() const { return PhotoImage{topDown, image.clone()}; }
+    PhotoImage Clone() const { return PhotoImage{topDown, image.clone(), source, standsFor}; }
+    // The size fits and placements are computed from.
+    Size PlacedSize() const {
+        return standsFor.width > 0 ? standsFor : Size{image.cols, image.rows};
+    }
+    // Whether drawing the picture with width x height pixels shows all the detail the decoded
+    // thumbnail would: a decoded picture always does; an embedded one while it has at least those
+    // pixels (or the decoded thumbnail's, when fewer are drawn than it has).
+    bool Covers(int32_t width, int32_t height) const {
+        const Size placed = PlacedSize();
+        return source == PictureSource::Decoded ||
+               (image.cols >= std::min(width, placed.width) && image.rows >= std::min(height, placed.height));
+    }
 };
 
 // What a canvas needs to draw a picture straight from its rows: 8 bits per channel, 1 (grey),

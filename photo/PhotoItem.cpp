@@ -8,6 +8,7 @@
 #include "photo/ThumbnailDecode.h"
 #include "photo/ThumbnailStore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <filesystem>
@@ -129,20 +130,59 @@ bool StampFor(const std::string& path, const FileStamp* given, FileStamp& stamp)
     return StampFile(path, stamp);
 }
 
+// Whether a stored picture serves a load that may use embedded pictures covering side x side
+// (none when side is 0).
+bool Serves(const PhotoImage& picture, int32_t side) {
+    if (picture.source == PictureSource::Decoded) {
+        return true;
+    }
+    const Size placed = picture.PlacedSize();
+    const Size drawn = FittedPictureSize(placed.width, placed.height, Rect{0, 0, side, side});
+    return side > 0 && picture.Covers(drawn.width, drawn.height);
+}
+
 bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* store, const FileStamp* given,
-                   PhotoImage& holder) {
+                   int32_t embeddedSide, PhotoImage& holder) {
     FileStamp stamp;
     // Stamped before the decode reads the file: a file changed in between is kept under its older
     // stamp, which the next look-up no longer matches, so no picture outlives its file.
     const bool stamped = store != nullptr && StampFor(path, given, stamp);
     if (stamped && store->Find(stamp, box, holder)) {
-        return true;
+        if (Serves(holder, embeddedSide)) {
+            return true;
+        }
+        holder.Release(); // too small for what is drawn now: decoded, and replaced in the store
     }
-    if (!LoadThumbnailPicture(path, box, holder)) {
+    if (!LoadThumbnailPicture(path, box, holder, embeddedSide)) {
         return false; // refusals are never kept: the file is read again next time
     }
     if (stamped) {
         store->Keep(stamp, box, holder);
+    }
+    return true;
+}
+
+// A thumbnail turned upright as the photo's EXIF says. A HEIF picture comes out of libheif already
+// turned by the file's own transformations; its EXIF orientation names that same turn.
+void TurnUpright(PhotoImage& holder, int32_t orientation, bool heif) {
+    if (!heif) {
+        CorrectOrientation(holder, orientation);
+    }
+}
+
+bool MakeUprightThumbnail(const std::string& path, int32_t orientation, bool heif, ThumbnailStore* store,
+                          const FileStamp* stamp, int32_t embeddedSide, PhotoImage& holder) {
+    // Only the fitted thumbnail is ever drawn from, so it is decoded at the smallest scale that
+    // still covers the fit; the pop-up viewer's full mode needs every pixel.
+    try {
+        if (!LoadThumbnail(path, Rect{0, 0, PhotoItem::kThumbnailBox, PhotoItem::kThumbnailBox}, store, stamp,
+                           embeddedSide, holder)) {
+            return false;
+        }
+        TurnUpright(holder, orientation, heif);
+    } catch (const std::exception&) {
+        holder.Release();
+        return false;
     }
     return true;
 }
@@ -192,6 +232,8 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     displayImage = other.displayImage.Clone();
     displayArea = other.displayArea;
     displayPending = other.displayPending;
+    displaySoft = other.displaySoft;
+    embeddedSide = other.embeddedSide;
     exif = other.exif;
     exposureValid = other.exposureValid;
     exposureTimeNum = other.exposureTimeNum;
@@ -206,8 +248,10 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     return *this;
 }
 
-int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store, const FileStamp* stamp) {
+int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store, const FileStamp* stamp,
+                    int32_t useEmbeddedSide) {
     exif.Clear();
+    embeddedSide = mode == kModeThumbnail ? std::max(0, useEmbeddedSide) : 0;
     // Formats without a TIFF block (.CRW, .X3F) take the values LibRaw parsed from them.
     if (ReadExif(filePath, mode == kModeThumbnail ? store : nullptr, stamp, exif) != 0 &&
         (exif.Container() != static_cast<int>(PhotoContainer::OtherRaw) || !ReadLibRawEntries(filePath, exif))) {
@@ -265,40 +309,53 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
         return -2;
     }
     if (mode != kModeThumbnail) {
-        TurnUpright(thumbnail);
+        TurnUpright(thumbnail, Orientation(), IsHeif());
     }
-    thumbnailSize = {thumbnail.image.cols, thumbnail.image.rows};
+    thumbnailSize = thumbnail.PlacedSize();
     return 0;
 }
 
-void PhotoItem::TurnUpright(PhotoImage& holder) const {
-    // A HEIF picture comes out of libheif already turned by the file's own transformations; its
-    // EXIF orientation names that same turn.
+int32_t PhotoItem::Orientation() const {
     int32_t orientation = 0;
     exif.GetOrientation(orientation);
-    if (exif.Container() != static_cast<int>(PhotoContainer::Heif)) {
-        CorrectOrientation(holder, orientation);
-    }
+    return orientation;
+}
+
+bool PhotoItem::IsHeif() const {
+    return exif.Container() == static_cast<int>(PhotoContainer::Heif);
 }
 
 bool PhotoItem::MakeThumbnail(ThumbnailStore* store, PhotoImage& holder, const FileStamp* stamp) const {
-    // Only the fitted thumbnail is ever drawn from, so it is decoded at the smallest scale that
-    // still covers the fit; the pop-up viewer's full mode needs every pixel.
-    try {
-        if (!LoadThumbnail(path, Rect{0, 0, kThumbnailBox, kThumbnailBox}, store, stamp, holder)) {
-            return false;
-        }
-        TurnUpright(holder);
-    } catch (const std::exception&) {
-        holder.Release();
+    return MakeUprightThumbnail(path, Orientation(), IsHeif(), store, stamp, embeddedSide, holder);
+}
+
+PictureCache::Maker PhotoItem::DecodedThumbnailMaker() const {
+    // Values, not the record: the maker may run on a worker after the record is gone.
+    return [path = path, orientation = Orientation(), heif = IsHeif()](ThumbnailStore* store, PhotoImage& holder) {
+        return MakeUprightThumbnail(path, orientation, heif, store, nullptr, 0, holder);
+    };
+}
+
+bool PhotoItem::SharpenThumbnail(PictureCache& pictures) const {
+    PhotoImage decoded;
+    if (!DecodedThumbnailMaker()(pictures.Store(), decoded)) {
         return false;
+    }
+    pictures.Put(path, std::move(decoded));
+    if (displaySoft) {
+        displayImage.Release();
+        displayPending = true;
     }
     return true;
 }
 
+void PhotoItem::SetEmbeddedSide(int32_t side) {
+    embeddedSide = std::max(0, side);
+}
+
 void PhotoItem::GiveThumbnailTo(PictureCache& pictures) {
     if (!thumbnail.Empty()) {
-        thumbnailSize = {thumbnail.image.cols, thumbnail.image.rows};
+        thumbnailSize = thumbnail.PlacedSize();
         pictures.Put(path, std::move(thumbnail));
         thumbnail = PhotoImage{};
     }
@@ -318,7 +375,7 @@ std::shared_ptr<const PhotoImage> PhotoItem::ThumbnailPicture(PictureCache* pict
 }
 
 Size PhotoItem::ThumbnailSize() const {
-    return thumbnail.Empty() ? thumbnailSize : Size{thumbnail.image.cols, thumbnail.image.rows};
+    return thumbnail.Empty() ? thumbnailSize : thumbnail.PlacedSize();
 }
 
 void PhotoItem::FitDisplayImage(const Rect& area, PictureCache* pictures) {
@@ -359,8 +416,11 @@ void PhotoItem::MakeFitted(PictureCache* pictures) const {
     const std::shared_ptr<const PhotoImage> source = ThumbnailPicture(pictures);
     if (source) {
         MakeDisplayPicture(*source, displayArea, displayImage);
+        displaySoft = !displayImage.Empty() && source->source == PictureSource::Embedded &&
+                      (embeddedSide == 0 || !source->Covers(displayImage.image.cols, displayImage.image.rows));
     } else {
         displayImage.Release();
+        displaySoft = false;
     }
 }
 

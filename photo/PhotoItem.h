@@ -2,6 +2,7 @@
 
 #include "photo/CExifAnalize.h"
 #include "photo/PhotoImage.h"
+#include "photo/PictureCache.h"
 #include "photo/PropertyText.h"
 #include "photo/Rect.h"
 
@@ -10,7 +11,6 @@
 #include <string>
 
 struct FileStamp;
-class PictureCache;
 class ThumbnailStore;
 
 // One loaded photograph: its EXIF entries, exposure values and pictures. An imported record hands
@@ -33,11 +33,26 @@ public:
     // a decoded one is left there; the EXIF is read from the file either way. stamp: the file's
     // state as the caller took it before this call, under which the store is asked and filled
     // (null: it is taken here).
-    int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr, const FileStamp* stamp = nullptr);
+    // embeddedSide above 0: the thumbnail may come from a picture the file carries (an EXIF
+    // thumbnail, an MPF preview) that covers the photo drawn into a side x side square of pixels,
+    // or the store's picture of that kind; it then stands for the decoded thumbnail's size, so the
+    // photo is placed as if decoded.
+    int Load(const std::string& path, int mode, ThumbnailStore* store = nullptr, const FileStamp* stamp = nullptr,
+             int32_t embeddedSide = 0);
 
     // The thumbnail's pixels fitted into kThumbnailBox and turned upright, made again from the
     // store or the file (never throws); false when the file no longer gives them. stamp as Load's.
     bool MakeThumbnail(ThumbnailStore* store, PhotoImage& holder, const FileStamp* stamp = nullptr) const;
+    // What makes the decoded thumbnail (never an embedded picture) into a picture cache, from the
+    // photo's path and orientation alone: it may run on a worker thread after the record is gone.
+    PictureCache::Maker DecodedThumbnailMaker() const;
+    // Decodes the thumbnail now and puts it in the cache in place of an embedded one; a soft
+    // display picture is made again from it at the next paint. False when it cannot be decoded.
+    bool SharpenThumbnail(PictureCache& pictures) const;
+    // What later makes of the thumbnail may use (0: decoded only); a display picture made from an
+    // embedded picture is soft from then on.
+    void SetEmbeddedSide(int32_t side);
+    int32_t EmbeddedSide() const { return embeddedSide; }
     // Moves the thumbnail's pixels into the cache under this path; thumbnailSize stays.
     void GiveThumbnailTo(PictureCache& pictures);
     // The record's own thumbnail when it holds one, otherwise the cache's (made again when it was
@@ -63,6 +78,9 @@ public:
     bool EnsureDisplayImage(PictureCache* pictures = nullptr) const;
     // Lets go of a display picture made for the placed area; it is made again when next needed.
     void ReleaseDisplayImage();
+    // Whether the display picture was made from an embedded picture with fewer pixels than it is
+    // drawn with (or while embedded pictures are not to be used): a decoded thumbnail would be sharper.
+    bool DisplayImageSoft() const { return displaySoft && !displayImage.Empty(); }
 
     // "Ev値：%.1f\nAv値：%.1f\nTv値：%.1f\n(感度補正 %.1f)"; a value that is not finite reads "---".
     std::string GetSummaryText() const;
@@ -93,12 +111,15 @@ public:
     double ev = 0;             // not finite when iso is 0
 
 private:
-    void TurnUpright(PhotoImage& holder) const;
+    int32_t Orientation() const;
+    bool IsHeif() const;
     // displayImage from the thumbnail fitted into displayArea; empty when there is none.
     void MakeFitted(PictureCache* pictures) const;
 
     Rect displayArea{};                   // where PlaceDisplayImage fits the picture
     mutable bool displayPending = false;  // placed, not yet made
+    mutable bool displaySoft = false;     // made from a smaller embedded picture
+    int32_t embeddedSide = 0;             // as Load's; 0 decodes every thumbnail
 };
 
 // "%.1f" of a value, or "---" when it is not finite: what every text shows for a missing value.

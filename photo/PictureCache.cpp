@@ -29,6 +29,11 @@ void PictureCache::SetStore(ThumbnailStore* newStore) {
     store = newStore;
 }
 
+ThumbnailStore* PictureCache::Store() const {
+    const std::lock_guard lock(mutex);
+    return store;
+}
+
 void PictureCache::Put(const std::string& key, PhotoImage picture) {
     if (picture.Empty()) {
         return;

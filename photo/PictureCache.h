@@ -31,6 +31,7 @@ public:
     size_t Bound() const;
     // Not owned; null: a missing picture is always decoded from its file.
     void SetStore(ThumbnailStore* store);
+    ThumbnailStore* Store() const;
 
     // Kept under the key, replacing what was kept there; an empty picture is not kept.
     void Put(const std::string& key, PhotoImage picture);

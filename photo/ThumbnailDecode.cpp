@@ -1,5 +1,6 @@
 #include "photo/ThumbnailDecode.h"
 
+#include "photo/EmbeddedPicture.h"
 #include "photo/ExifByteSource.h"
 #include "photo/FileBytes.h"
 #include "photo/HeifPicture.h"
@@ -139,13 +140,16 @@ int DecodeOtherContainer(const std::string& path, const Rect& box, PhotoImage& h
     }
 }
 
-bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder) {
+bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder, int32_t embeddedSide) {
     holder.Release();
     const int other = DecodeOtherContainer(path, box, holder);
     if (other >= 0) {
         return other == 1;
     }
     try {
+        if (LoadEmbeddedThumbnail(path, box, embeddedSide, holder)) {
+            return true;
+        }
         FileBytes file;
         if (!file.Read(path)) {
             return false;

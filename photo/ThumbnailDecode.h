@@ -25,8 +25,9 @@ bool LoadReducedThumbnail(const std::string& path, const Rect& box, PhotoImage& 
 // The picture of a thumbnail-mode load, fitted into the box: the reduced decode where it serves,
 // otherwise the full decode of LoadPicture then FitPicture, from one read of the file. HEIF files
 // and TIFF-based raw files go through DecodeOtherContainer. False, with the holder empty, when the
-// file is missing or cannot be decoded or fitted. Never throws.
-bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder);
+// file is missing or cannot be decoded or fitted. Never throws. embeddedSide above 0: a JPEG photo's
+// picture comes from an embedded one where one covers a side x side square (LoadEmbeddedThumbnail).
+bool LoadThumbnailPicture(const std::string& path, const Rect& box, PhotoImage& holder, int32_t embeddedSide = 0);
 
 // The same for JPEG bytes in memory (a raw file's preview among them).
 bool DecodeJpegThumbnail(const uint8_t* data, size_t size, const Rect& box, PhotoImage& holder);
