@@ -221,6 +221,10 @@ ParsedCommandLine ParseExportOptions(const std::vector<std::string>& args) {
             result.options.pairRaw = false;
             continue;
         }
+        if (arg == "--decode-all") {
+            result.options.decodeAll = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const ValueOption* option = nullptr;
@@ -309,6 +313,7 @@ const char* ExportHelpText() {
            "  --all-kinds     フォルダから JPEG 以外の写真 (HEIC/HEIF, RAW) も読み込みます\n"
            "  --no-raw-pairs  同じフォルダの同じ名前の RAW と JPEG を別々に読み込みます\n"
            "                  (ふだんは RAW+JPEG を一枚として数え、JPEG を読み込みます)\n"
+           "  --decode-all    埋め込みサムネイルを使わず、すべての写真を復号して絵を作ります\n"
            "  --help          この説明を表示します\n"
            "  --              これ以降をすべてパスとして扱います\n"
            "\n"

@@ -30,6 +30,7 @@ struct ExportOptions {
     bool density = false;            // --density: photo counts per grid cell
     int threads = 0;                 // --threads 1..256: files loaded at once; 0 one per core
     bool pairRaw = true;             // --no-raw-pairs off: a raw file beside its JPEG is left out
+    bool decodeAll = false;          // --decode-all: no chart picture from a picture the file carries
     bool allKinds = false;           // --all-kinds: folders give their HEIF and raw files too
  // photo files (taken as given) and folders (scanned)
     bool recursive = false;          // --recursive: folders with every folder below them

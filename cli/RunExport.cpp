@@ -81,6 +81,11 @@ int RunExport(const ExportOptions& options, Notifier& notifier, const ChartFileW
     }
     CLumivaneDoc doc(notifier);
     doc.SetThumbnailStore(cache.get());
+    // The pictures the import makes are the ones the PNG and SVG draw (the PDF's at 100 % are
+    // decoded where these do not cover them).
+    doc.settings.useEmbedded = !options.decodeAll;
+    doc.settings.sizePict = options.sizePict;
+    doc.settings.magnify = !options.pngPath.empty() || !options.svgPath.empty() ? options.magnify : 100;
     {
         ParallelImport import(doc, static_cast<unsigned>(options.threads));
         import.KeepPictures(!options.pngPath.empty() || !options.pdfPath.empty() || !options.svgPath.empty());

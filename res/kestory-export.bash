@@ -27,7 +27,7 @@ _kestory_export() {
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--csv --png --pdf --svg --stats --stats-csv --stats-png --magnify --size --marks --color-by --density
-            --iso-index --recursive --threads --no-cache --cache-limit --all-kinds --no-raw-pairs --help --camera --lens --focal
+            --iso-index --recursive --threads --no-cache --cache-limit --all-kinds --no-raw-pairs --decode-all --help --camera --lens --focal
             --iso --from --to --' -- "$cur"))
         return
     fi

@@ -12,6 +12,7 @@
 #include "shell/NumberBox.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
@@ -29,6 +30,8 @@ using kestory::SunkenText;
 namespace {
 
 constexpr int kSizeLineStep = 1;
+// The row of "埋め込みサムネイルを使う" under the template, in dialog units.
+constexpr int kEmbeddedRowDlu = 12;
 constexpr int kSizePageStep = 4;
 constexpr int kMagnifyPageStep = 20;
 constexpr int kInitialMagnify = 100;
@@ -138,11 +141,19 @@ CDlgBarControl::CDlgBarControl(CLumivaneView& chartView, QWidget* parent)
     initialButton->setGeometry(DluRect(70, 85, 66, 14));
     connect(initialButton, &QPushButton::clicked, this, &CDlgBarControl::OnInitialSettings);
 
-    // Below the template's rows; the panel grows with the part when the part shows a message.
+    // Below the template's rows: the pictures' source, then the cache's part; the panel grows
+    // with the part when the part shows a message.
+    const int embeddedRow = kestory::DluY(kEmbeddedRowDlu);
+    embeddedBox = new QCheckBox(QStringLiteral("埋め込みサムネイルを使う"), this);
+    embeddedBox->setToolTip(QStringLiteral("写真が持つ小さな絵から画像を作ります。"
+                                           "大きく表示するときは写真を復号して置き換えます。"));
+    embeddedBox->setGeometry(kestory::DluX(4), kestory::SettingsPanelSize().height(),
+                             kestory::SettingsPanelSize().width() - kestory::DluX(8), embeddedRow);
+    connect(embeddedBox, &QCheckBox::toggled, this, &CDlgBarControl::OnUseEmbedded);
     cachePart = new CachePanel(this);
-    cachePart->move(0, kestory::SettingsPanelSize().height());
-    const auto fitPart = [this] {
-        setFixedSize(kestory::SettingsPanelSize() + QSize(0, cachePart->height()));
+    cachePart->move(0, kestory::SettingsPanelSize().height() + embeddedRow);
+    const auto fitPart = [this, embeddedRow] {
+        setFixedSize(kestory::SettingsPanelSize() + QSize(0, embeddedRow + cachePart->height()));
     };
     fitPart();
     connect(cachePart, &CachePanel::heightChanged, this, fitPart);
@@ -162,6 +173,10 @@ void CDlgBarControl::ShowNumber(QSpinBox* box, int value) {
 
 void CDlgBarControl::InitControls() {
     DisplaySettings& settings = view.GetDocument().settings;
+    {
+        const QSignalBlocker quiet(embeddedBox);
+        embeddedBox->setChecked(settings.useEmbedded);
+    }
     ShowViewType(settings.viewType);
     {
         const QSignalBlocker quiet(markColourList);
@@ -211,6 +226,15 @@ std::unique_ptr<QMessageBox> CDlgBarControl::MakeDeleteAllQuestion(QWidget* pare
 void CDlgBarControl::SetMagnify(int magnify) {
     SetBarQuietly(magnifyBar, magnify);
     ShowNumber(magnifyText, magnifyBar->value());
+}
+
+void CDlgBarControl::OnUseEmbedded(bool on) {
+    view.GetDocument().settings.useEmbedded = on;
+    // Every display picture made again: from embedded pictures where they serve, and those drawn
+    // from one while it is off are decoded in the background.
+    view.LayoutPhotos();
+    view.InvalidateChart();
+    emit useEmbeddedChanged(on);
 }
 
 void CDlgBarControl::OnSizeChanged(int value) {

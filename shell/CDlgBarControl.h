@@ -11,6 +11,7 @@
 class CDlgBarPreView;
 class CachePanel;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMessageBox;
@@ -67,6 +68,12 @@ public:
     QPushButton* DeleteAllButton() const { return deleteAllButton; }
     QPushButton* InitialSettingsButton() const { return initialButton; }
     CachePanel* CachePart() const { return cachePart; }
+    // "埋め込みサムネイルを使う": DisplaySettings::useEmbedded.
+    QCheckBox* EmbeddedBox() const { return embeddedBox; }
+
+signals:
+    // The user turned embedded pictures on or off; the chart is already being made again.
+    void useEmbeddedChanged(bool on);
 
 public slots:
     // The magnification the wheel zoom has already set: the bar and its number follow; nothing
@@ -80,6 +87,7 @@ public slots:
     void OnIsoChosen(int index);
     void OnDeleteAll();
     void OnInitialSettings();
+    void OnUseEmbedded(bool on);
 
 private:
     void OnSizeChanged(int value);
@@ -98,6 +106,7 @@ private:
     QRadioButton* thumbnailButton = nullptr;
     QRadioButton* markButton = nullptr;
     QRadioButton* densityButton = nullptr;
+    QCheckBox* embeddedBox = nullptr;
     QComboBox* markColourList = nullptr;
     QScrollBar* sizeBar = nullptr;
     QScrollBar* magnifyBar = nullptr;

@@ -215,6 +215,8 @@ void CMainFrame::createDockWindows() {
     // Kept when typed, like the cache's menu item.
     connect(cachePart, &CachePanel::limitChanged, this,
             [this](int mib) { settings.WriteMainWndInt(st::kCacheLimitMiB, mib); });
+    connect(controlPanel, &CDlgBarControl::useEmbeddedChanged, this,
+            [this](bool on) { settings.WriteMainWndInt(st::kUseEmbedded, on ? 1 : 0); });
     connect(view, &CLumivaneView::closing, viewers, &ViewerList::Clear);
     connect(view, &CLumivaneView::selectionChanged, infoPanel, &CDlgBarPreView::ShowSelection);
     connect(view, &CLumivaneView::selectionChanged, this, &CMainFrame::updateSelectionCommands);
@@ -489,6 +491,7 @@ void CMainFrame::ShowWithSavedState() {
 
 void CMainFrame::ApplySavedSettings() {
     settings.ReadDisplaySettings(doc.settings);
+    doc.settings.useEmbedded = settings.ReadMainWndInt(st::kUseEmbedded) != 0;
     doc.Pictures().SetBound(settings.ReadPictureCacheBytes());
     if (!settings.HasMainWndKey(st::kMagnify)) {
         doc.settings.magnify = firstMagnify;

@@ -68,6 +68,9 @@ inline constexpr int32_t kPictureCacheMiBMin = 16;
 inline constexpr int32_t kPictureCacheMiBMax = 65536;
 // 1 when an import leaves out a raw file that has a JPEG of the same name beside it.
 inline constexpr Key kPairRawWithJpeg{"PairRawWithJpeg", 1};
+// 1 when chart pictures may come from the pictures photos carry (DisplaySettings::useEmbedded);
+// written when the panel's check box changes.
+inline constexpr Key kUseEmbedded{"UseEmbedded", 1};
 
 inline constexpr const char* kMainWndSection = "MainWnd";
 // "最近使ったフォルダ": Path1 (the newest) to Path8, each with Tree1 .. Tree8 = 1 for a folder

@@ -4,6 +4,7 @@
 #include "tests/inspect/PanelBench.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -63,7 +65,7 @@ private slots:
 void SettingsPanelTest::initControlsShowsTheDocumentsSettings() {
     PanelBench bench;
     CDlgBarControl& panel = *bench.control;
-    QCOMPARE(panel.size(), QSize(237, 165 + kestory::DluY(48))); // the cache part below the template
+    QCOMPARE(panel.size(), QSize(237, 165 + kestory::DluY(12 + 48))); // the pictures row and the cache part below the template
     QComboBox* iso = panel.IsoList();
     QCOMPARE(iso->count(), 11);
     QCOMPARE(iso->itemText(0), QStringLiteral("ISO 50"));
@@ -91,6 +93,14 @@ void SettingsPanelTest::initControlsShowsTheDocumentsSettings() {
     QCOMPARE(iso->currentIndex(), 3);
     QCOMPARE(QString::fromStdString(bench.doc.settings.evCaption), QStringLiteral("露出値・ＥＶ(ISO 400)"));
     QCOMPARE(bench.view->horizontalScrollBar()->maximum(), 1500 - bench.view->viewport()->width());
+    // Embedded pictures: shown, and a click lays the chart out for decoded pictures only.
+    QVERIFY(panel.EmbeddedBox()->isChecked());
+    QCOMPARE(bench.doc.GetAt(0).EmbeddedSide(), 160);
+    QSignalSpy toggled(&panel, &CDlgBarControl::useEmbeddedChanged);
+    panel.EmbeddedBox()->click();
+    QVERIFY(!bench.doc.settings.useEmbedded);
+    QCOMPARE(bench.doc.GetAt(0).EmbeddedSide(), 0);
+    QCOMPARE(toggled.count(), 1);
     for (const QWidget* control : panel.findChildren<QWidget*>()) {
         QVERIFY(control->isEnabled());
     }

@@ -115,7 +115,7 @@ void MainFrameTest::firstStartWithoutSettingsFile() {
     QCOMPARE(frame->InfoDock()->windowTitle(), QStringLiteral("画像情報表示パネル"));
     QCOMPARE(frame->ControlDock()->windowTitle(), QStringLiteral("表示設定パネル"));
     QCOMPARE(frame->InfoDock()->widget()->size(), QSize(237, 570));
-    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 165 + kestory::DluY(48))); // with the cache part
+    QCOMPARE(frame->ControlDock()->widget()->size(), QSize(237, 165 + kestory::DluY(12 + 48))); // with the pictures row and the cache part
     // The whole chart at 100 % beside both panels, without scrolling (CTest gives this program a
     // screen of 1600 x 1000).
     QVERIFY(frame->screen()->availableSize().width() >= 1600);
