@@ -31,6 +31,12 @@ std::vector<NamedFile> Seeds() {
         add("camera", camera);
         add("camera-jfif", CameraBlock(order).jfifApp0().build());
         add("camera-picture", CameraLikeJpeg(order).patternPicture(8, 8).build());
+        // A camera's embedded pictures: an EXIF thumbnail in IFD1 and an MPF preview after EOI.
+        add("camera-embedded", WithMpfPreview(CameraLikeJpeg(order)
+                                                   .patternPicture(32, 24)
+                                                   .exifThumbnail(EncodeJpeg(PatternPicture(16, 12)))
+                                                   .build(),
+                                               EncodeJpeg(PatternPicture(24, 16)), order));
         add("gps",
             CameraBlock(order)
                 .entry(EntryFields{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})

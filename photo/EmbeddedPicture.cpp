@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr int kBlackLevel = 24;
+// The mean level, of 255, that bars may have and still be black.
+constexpr uint64_t kBlackLevel = 24;
 
 // a : b against c : d within 1 %, in integers: |a d - b c| <= b c / 100.
 bool SameShape(int64_t a, int64_t b, int64_t c, int64_t d) {
@@ -35,33 +36,39 @@ EmbeddedCrop CropEmbeddedPicture(int32_t width, int32_t height, int32_t photoWid
     }
     const int64_t w = width;
     const int64_t h = height;
+    // The rows (or columns) the photo's shape gives, rounded down and the odd one taken from the
+    // top: a 3:2 photo's 106.7 rows are written as 106 or 108 with bars of 7 or 6, so no bar's row
+    // is kept.
     if (w * photoHeight < h * photoWidth) {
-        const auto rows = static_cast<int32_t>((w * photoHeight * 2 + photoWidth) / (2 * int64_t{photoWidth}));
-        const int32_t top = (height - rows) / 2;
+        const auto rows = static_cast<int32_t>(w * photoHeight / photoWidth);
+        const int32_t top = (height - rows + 1) / 2;
         return {rows > 0, true, Rect{0, top, width, top + rows}};
     }
-    const auto columns = static_cast<int32_t>((h * photoWidth * 2 + photoHeight) / (2 * int64_t{photoHeight}));
-    const int32_t left = (width - columns) / 2;
+    const auto columns = static_cast<int32_t>(h * photoWidth / photoHeight);
+    const int32_t left = (width - columns + 1) / 2;
     return {columns > 0, true, Rect{left, 0, left + columns, height}};
 }
 
 bool EmbeddedBarsAreBlack(const cv::Mat& picture, const Rect& area) {
+    // The mean of the bars, every channel: JPEG ringing lifts the pixels next to the photo's edge
+    // well above black, a grey or coloured bar lifts them all.
+    uint64_t sum = 0;
+    uint64_t count = 0;
+    const int channels = picture.channels();
     for (int y = 0; y < picture.rows; ++y) {
         const uint8_t* row = picture.ptr<uint8_t>(y);
         const bool inside = y >= area.top && y < area.bottom;
         for (int x = 0; x < picture.cols; ++x) {
             if (inside && x >= area.left && x < area.right) {
-                x = area.right - 1;
                 continue;
             }
-            for (int c = 0; c < picture.channels(); ++c) {
-                if (row[x * picture.channels() + c] > kBlackLevel) {
-                    return false;
-                }
+            for (int c = 0; c < channels; ++c) {
+                sum += row[x * channels + c];
             }
+            count += static_cast<uint64_t>(channels);
         }
     }
-    return true;
+    return count == 0 || sum <= count * kBlackLevel;
 }
 
 bool MakeEmbeddedThumbnail(const ExifByteSource& file, const JpegPictures& pictures, const Rect& box, int32_t side,

@@ -18,8 +18,9 @@ struct EmbeddedCrop {
 };
 EmbeddedCrop CropEmbeddedPicture(int32_t width, int32_t height, int32_t photoWidth, int32_t photoHeight);
 
-// Whether every pixel of the picture outside the crop is at most 24 levels in every channel: the
-// bars a camera pads its thumbnail with are black, JPEG ringing lifts them a little.
+// Whether the picture outside the crop is black: a mean of at most 24 levels (of 255) over every
+// pixel and channel there. The bars a camera pads its thumbnail with are black; JPEG ringing
+// lifts the pixels next to the photo a little.
 bool EmbeddedBarsAreBlack(const cv::Mat& picture, const Rect& area);
 
 // The chart picture of a JPEG photo made from the smallest of its embedded pictures whose crop has

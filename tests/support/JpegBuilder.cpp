@@ -103,6 +103,10 @@ JpegBuilder& JpegBuilder::patternPicture(int width, int height, bool grey) {
     return picture(PatternPicture(width, height, grey));
 }
 JpegBuilder& JpegBuilder::noPicture() { noPicture_ = true; return *this; }
+JpegBuilder& JpegBuilder::exifThumbnail(std::vector<uint8_t> jpeg) {
+    thumbnail_ = std::move(jpeg);
+    return *this;
+}
 JpegBuilder& JpegBuilder::encodedPicture(std::vector<uint8_t> jpeg) {
     encoded_ = std::move(jpeg);
     noPicture_ = false;
@@ -202,7 +206,70 @@ std::vector<uint8_t> JpegBuilder::buildTiff() const {
             pos += 12;
         }
     }
+    if (!thumbnail_.empty()) {
+        // IFD1: Compression 6 (SHORT), JPEGInterchangeFormat and its length (LONG), next 0; the
+        // thumbnail right after it.
+        while (w.bytes.size() % 2 != 0) w.u8(0);
+        const size_t ifd1 = w.bytes.size();
+        w.put32(dirOffset[kIfd0] + 2 + 12 * dirs[kIfd0].size(), static_cast<uint32_t>(ifd1));
+        w.bytes.resize(ifd1 + 2 + 3 * 12 + 4, 0);
+        w.put16(ifd1, 3);
+        const uint32_t data = static_cast<uint32_t>(w.bytes.size());
+        const uint16_t tags[] = {0x0103, 0x0201, 0x0202};
+        const uint16_t types[] = {kShort, kLong, kLong};
+        const uint32_t values[] = {6, data, static_cast<uint32_t>(thumbnail_.size())};
+        for (size_t k = 0; k < 3; ++k) {
+            const size_t pos = ifd1 + 2 + 12 * k;
+            w.put16(pos, tags[k]);
+            w.put16(pos + 2, types[k]);
+            w.put32(pos + 4, 1);
+            if (types[k] == kShort) {
+                w.put16(pos + 8, static_cast<uint16_t>(values[k]));
+            } else {
+                w.put32(pos + 8, values[k]);
+            }
+        }
+        w.bytes.insert(w.bytes.end(), thumbnail_.begin(), thumbnail_.end());
+    }
     return w.bytes;
+}
+
+std::vector<uint8_t> WithMpfPreview(const std::vector<uint8_t>& photo, const std::vector<uint8_t>& preview,
+                                    ByteOrder order) {
+    // After the first APP1 (or right after SOI): FF E2, length, "MPF\0", then a TIFF header, an
+    // index IFD of MPFVersion (B000), NumberOfImages (B001) and MPEntry (B002, 16 bytes an image:
+    // attribute, size, offset from the TIFF header, two dependent-image numbers), next 0, the list.
+    size_t insertAt = 2;
+    if (photo.size() > 6 && photo[2] == 0xFF && photo[3] == 0xE1) {
+        insertAt = 4 + ((size_t{photo[4]} << 8) | photo[5]);
+    }
+    Writer w(order);
+    if (order == ByteOrder::Little) {
+        w.u8('I'), w.u8('I');
+    } else {
+        w.u8('M'), w.u8('M');
+    }
+    w.u16(42);
+    w.u32(8);
+    w.u16(3);
+    const uint32_t list = 8 + 2 + 3 * 12 + 4;
+    w.u16(0xB000), w.u16(kUndefined), w.u32(4), w.u8('0'), w.u8('1'), w.u8('0'), w.u8('0');
+    w.u16(0xB001), w.u16(kLong), w.u32(1), w.u32(2);
+    w.u16(0xB002), w.u16(kUndefined), w.u32(32), w.u32(list);
+    w.u32(0);
+    const size_t segment = 4 + 4 + list + 32;
+    const size_t tiffAt = insertAt + 8;
+    const size_t photoSize = photo.size() + segment;
+    w.u32(0x030000), w.u32(static_cast<uint32_t>(photoSize)), w.u32(0), w.u16(0), w.u16(0);
+    w.u32(0x010002), w.u32(static_cast<uint32_t>(preview.size())), w.u32(static_cast<uint32_t>(photoSize - tiffAt));
+    w.u16(0), w.u16(0);
+    std::vector<uint8_t> out(photo.begin(), photo.begin() + static_cast<std::ptrdiff_t>(insertAt));
+    const size_t length = segment - 2;
+    out.insert(out.end(), {0xFF, 0xE2, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'M', 'P', 'F', 0});
+    out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+    out.insert(out.end(), photo.begin() + static_cast<std::ptrdiff_t>(insertAt), photo.end());
+    out.insert(out.end(), preview.begin(), preview.end());
+    return out;
 }
 
 std::vector<uint8_t> JpegBuilder::build() const {

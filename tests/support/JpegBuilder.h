@@ -46,6 +46,8 @@ public:
     JpegBuilder& noPicture();                                          // only the EXIF part, then EOI
     JpegBuilder& encodedPicture(std::vector<uint8_t> jpeg);  // these JPEG bytes after our segments
     JpegBuilder& automaticPointers(bool on);  // add 0x8769 / 0x8825 when those directories have entries
+    // An IFD1 after IFD0 (Compression 6, JPEGInterchangeFormat and its length) holding this JPEG.
+    JpegBuilder& exifThumbnail(std::vector<uint8_t> jpeg);
 
     JpegBuilder& entry(EntryFields fields);
     JpegBuilder& ascii(Directory dir, uint16_t tag, const std::string& text);
@@ -82,6 +84,7 @@ private:
     std::vector<EntryFields> entries_;
     cv::Mat picture_;
     std::vector<uint8_t> encoded_;
+    std::vector<uint8_t> thumbnail_;
     bool pictureSet_ = false;
     bool noPicture_ = false;
 };
@@ -89,6 +92,11 @@ private:
 // A picture whose every pixel tells where it was: blue rises left to right, green top to bottom,
 // red is fixed at 64 (grey: a mix that rises in both directions). Shows which way it was turned.
 cv::Mat PatternPicture(int width, int height, bool grey = false);
+
+// The photo with an APP2 MPF index after its APP1 listing it and the preview, which follows the
+// photo's EOI, as cameras store their large previews.
+std::vector<uint8_t> WithMpfPreview(const std::vector<uint8_t>& photo, const std::vector<uint8_t>& preview,
+                                    ByteOrder order = ByteOrder::Little);
 
 // A camera-like file: F-number, exposure time, ISO, make, model, date and a few enumerations.
 JpegBuilder CameraLikeJpeg(ByteOrder order = ByteOrder::Little);
