@@ -54,6 +54,7 @@ bench: deps
 		XDG_CACHE_HOME=$$homes/cache XDG_CONFIG_HOME=$$homes/config $(BENCH_BUILD)/bench/kestory-bench
 	@bench/import-vs-libvips $(BENCH_BUILD)
 	@bench/cache-second-import $(BENCH_BUILD)
+	@bench/embedded-first-import $(BENCH_BUILD)
 
 # From the program's own folder of the build, where the help document lies beside it: the help
 # command looks for it in the working directory.

@@ -111,6 +111,29 @@ public:
         return raw;
     }
 
+    // A 24 MP camera JPEG (6000 x 4000) with the 160 x 120 EXIF thumbnail cameras write
+    // (letterboxed in black) and, with mpf, a 1620 x 1080 MPF preview.
+    const std::string& EmbeddedCameraFile(bool mpf) {
+        std::string& path = phone[mpf ? "embedded-mpf" : "embedded"];
+        if (path.empty()) {
+            path = (fs::path(folder) / (mpf ? "IMG_MPF.JPG" : "IMG_IFD1.JPG")).string();
+            const cv::Mat picture = kestory::bench::NoisyPhoto(6000, 4000, 2);
+            cv::Mat thumb(120, 160, CV_8UC3, cv::Scalar::all(0));
+            cv::resize(picture, thumb(cv::Rect(0, 7, 160, 106)), cv::Size(160, 106), 0, 0, cv::INTER_AREA);
+            std::vector<uint8_t> bytes = kestory::test::CameraLikeJpeg()
+                                             .picture(picture)
+                                             .exifThumbnail(kestory::test::EncodeJpeg(thumb))
+                                             .build();
+            if (mpf) {
+                cv::Mat preview;
+                cv::resize(picture, preview, cv::Size(1620, 1080), 0, 0, cv::INTER_AREA);
+                bytes = kestory::test::WithMpfPreview(bytes, kestory::test::EncodeJpeg(preview));
+            }
+            kestory::test::WriteBytes(path, bytes);
+        }
+        return path;
+    }
+
 private:
     std::string folder;
     std::string camera;
@@ -172,6 +195,39 @@ void FillDocument(CLumivaneDoc& doc, int count) {
         doc.AppendPhoto(small ? SyntheticPhoto(random, 40, 27) : SyntheticPhoto(random));
     }
 }
+
+// A first import's load of a 24 MP camera JPEG at the default 40-px size and 100 %, no cache:
+// arg 0 with its EXIF thumbnail, 1 with an MPF preview too, 2 decoded (the setting off). The
+// counter is the mean absolute difference, in levels of 255, between the 40-px display picture
+// made from the embedded picture and the one made from the decoded thumbnail.
+void BM_FirstImportLoad(benchmark::State& state) {
+    const std::string& path = Files().EmbeddedCameraFile(state.range(0) == 1);
+    const int32_t side = state.range(0) == 2 ? 0 : 40;
+    const FileBytes::ReuseScope reuse;
+    for (auto _ : state) {
+        PhotoItem photo;
+        if (photo.Load(path, PhotoItem::kModeThumbnail, nullptr, nullptr, side) != 0) {
+            state.SkipWithError("the camera file did not load");
+            break;
+        }
+        benchmark::DoNotOptimize(photo.thumbnail.image.data);
+    }
+    PhotoItem embedded;
+    PhotoItem decoded;
+    embedded.Load(path, PhotoItem::kModeThumbnail, nullptr, nullptr, side);
+    decoded.Load(path, PhotoItem::kModeThumbnail);
+    const Rect cell{0, 0, 40, 40};
+    embedded.FitDisplayImage(cell);
+    decoded.FitDisplayImage(cell);
+    if (embedded.displayImage.image.size() == decoded.displayImage.image.size()) {
+        cv::Mat difference;
+        cv::absdiff(embedded.displayImage.image, decoded.displayImage.image, difference);
+        const cv::Scalar mean = cv::mean(difference);
+        state.counters["meanAbsDiff"] = (mean[0] + mean[1] + mean[2]) / 3;
+    }
+    state.counters["embedded"] = embedded.thumbnail.source == PictureSource::Embedded ? 1 : 0;
+}
+BENCHMARK(BM_FirstImportLoad)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_ExifRead(benchmark::State& state) {
     const std::string& path = Files().CameraFile();
