@@ -153,8 +153,18 @@ void CDlgBarPreView::ShowPhoto(PhotoItem* photo) {
     selectedPhoto = photo;
     previewPhoto = *photo;
     // The panel's own thumbnail, so a chart layout or the cache's bound leaves the preview as it is.
-    if (const auto thumbnail = photo->ThumbnailPicture(&view.GetDocument().Pictures())) {
+    PictureCache& pictures = view.GetDocument().Pictures();
+    if (const auto thumbnail = photo->ThumbnailPicture(&pictures)) {
         previewPhoto.thumbnail = thumbnail->Clone();
+    }
+    // The photo itself, never a picture it carries (an edited photo may keep an old thumbnail): made
+    // when first shown, and kept in the cache for the chart too.
+    if (previewPhoto.thumbnail.source == PictureSource::Embedded) {
+        PhotoImage decoded;
+        if (photo->DecodedThumbnailMaker()(pictures.Store(), decoded)) {
+            previewPhoto.thumbnail = decoded.Clone();
+            pictures.Put(photo->path, std::move(decoded));
+        }
     }
     propertyList->clear();
     const int side = PreviewSide();

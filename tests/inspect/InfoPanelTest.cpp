@@ -3,6 +3,8 @@
 #include "photo/PropertyText.h"
 #include "tests/inspect/PanelBench.h"
 
+#include <opencv2/core.hpp>
+
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -159,6 +161,18 @@ void InfoPanelTest::previewIsACopyWithPicturesOfItsOwn() {
     bench.view->LayoutPhotos();
     QCOMPARE(preview.drawRect, fitted);
     QCOMPARE(preview.displayImage.image.cols, 237);
+
+    // Charted from the EXIF thumbnail it carries (a bright one, as an edited photo may keep): the
+    // preview is the photo decoded, and the chart gets that picture too.
+    kestory::test::JpegBuilder carried = PanelBench::Standard();
+    carried.picture(cv::Mat(300, 400, CV_8UC3, cv::Scalar(20, 20, 20)))
+        .exifThumbnail(kestory::test::EncodeJpeg(cv::Mat(120, 160, CV_8UC3, cv::Scalar(230, 230, 230))));
+    PhotoItem& edited = bench.Import(QStringLiteral("edited.jpg"), carried);
+    QCOMPARE(edited.ThumbnailPicture(&bench.doc.Pictures())->source, PictureSource::Embedded);
+    bench.info->ShowPhoto(&edited);
+    QCOMPARE(bench.info->PreviewPhoto().thumbnail.source, PictureSource::Decoded);
+    QVERIFY(cv::mean(bench.info->PreviewPhoto().thumbnail.image)[0] < 40);
+    QCOMPARE(edited.ThumbnailPicture(&bench.doc.Pictures())->source, PictureSource::Decoded);
 }
 
 void InfoPanelTest::previewCentresLandscapeDownAndPortraitAcross() {
