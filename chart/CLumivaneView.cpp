@@ -116,6 +116,13 @@ void CLumivaneView::Draw(Canvas& canvas, const Rect* exposed) const {
 }
 
 void CLumivaneView::paintEvent(QPaintEvent* event) {
+    // The photos' pictures are made for the screen's pixels: a window moved to a display of
+    // another scale lays them out again (cheap: no picture is made before it is drawn).
+    const double ratio = viewport()->devicePixelRatioF();
+    if (ratio != doc.pixelRatio) {
+        doc.pixelRatio = ratio;
+        LayoutPhotos();
+    }
     const QPoint scroll = ScrollPosition();
     const QRect dirty = event->region().boundingRect();
     QPainter painter(viewport());

@@ -81,7 +81,8 @@ void LayoutPhotos(CLumivaneDoc& doc) {
     for (const auto& photo : doc.Photos()) {
         photo->SetEmbeddedSide(embeddedSide);
         const ChartPoint centre = PositionOnChart(*photo, settings.magnify);
-        photo->PlaceDisplayImage(Rect{centre.x - half, centre.y - half, centre.x + half, centre.y + half});
+        photo->PlaceDisplayImage(Rect{centre.x - half, centre.y - half, centre.x + half, centre.y + half},
+                                 doc.pixelRatio);
     }
 }
 

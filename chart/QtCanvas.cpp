@@ -298,9 +298,18 @@ void QtCanvas::DrawPicture(const Rect& destination, const PictureView& picture) 
     // Wraps the picture's own rows: no copy, valid for this call only.
     const QImage image(picture.rows, picture.width, picture.height,
                        static_cast<qsizetype>(picture.bytesPerRow), format);
-    if (format == QImage::Format_RGBX8888) {
-        painter.drawImage(ToQRect(destination), image.rgbSwapped());
+    const QImage drawn = format == QImage::Format_RGBX8888 ? image.rgbSwapped() : image;
+    // On a screen canvas, a picture made for a screen of another scale (one with twice the pixels
+    // copied to the clipboard) is resampled smoothly, not by dropping pixels; one of the device's
+    // own size is copied as it is.
+    const QRectF device = painter.deviceTransform().mapRect(QRectF(ToQRect(destination)));
+    const bool resampled =
+        std::lround(device.width()) != picture.width || std::lround(device.height()) != picture.height;
+    if (!printer && resampled && !painter.testRenderHint(QPainter::SmoothPixmapTransform)) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(ToQRect(destination), drawn);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         return;
     }
-    painter.drawImage(ToQRect(destination), image);
+    painter.drawImage(ToQRect(destination), drawn);
 }

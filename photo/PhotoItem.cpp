@@ -231,6 +231,7 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     thumbnailSize = other.thumbnailSize;
     displayImage = other.displayImage.Clone();
     displayArea = other.displayArea;
+    displayRatio = other.displayRatio;
     displayPending = other.displayPending;
     displaySoft = other.displaySoft;
     embeddedSide = other.embeddedSide;
@@ -391,9 +392,10 @@ void PhotoItem::FitDisplayImage(const Rect& area, PictureCache* pictures) {
     drawRect.bottom = drawRect.top + h;
 }
 
-void PhotoItem::PlaceDisplayImage(const Rect& area) {
+void PhotoItem::PlaceDisplayImage(const Rect& area, double pixelRatio) {
     displayImage.Release();
     displayArea = area;
+    displayRatio = pixelRatio > 1.0 && pixelRatio <= 8.0 ? pixelRatio : 1.0;
     // No thumbnail gives no picture, which FitDisplayImage places as 0 x 0.
     const Size size = ThumbnailSize();
     displayPending = size.width > 0 && size.height > 0;
@@ -415,7 +417,16 @@ bool PhotoItem::EnsureDisplayImage(PictureCache* pictures) const {
 void PhotoItem::MakeFitted(PictureCache* pictures) const {
     const std::shared_ptr<const PhotoImage> source = ThumbnailPicture(pictures);
     if (source) {
-        MakeDisplayPicture(*source, displayArea, displayImage);
+        // In device pixels, but not enlarged past the thumbnail's own beyond what the area needs:
+        // more would add memory, no detail.
+        Rect making = displayArea;
+        if (displayRatio > 1.0) {
+            const Size placed = source->PlacedSize();
+            const auto scaled = [this](int32_t v) { return static_cast<int32_t>(std::ceil(v * displayRatio)); };
+            making = Rect{0, 0, std::min(scaled(displayArea.width()), std::max(displayArea.width(), placed.width)),
+                          std::min(scaled(displayArea.height()), std::max(displayArea.height(), placed.height))};
+        }
+        MakeDisplayPicture(*source, making, displayImage);
         displaySoft = !displayImage.Empty() && source->source == PictureSource::Embedded &&
                       (embeddedSide == 0 || !source->Covers(displayImage.image.cols, displayImage.image.rows));
     } else {

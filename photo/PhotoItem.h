@@ -66,8 +66,10 @@ public:
 
     // The chart's way: drawRect as FitDisplayImage(area) sets it, computed from the thumbnail's size
     // alone, and the display picture left to make until a paint needs it. Any picture made before
-    // is released.
-    void PlaceDisplayImage(const Rect& area);
+    // is released. pixelRatio: device pixels per view pixel of the screen (2 on a display scaled
+    // 200 %); the display picture is then made with that many more pixels, up to the thumbnail's
+    // own, and drawn into drawRect.
+    void PlaceDisplayImage(const Rect& area, double pixelRatio = 1.0);
     // Whether the placed display picture is still to be made.
     bool DisplayImagePending() const { return displayPending; }
     // Makes the placed display picture if it is still to be made: the pixels FitDisplayImage gives
@@ -117,6 +119,7 @@ private:
     void MakeFitted(PictureCache* pictures) const;
 
     Rect displayArea{};                   // where PlaceDisplayImage fits the picture
+    double displayRatio = 1.0;            // PlaceDisplayImage's pixelRatio
     mutable bool displayPending = false;  // placed, not yet made
     mutable bool displaySoft = false;     // made from a smaller embedded picture
     int32_t embeddedSide = 0;             // as Load's; 0 decodes every thumbnail

@@ -192,6 +192,32 @@ TEST_F(EmbeddedPictures, TheCacheKeepsTheSourceAndDecodesWhenMoreIsNeeded) {
     }
 }
 
+TEST_F(EmbeddedPictures, DisplayPicturesHaveTheScreensPixels) {
+    struct Case {
+        double ratio;
+        int side;             // of the cell, in view pixels
+        Size placed, display; // drawRect's size, and the display picture's in device pixels
+        bool soft;
+    };
+    const Case cases[] = {
+        {1.0, 40, {40, 26}, {40, 26}, false},
+        {2.0, 40, {40, 26}, {80, 53}, false},     // the 160 x 106 thumbnail still covers it
+        {1.5, 100, {100, 66}, {150, 100}, false},
+        {2.0, 120, {120, 80}, {237, 158}, true},  // no more than the decoded thumbnail's pixels
+        {2.0, 480, {480, 320}, {480, 320}, true}, // nor enlarged past the cell's own fit
+    };
+    PhotoItem photo;
+    ASSERT_EQ(photo.Load(dir / "thumb.jpg", PhotoItem::kModeThumbnail, nullptr, nullptr, 40), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ratio) + " at " + std::to_string(c.side));
+        photo.PlaceDisplayImage(Rect{0, 0, c.side, c.side}, c.ratio);
+        ASSERT_TRUE(photo.EnsureDisplayImage());
+        EXPECT_EQ((Size{photo.drawRect.width(), photo.drawRect.height()}), c.placed);
+        EXPECT_EQ((Size{photo.displayImage.image.cols, photo.displayImage.image.rows}), c.display);
+        EXPECT_EQ(photo.DisplayImageSoft(), c.soft);
+    }
+}
+
 // One photo drawn from its EXIF thumbnail at 40 px, then the chart at 120 px and 400 %.
 struct Zoomed {
     RecordingNotifier notifier;
