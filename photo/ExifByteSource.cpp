@@ -46,6 +46,9 @@ bool ExifByteSource::Open(const std::string& path, size_t headSize) {
 bool ExifByteSource::ReadAt(uint64_t position, size_t size, uint8_t* out) const {
     if (position > length || size > length - position)
         return false;
+    // Nothing to copy (an empty buffer's out may be null, which no copy may be handed).
+    if (size == 0)
+        return true;
     if (recorded != nullptr)
         recorded->emplace_back(position, size);
     if (outer != nullptr)

@@ -3,6 +3,7 @@
 #include "collection/CLumivaneDoc.h"
 #include "collection/ThumbnailCache.h"
 #include "photo/EmbeddedPicture.h"
+#include "photo/ExifByteSource.h"
 #include "photo/PhotoItem.h"
 #include "photo/ThumbnailDecode.h"
 #include "tests/collection/CollectionTestSupport.h"
@@ -113,6 +114,25 @@ protected:
     TempDir dir;
     cv::Mat photo;
 };
+
+TEST_F(EmbeddedPictures, BrokenIndexesGiveNoPicture) {
+    const std::vector<uint8_t> plain = MinimalPhoto().picture(photo).build();
+    std::vector<uint8_t> beyond = WithMpfPreview(plain, Scaled(photo, 60, 40));
+    beyond.resize(beyond.size() - 10);  // the preview runs past the end
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
+        {"an MPF image of no bytes (once a null copy)", WithMpfPreview(plain, {})},
+        {"an MPF image cut short", beyond},
+        {"an MPF image that is no JPEG", WithMpfPreview(plain, std::vector<uint8_t>(64, 0xAB))},
+    };
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        const ExifByteSource file(bytes.data(), bytes.size());
+        JpegPictures pictures;
+        ASSERT_TRUE(FindEmbeddedJpegs(file, pictures));
+        EXPECT_EQ(pictures.width, 1200);
+        EXPECT_TRUE(pictures.embedded.empty());
+    }
+}
 
 TEST_F(EmbeddedPictures, TheSmallestThatCoversWhatIsDrawn) {
     struct Case {
