@@ -119,6 +119,38 @@ size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureC
     return static_cast<size_t>(std::count(made.begin(), made.end(), 0));
 }
 
+bool SharpenShownPictures(const CLumivaneDoc& doc, const OutputProgress& progress, const Rect* within) {
+    if (doc.settings.viewType != DisplaySettings::kViewThumbnails) {
+        return true;
+    }
+    std::vector<const PhotoItem*> soft;
+    for (size_t i = 0; i < doc.Photos().size(); ++i) {
+        const Rect& r = doc.Photos()[i]->drawRect;
+        const bool inside = within == nullptr || (r.left < within->right && within->left < r.right &&
+                                                  r.top < within->bottom && within->top < r.bottom);
+        if (inside && doc.IsShown(i) && doc.Photos()[i]->WouldDrawSoft()) {
+            soft.push_back(doc.Photos()[i].get());
+        }
+    }
+    // A run per two cores' worth of decodes, so progress moves about twice a second.
+    constexpr size_t kRun = 16;
+    for (size_t done = 0; done < soft.size(); done += kRun) {
+        if (progress && !progress(done, soft.size())) {
+            return false;
+        }
+        const int count = static_cast<int>(std::min(kRun, soft.size() - done));
+        cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& range) {
+            for (int k = range.start; k < range.end; ++k) {
+                soft[done + static_cast<size_t>(k)]->SharpenThumbnail(doc.Pictures());
+            }
+        });
+    }
+    if (progress && !soft.empty()) {
+        progress(soft.size(), soft.size());
+    }
+    return true;
+}
+
 ChartScrollSizes ScrollSizesFor(int32_t magnify) {
     const Size chart = ChartSize();
     const Size total{std::max(0, ScaleToView(chart.width, magnify)),

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class CLumivaneDoc;
@@ -37,6 +38,15 @@ void ReleaseDisplayPictures(CLumivaneDoc& doc);
 // than it is drawn is decoded first (PhotoItem::SharpenThumbnail), as outputs need them.
 size_t MakeDisplayPictures(const std::vector<const PhotoItem*>& photos, PictureCache* pictures = nullptr,
                            bool complete = false);
+
+// Before an output that shows every photo (print, the clipboard, an image file): the thumbnails
+// of the shown photos that would be drawn from embedded pictures smaller than they are drawn
+// (PhotoItem::WouldDrawSoft) are decoded now, runs of them on OpenCV's worker threads, with
+// progress(done, total) told before the first run and after each; false from it stops, and then
+// this is false. Nothing is told when no photo needs it. Thumbnail view only. within: only the
+// photos whose drawRect reaches into it (the visible part the clipboard takes).
+using OutputProgress = std::function<bool(size_t done, size_t total)>;
+bool SharpenShownPictures(const CLumivaneDoc& doc, const OutputProgress& progress, const Rect* within = nullptr);
 
 // What the scroll view is given: the chart's size at a magnification in pixels, a page step of a
 // tenth of it and a line step of a tenth of that.

@@ -105,9 +105,12 @@ PrintLayoutGuard::~PrintLayoutGuard() {
     view.InvalidateChart();
 }
 
-bool PrintChart(CLumivaneView& view, QPrinter& printer) {
+bool PrintChart(CLumivaneView& view, QPrinter& printer, const std::function<bool()>& prepare) {
     ForceLandscape(printer);
     const PrintLayoutGuard atHundred(view);
+    if (prepare && !prepare()) {
+        return false;
+    }
     return PaintChartPage(view.GetDocument(), printer, printer.resolution());
 }
 

@@ -5,6 +5,8 @@
 #include <QPageLayout>
 #include <QRect>
 
+#include <functional>
+
 class CLumivaneDoc;
 class CLumivaneView;
 class QClipboard;
@@ -53,7 +55,9 @@ private:
 
 // One print job of the view's chart on the printer: landscape, laid out at 100 %, one page, and
 // the screen restored afterwards. False when the printer could not be started.
-bool PrintChart(CLumivaneView& view, QPrinter& printer);
+// prepare runs once the chart is laid out at 100 % and before the page is drawn; false from it
+// ends the job before it begins (false is returned, the printer never started).
+bool PrintChart(CLumivaneView& view, QPrinter& printer, const std::function<bool()>& prepare = {});
 
 // The chart of the document as one landscape A4 page of a PDF file, the page printing gives: laid
 // out at 100 % first. The file's bytes go to pdf, for the caller to put in place (WriteOutputFile).

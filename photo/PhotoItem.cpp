@@ -232,6 +232,8 @@ PhotoItem& PhotoItem::operator=(const PhotoItem& other) {
     displayImage = other.displayImage.Clone();
     displayArea = other.displayArea;
     displayRatio = other.displayRatio;
+    pictureSource = other.pictureSource;
+    picturePixels = other.picturePixels;
     displayPending = other.displayPending;
     displaySoft = other.displaySoft;
     embeddedSide = other.embeddedSide;
@@ -313,6 +315,8 @@ int PhotoItem::Load(const std::string& filePath, int mode, ThumbnailStore* store
         TurnUpright(thumbnail, Orientation(), IsHeif());
     }
     thumbnailSize = thumbnail.PlacedSize();
+    pictureSource = thumbnail.source;
+    picturePixels = {thumbnail.image.cols, thumbnail.image.rows};
     return 0;
 }
 
@@ -342,6 +346,8 @@ bool PhotoItem::SharpenThumbnail(PictureCache& pictures) const {
     if (!DecodedThumbnailMaker()(pictures.Store(), decoded)) {
         return false;
     }
+    pictureSource = PictureSource::Decoded;
+    picturePixels = {decoded.image.cols, decoded.image.rows};
     pictures.Put(path, std::move(decoded));
     if (displaySoft) {
         displayImage.Release();
@@ -370,9 +376,35 @@ std::shared_ptr<const PhotoImage> PhotoItem::ThumbnailPicture(PictureCache* pict
     if (pictures == nullptr || thumbnailSize.width <= 0) {
         return nullptr;
     }
-    return pictures->Get(path, [this](ThumbnailStore* store, PhotoImage& holder) {
+    auto picture = pictures->Get(path, [this](ThumbnailStore* store, PhotoImage& holder) {
         return MakeThumbnail(store, holder);
     });
+    if (picture) {
+        pictureSource = picture->source;
+        picturePixels = {picture->image.cols, picture->image.rows};
+    }
+    return picture;
+}
+
+Rect PhotoItem::MakingArea(const Size& placed) const {
+    // In device pixels, but not enlarged past the thumbnail's own beyond what the area needs:
+    // more would add memory, no detail.
+    if (displayRatio <= 1.0) {
+        return displayArea;
+    }
+    const auto scaled = [this](int32_t v) { return static_cast<int32_t>(std::ceil(v * displayRatio)); };
+    return Rect{0, 0, std::min(scaled(displayArea.width()), std::max(displayArea.width(), placed.width)),
+                std::min(scaled(displayArea.height()), std::max(displayArea.height(), placed.height))};
+}
+
+bool PhotoItem::WouldDrawSoft() const {
+    if (pictureSource != PictureSource::Embedded) {
+        return false;
+    }
+    const Size placed = ThumbnailSize();
+    const Size drawn = FittedPictureSize(placed.width, placed.height, MakingArea(placed));
+    return embeddedSide == 0 || picturePixels.width < std::min(drawn.width, placed.width) ||
+           picturePixels.height < std::min(drawn.height, placed.height);
 }
 
 Size PhotoItem::ThumbnailSize() const {
@@ -381,6 +413,7 @@ Size PhotoItem::ThumbnailSize() const {
 
 void PhotoItem::FitDisplayImage(const Rect& area, PictureCache* pictures) {
     displayArea = area;
+    displayRatio = 1.0; // placed by the picture's own size, pixel for pixel
     displayPending = false;
     // Straight from the thumbnail (no clone first); empty when the picture cannot be made.
     MakeFitted(pictures);
@@ -417,16 +450,7 @@ bool PhotoItem::EnsureDisplayImage(PictureCache* pictures) const {
 void PhotoItem::MakeFitted(PictureCache* pictures) const {
     const std::shared_ptr<const PhotoImage> source = ThumbnailPicture(pictures);
     if (source) {
-        // In device pixels, but not enlarged past the thumbnail's own beyond what the area needs:
-        // more would add memory, no detail.
-        Rect making = displayArea;
-        if (displayRatio > 1.0) {
-            const Size placed = source->PlacedSize();
-            const auto scaled = [this](int32_t v) { return static_cast<int32_t>(std::ceil(v * displayRatio)); };
-            making = Rect{0, 0, std::min(scaled(displayArea.width()), std::max(displayArea.width(), placed.width)),
-                          std::min(scaled(displayArea.height()), std::max(displayArea.height(), placed.height))};
-        }
-        MakeDisplayPicture(*source, making, displayImage);
+        MakeDisplayPicture(*source, MakingArea(source->PlacedSize()), displayImage);
         displaySoft = !displayImage.Empty() && source->source == PictureSource::Embedded &&
                       (embeddedSide == 0 || !source->Covers(displayImage.image.cols, displayImage.image.rows));
     } else {

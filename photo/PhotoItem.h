@@ -83,6 +83,10 @@ public:
     // Whether the display picture was made from an embedded picture with fewer pixels than it is
     // drawn with (or while embedded pictures are not to be used): a decoded thumbnail would be sharper.
     bool DisplayImageSoft() const { return displaySoft && !displayImage.Empty(); }
+    // Whether the display picture for the placed area would be soft, from what the record noted of
+    // its thumbnail when it was last loaded or made (no picture is made or looked up): what an
+    // output asks before it draws, of every photo.
+    bool WouldDrawSoft() const;
 
     // "Ev値：%.1f\nAv値：%.1f\nTv値：%.1f\n(感度補正 %.1f)"; a value that is not finite reads "---".
     std::string GetSummaryText() const;
@@ -114,6 +118,8 @@ public:
 
 private:
     int32_t Orientation() const;
+    // The area the display picture is fitted into: displayArea in device pixels.
+    Rect MakingArea(const Size& placed) const;
     bool IsHeif() const;
     // displayImage from the thumbnail fitted into displayArea; empty when there is none.
     void MakeFitted(PictureCache* pictures) const;
@@ -123,6 +129,10 @@ private:
     mutable bool displayPending = false;  // placed, not yet made
     mutable bool displaySoft = false;     // made from a smaller embedded picture
     int32_t embeddedSide = 0;             // as Load's; 0 decodes every thumbnail
+    // The thumbnail's source and pixels as last loaded or made (they stay when its pixels go to a
+    // cache, which may drop them).
+    mutable PictureSource pictureSource = PictureSource::Decoded;
+    mutable Size picturePixels{};
 };
 
 // "%.1f" of a value, or "---" when it is not finite: what every text shows for a missing value.

@@ -1,6 +1,7 @@
 #include "shell/ChartCommands.h"
 
 #include "chart/CLumivaneView.h"
+#include "chart/ChartGeometry.h"
 #include "chart/ChartOutput.h"
 #include "chart/HistogramImage.h"
 #include "collection/CLumivaneDoc.h"
@@ -20,14 +21,19 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QUrl>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr const char* kPrintNotStarted = "印刷を開始できませんでした。";
+// An output's decodes show their progress once they have taken this long.
+constexpr int kOutputProgressDelayMs = 500;
 constexpr const char* kPathsMissing = "次のファイルまたはフォルダが見つからないため、読み込めませんでした。";
 constexpr const char* kRecentMissing = "%1 が見つからないため、最近使ったフォルダの一覧から外しました。";
 
@@ -220,10 +226,30 @@ void ChartCommands::OnSaveSelectedShootingData() {
     }
 }
 
+bool ChartCommands::sharpenForOutput(const Rect* within) {
+    QProgressDialog progress(QStringLiteral("写真を復号しています..."), QStringLiteral("中止"), 0, 1, dialogParent());
+    progress.setWindowTitle(QStringLiteral("Kestory"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kOutputProgressDelayMs);
+    progress.setAutoReset(false);
+    const bool finished = SharpenShownPictures(
+        doc,
+        [&progress](size_t done, size_t total) {
+            progress.setMaximum(static_cast<int>(std::min<size_t>(total, INT_MAX)));
+            progress.setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        },
+        within);
+    // The chart shows the decoded pictures too (their soft display pictures were let go).
+    view.InvalidateChart();
+    return finished;
+}
+
 void ChartCommands::OnSaveChartSvg() {
     const QString path =
         dialogs.ChooseSaveFile(dialogParent(), QStringLiteral("SVG として保存"), QStringLiteral("SVG ファイル (*.svg)"));
-    if (path.isEmpty()) {
+    if (path.isEmpty() || !sharpenForOutput()) {
         return;
     }
     const QByteArray svg = RenderChartSvg(doc);
@@ -238,7 +264,12 @@ void ChartCommands::OnFilePrint() {
     if (!dialogs.ChoosePrinter(target, dialogParent())) {
         return;  // cancelled before the job began: nothing in the view changes
     }
-    if (!kestory::chartout::PrintChart(view, target)) {
+    bool stopped = false;
+    const bool printed = kestory::chartout::PrintChart(view, target, [this, &stopped] {
+        stopped = !sharpenForOutput();
+        return !stopped;
+    });
+    if (!printed && !stopped) {
         // The printer refused the job before its page (a PDF file that cannot be written, a
         // printer that went away): without a word the user would wait for paper.
         notifier.Notify(kPrintNotStarted, Notifier::Icon::Warning);
@@ -249,6 +280,9 @@ void ChartCommands::OnFilePrintPreview() {
     QPrinter& target = Printer();
     kestory::chartout::ForceLandscape(target);
     const kestory::chartout::PrintLayoutGuard atHundred(view);
+    if (!sharpenForOutput()) {
+        return;
+    }
     dialogs.PreviewPrint(target, dialogParent(), [this](QPrinter& page) {
         // The preview's own orientation switch cannot turn the chart: it is always landscape.
         kestory::chartout::ForceLandscape(page);
@@ -261,6 +295,12 @@ void ChartCommands::OnFilePrintSetup() {
 }
 
 void ChartCommands::OnEditCopy() {
+    const QPoint scroll = view.ScrollPosition();
+    const QSize shown = view.viewport()->size();
+    const Rect visible{scroll.x(), scroll.y(), scroll.x() + shown.width(), scroll.y() + shown.height()};
+    if (!sharpenForOutput(&visible)) {
+        return;
+    }
     kestory::chartout::CopyViewToClipboard(view, QGuiApplication::clipboard());
 }
 

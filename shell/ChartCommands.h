@@ -1,5 +1,6 @@
 #pragma once
 
+#include "photo/Rect.h"
 #include "shell/RecentPaths.h"
 
 #include <QObject>
@@ -84,6 +85,9 @@ private:
     bool importFolder(const QString& folder);
     FolderTreeScanResult scanTree(const QString& folder, std::vector<std::string>& found);
     QWidget* dialogParent() const;
+    // Decodes the pictures an output needs before it draws (SharpenShownPictures), with a
+    // progress dialog when that takes longer than half a second; false when the user stopped it.
+    bool sharpenForOutput(const Rect* within = nullptr);
 
     CLumivaneDoc& doc;
     CLumivaneView& view;

@@ -274,6 +274,31 @@ TEST_F(EmbeddedPictures, PaintsDrawTheSmallOneWhileTheSharpOneIsDecoded) {
     EXPECT_FALSE(photo.DisplayImageSoft());
 }
 
+TEST_F(EmbeddedPictures, OutputsDecodeFirstWithProgressThatCanStop) {
+    Zoomed zoomed(dir / "thumb.jpg");
+    const PhotoItem& photo = zoomed.doc.GetAt(0);
+    EXPECT_TRUE(photo.WouldDrawSoft());
+    std::vector<std::pair<size_t, size_t>> told;
+    const auto stopAtOnce = [&told](size_t done, size_t total) {
+        told.emplace_back(done, total);
+        return false;
+    };
+    EXPECT_FALSE(SharpenShownPictures(zoomed.doc, stopAtOnce));
+    EXPECT_TRUE(photo.WouldDrawSoft());
+    const Rect elsewhere{0, 0, 1, 1};
+    EXPECT_TRUE(SharpenShownPictures(zoomed.doc, stopAtOnce, &elsewhere)); // nothing there to decode
+    zoomed.doc.settings.viewType = DisplaySettings::kViewMarks;
+    EXPECT_TRUE(SharpenShownPictures(zoomed.doc, stopAtOnce));              // marks need no pictures
+    zoomed.doc.settings.viewType = DisplaySettings::kViewThumbnails;
+    EXPECT_TRUE(SharpenShownPictures(zoomed.doc, [&told](size_t done, size_t total) {
+        told.emplace_back(done, total);
+        return true;
+    }));
+    EXPECT_EQ(told, (std::vector<std::pair<size_t, size_t>>{{0, 1}, {0, 1}, {1, 1}}));
+    EXPECT_FALSE(photo.WouldDrawSoft());
+    EXPECT_EQ(zoomed.Cached(), PictureSource::Decoded);
+}
+
 TEST_F(EmbeddedPictures, OutputsDecodeFirst) {
     for (const bool printer : {false, true}) {
         Zoomed zoomed(dir / "thumb.jpg");
