@@ -447,6 +447,29 @@ BENCHMARK(BM_PaintVisibleChart)
     ->Args({400, 100000, 1})
     ->Unit(benchmark::kMillisecond);
 
+// Appending the records of an import of N photos to the collection (the records made beforehand,
+// without thumbnails): what an import costs on top of its loads, linear in N.
+void BM_AppendPhotos(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::mt19937 random(20110102);
+        std::vector<std::unique_ptr<PhotoItem>> records;
+        for (int64_t i = 0; i < state.range(0); ++i) {
+            records.push_back(SyntheticPhoto(random, 1, 1));
+        }
+        SilentNotifier notifier;
+        auto doc = std::make_unique<CLumivaneDoc>(notifier);
+        state.ResumeTiming();
+        for (auto& record : records) {
+            doc->AppendPhoto(std::move(record));
+        }
+        state.PauseTiming();
+        doc.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AppendPhotos)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // 10,000 photos imported from their 160 x 106 EXIF thumbnails, zoomed from 100 % to 400 % at
 // 120 px: the layout and the first paint of the viewport, which draws the small pictures enlarged
 // and asks for the decoded ones in the background (the makers find no file here and end at once).
