@@ -113,7 +113,11 @@ void ListFolder(const std::string& folder, std::vector<KeyedPath>& files, std::v
 }
 
 void AppendPaths(std::vector<KeyedPath>& sorted, std::vector<std::string>& list) {
-    list.reserve(list.size() + sorted.size());
+    // Grown by half again at least: a tree's folders are appended one after another, and room for
+    // just one more folder each time moved every path found before at every folder.
+    if (list.capacity() < list.size() + sorted.size()) {
+        list.reserve(std::max(list.size() + sorted.size(), list.capacity() + list.capacity() / 2));
+    }
     for (auto& item : sorted) {
         list.push_back(std::move(item.second));
     }

@@ -28,7 +28,8 @@ class ThumbnailStore;
 // and a waiting result is just a thumbnail.
 class ParallelImport {
 public:
-    // threads 0: one per core. window 0: twice the threads.
+    // threads 0: one per core. window 0: eight files a thread, so that a worker rarely waits for
+    // the calling thread and the calling thread takes the results in batches.
     explicit ParallelImport(CLumivaneDoc& doc, unsigned threads = 0, size_t window = 0);
     // Stops like Cancel, waits for the files in flight and drops what was not delivered.
     ~ParallelImport();
@@ -102,6 +103,9 @@ private:
     std::condition_variable workAllowed; // a slot in the window freed, or stop
     std::condition_variable resultReady;
     std::vector<Slot> results;
+    // Results taken out of results under one lock, delivered after it; at most kDeliveryBatch.
+    static constexpr size_t kDeliveryBatch = 64;
+    std::vector<Slot> batch;
     size_t taken = 0;     // files handed to a worker (or loaded inline)
     size_t delivered = 0; // results handed to the document
     bool cancelled = false;

@@ -19,6 +19,18 @@ struct FileStamp {
 // The stamp of a regular file as it is now; false for anything else or when it cannot be had.
 bool StampFile(const std::string& path, FileStamp& stamp);
 
+// While one lives on a thread, StampFile resolves each folder once for the files after it in the
+// same folder (an import's worker stamps a folder's files one after another): the folder's links
+// are read once, not for every file. Only for the length of an import: a folder replaced by a link
+// meanwhile would be resolved as it was.
+class FolderStampScope {
+public:
+    FolderStampScope();
+    ~FolderStampScope();
+    FolderStampScope(const FolderStampScope&) = delete;
+    FolderStampScope& operator=(const FolderStampScope&) = delete;
+};
+
 // Where a thumbnail-mode load looks for the picture a decode would make of a file, and leaves the
 // one it made, and the same for the EXIF block the reader parsed (CExifAnalize's stored block), so
 // a file that has not changed since is not opened at all. The pictures are the fitted ones, before

@@ -195,6 +195,36 @@ TEST(DocumentImport, KnownFilesFollowTheCollection) {
     EXPECT_EQ(doc.KnownFileStamps()->size(), 3U);
 }
 
+TEST(DocumentImport, StampsInAFolderScopeAreTheStampsWithout) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    const std::string root = dir.Path();
+    fs::create_directories(root + "/real/sub");
+    ASSERT_TRUE(MinimalPhoto().writeTo(root + "/real/A.JPG"));
+    ASSERT_TRUE(MinimalPhoto().writeTo(root + "/real/sub/B.JPG"));
+    fs::create_directory_symlink(root + "/real", root + "/linked");
+    fs::create_symlink(root + "/real/sub/B.JPG", root + "/real/C.JPG");
+    const std::vector<std::string> paths = {
+        root + "/real/A.JPG",     root + "/linked/A.JPG", root + "/real/C.JPG",  // a linked folder, a linked file
+        root + "/real/sub/../A.JPG", root + "/real/sub/B.JPG", root + "/linked/sub/B.JPG",
+        root + "/real/missing.JPG", root + "/real/sub",                          // no file, a folder
+    };
+    std::vector<std::pair<bool, std::string>> without;
+    for (const std::string& path : paths) {
+        FileStamp stamp;
+        without.emplace_back(StampFile(path, stamp), stamp.path);
+    }
+    const FolderStampScope scope;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            FileStamp stamp;
+            EXPECT_EQ(std::make_pair(StampFile(paths[i], stamp), stamp.path), without[i]) << paths[i];
+        }
+    }
+    EXPECT_EQ(without[1].second, without[0].second);
+    EXPECT_EQ(without[2].second, without[4].second);
+}
+
 TEST(DocumentImport, RemovedPhotosComeBackAndABrokenChangeKeepsTheRecord) {
     TempDir dir;
     for (const char* name : {"A.JPG", "B.JPG"})
