@@ -177,6 +177,10 @@ bool ParallelImport::Step(std::chrono::milliseconds wait) {
                 added += outcome;
             }
         }
+        // Files that keep coming hold the caller no longer than it allowed.
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return true;
+        }
     }
     StopWorkers();
     known.reset(); // the document updates its index in place again

@@ -46,8 +46,8 @@ public:
     // Set before Start.
     void KeepPictures(bool keep) { keepPictures = keep; }
 
-    // Delivers every result that is next in order and ready, waiting up to `wait` for each; true
-    // while more is to come. A call made while a delivery is under way (from a nested event loop
+    // Delivers the results next in order as they are ready, for up to `wait` (at least one batch
+    // of those ready, with no wait); true while more is to come. A call made while a delivery is under way (from a nested event loop
     // inside the notifier) returns at once without delivering, so the order holds.
     bool Step(std::chrono::milliseconds wait = std::chrono::milliseconds::zero());
 
