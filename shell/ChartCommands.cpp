@@ -11,6 +11,7 @@
 #include "collection/RawJpegPairs.h"
 #include "collection/Notifier.h"
 #include "collection/OutputFile.h"
+#include "dialog/AppTitle.h"
 #include "shell/HelpDocument.h"
 #include "shell/ImportProgress.h"
 #include "shell/ShellDialogs.h"
@@ -227,14 +228,15 @@ void ChartCommands::OnSaveSelectedShootingData() {
 }
 
 bool ChartCommands::sharpenForOutput(const Rect* within) {
-    QProgressDialog progress(QStringLiteral("写真を復号しています..."), QStringLiteral("中止"), 0, 1, dialogParent());
-    progress.setWindowTitle(QStringLiteral("Kestory"));
+    QProgressDialog progress(QString(), QStringLiteral("中止"), 0, 1, dialogParent());
+    progress.setWindowTitle(kestory::AppTitle());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kOutputProgressDelayMs);
     progress.setAutoReset(false);
     const bool finished = SharpenShownPictures(
         doc,
         [&progress](size_t done, size_t total) {
+            progress.setLabelText(QStringLiteral("写真を復号しています… %1 / %2").arg(done).arg(total));
             progress.setMaximum(static_cast<int>(std::min<size_t>(total, INT_MAX)));
             progress.setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
             QCoreApplication::processEvents();
