@@ -47,6 +47,19 @@ private:
     ByteOrder order_;
 };
 
+// A TIFF header: byte order mark, 42, the first directory right after it at 8.
+Writer TiffHeader(ByteOrder order) {
+    Writer w(order);
+    if (order == ByteOrder::Little) {
+        w.u8('I'), w.u8('I');
+    } else {
+        w.u8('M'), w.u8('M');
+    }
+    w.u16(42);
+    w.u32(8);
+    return w;
+}
+
 // The value bytes of an entry in file order, and the count it really has.
 std::pair<std::vector<uint8_t>, uint32_t> EncodeValue(const EntryFields& e, ByteOrder order) {
     Writer w(order);
@@ -171,14 +184,7 @@ std::vector<uint8_t> JpegBuilder::buildTiff() const {
         at += 2 + 12 * dirs[d].size() + 4;
     }
 
-    Writer w(order_);
-    if (order_ == ByteOrder::Little) {
-        w.u8('I'), w.u8('I');
-    } else {
-        w.u8('M'), w.u8('M');
-    }
-    w.u16(42);
-    w.u32(8);
+    Writer w = TiffHeader(order_);
     w.bytes.resize(at, 0);
     for (int d = 0; d < 3; ++d) {
         if (d != kIfd0 && dirs[d].empty()) continue;
@@ -243,14 +249,7 @@ std::vector<uint8_t> WithMpfPreview(const std::vector<uint8_t>& photo, const std
     if (photo.size() > 6 && photo[2] == 0xFF && photo[3] == 0xE1) {
         insertAt = 4 + ((size_t{photo[4]} << 8) | photo[5]);
     }
-    Writer w(order);
-    if (order == ByteOrder::Little) {
-        w.u8('I'), w.u8('I');
-    } else {
-        w.u8('M'), w.u8('M');
-    }
-    w.u16(42);
-    w.u32(8);
+    Writer w = TiffHeader(order);
     w.u16(3);
     const uint32_t list = 8 + 2 + 3 * 12 + 4;
     w.u16(0xB000), w.u16(kUndefined), w.u32(4), w.u8('0'), w.u8('1'), w.u8('0'), w.u8('0');
