@@ -7,6 +7,7 @@
 #include "cli/ExportOptions.h"
 #include "cli/RunExport.h"
 #include "collection/Notifier.h"
+#include "collection/PictureMemory.h"
 #include "shell/TerminationSignals.h"
 #include "shell/ThumbnailCacheFile.h"
 
@@ -43,6 +44,7 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepPictureMemory();
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const ParsedCommandLine parsed = ParseExportOptions(args);

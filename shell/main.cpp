@@ -1,5 +1,6 @@
 // kestory: the exposure chart of JPEG photos.
 
+#include "collection/PictureMemory.h"
 #include "shell/AppIcon.h"
 #include "dialog/AppTitle.h"
 #include "shell/CLumivaneApp.h"
@@ -43,6 +44,7 @@ bool HasDisplay(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    KeepPictureMemory();
     if (!HasDisplay(argc, argv)) {
         std::fputs("Kestory: 画面（ディスプレイ）が見つからないため起動できません。DISPLAY を設定してください。\n", stderr);
         return 1;
