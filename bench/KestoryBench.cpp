@@ -418,7 +418,7 @@ void PaintVisibleChart(benchmark::State& state, int photoCount, int32_t viewType
     double inViewport = 0;
     for (const auto& photo : doc.Photos()) {
         const Rect& r = photo->drawRect;
-        if (r.left < exposed.right && exposed.left < r.right && r.top < exposed.bottom && exposed.top < r.bottom) {
+        if (r.intersects(exposed)) {
             inViewport += 1;
         }
     }

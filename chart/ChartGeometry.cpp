@@ -125,9 +125,7 @@ bool SharpenShownPictures(const CLumivaneDoc& doc, const OutputProgress& progres
     }
     std::vector<const PhotoItem*> soft;
     for (size_t i = 0; i < doc.Photos().size(); ++i) {
-        const Rect& r = doc.Photos()[i]->drawRect;
-        const bool inside = within == nullptr || (r.left < within->right && within->left < r.right &&
-                                                  r.top < within->bottom && within->top < r.bottom);
+        const bool inside = within == nullptr || doc.Photos()[i]->drawRect.intersects(*within);
         if (inside && doc.IsShown(i) && doc.Photos()[i]->WouldDrawSoft()) {
             soft.push_back(doc.Photos()[i].get());
         }
@@ -170,7 +168,7 @@ bool BandTouchesPhoto(const Rect& band, const PhotoItem& photo, int32_t viewType
     }
     const Rect& r = photo.drawRect;
     if (viewType != DisplaySettings::kViewMarks) {
-        return r.left < band.right && band.left < r.right && r.top < band.bottom && band.top < r.bottom;
+        return r.intersects(band);
     }
     const Rect disc = MarkBounds(r);
     if (disc.width() <= 0) {

@@ -16,10 +16,6 @@
 
 namespace {
 
-bool Intersects(const Rect& a, const Rect& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
 // Whether the photo's picture fills its drawRect: drawn 1:1 (a display picture has exactly
 // drawRect's size) and opaque (every picture goes to the canvas without transparency). A picture
 // still to be made is placed at the size it will have, so it is counted as filling; should it then
@@ -206,7 +202,7 @@ bool PaintChartOnce(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed
     const MarkColouring colouring = coloured ? ColourMarks(photos, settings.markColour) : MarkColouring{};
     const bool thumbnails = settings.viewType == DisplaySettings::kViewThumbnails;
     const auto inExposed = [&](const PhotoItem& photo) {
-        return printer || !exposed || Intersects(PhotoPaintBounds(photo, settings.viewType), *exposed);
+        return printer || !exposed || PhotoPaintBounds(photo, settings.viewType).intersects(*exposed);
     };
     // Pictures no one could see are not drawn on screen; a printer still gets every photo.
     std::vector<bool> hidden =
@@ -298,7 +294,7 @@ void DrawSelection(Canvas& canvas, const CLumivaneDoc& doc, const Rect* exposed)
             continue;
         }
         const Rect o = SelectionFrameBounds(*photo, viewType);
-        if ((exposed && !Intersects(o, *exposed)) || !framed.insert(o).second) {
+        if ((exposed && !o.intersects(*exposed)) || !framed.insert(o).second) {
             continue;
         }
         sides.push_back({o.left, o.top, o.right, o.top + w});

@@ -37,6 +37,8 @@ std::vector<NamedFile> Seeds() {
                                                    .exifThumbnail(EncodeJpeg(PatternPicture(16, 12)))
                                                    .build(),
                                                EncodeJpeg(PatternPicture(24, 16)), order));
+        // An MPF image of no bytes: it once had the checked read copy from a null buffer.
+        add("camera-mpf-empty", WithMpfPreview(CameraLikeJpeg(order).patternPicture(32, 24).build(), {}, order));
         add("gps",
             CameraBlock(order)
                 .entry(EntryFields{kGpsDirectory, 0x0000, kByte, {2, 2, 0, 0}, {}, {}, {}, {}, {}, false})

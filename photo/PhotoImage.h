@@ -35,13 +35,11 @@ struct PhotoImage {
     Size PlacedSize() const {
         return standsFor.width > 0 ? standsFor : Size{image.cols, image.rows};
     }
-    // Whether drawing the picture with width x height pixels shows all the detail the decoded
-    // thumbnail would: a decoded picture always does; an embedded one while it has at least those
-    // pixels (or the decoded thumbnail's, when fewer are drawn than it has).
-    bool Covers(int32_t width, int32_t height) const {
-        const Size placed = PlacedSize();
-        return source == PictureSource::Decoded ||
-               (image.cols >= std::min(width, placed.width) && image.rows >= std::min(height, placed.height));
+    // Whether an embedded picture of pixels, standing for a decoded thumbnail of placed, has at
+    // least the pixels drawn (or the decoded thumbnail's, when more are drawn than it has).
+    static bool PixelsCover(const Size& pixels, const Size& placed, const Size& drawn) {
+        return pixels.width >= std::min(drawn.width, placed.width) &&
+               pixels.height >= std::min(drawn.height, placed.height);
     }
 };
 

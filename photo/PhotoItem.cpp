@@ -133,12 +133,10 @@ bool StampFor(const std::string& path, const FileStamp* given, FileStamp& stamp)
 // Whether a stored picture serves a load that may use embedded pictures covering side x side
 // (none when side is 0).
 bool Serves(const PhotoImage& picture, int32_t side) {
-    if (picture.source == PictureSource::Decoded) {
-        return true;
-    }
     const Size placed = picture.PlacedSize();
     const Size drawn = FittedPictureSize(placed.width, placed.height, Rect{0, 0, side, side});
-    return side > 0 && picture.Covers(drawn.width, drawn.height);
+    return picture.source == PictureSource::Decoded ||
+           (side > 0 && PhotoImage::PixelsCover({picture.image.cols, picture.image.rows}, placed, drawn));
 }
 
 bool LoadThumbnail(const std::string& path, const Rect& box, ThumbnailStore* store, const FileStamp* given,
@@ -398,13 +396,12 @@ Rect PhotoItem::MakingArea(const Size& placed) const {
 }
 
 bool PhotoItem::WouldDrawSoft() const {
-    if (pictureSource != PictureSource::Embedded) {
-        return false;
-    }
     const Size placed = ThumbnailSize();
-    const Size drawn = FittedPictureSize(placed.width, placed.height, MakingArea(placed));
-    return embeddedSide == 0 || picturePixels.width < std::min(drawn.width, placed.width) ||
-           picturePixels.height < std::min(drawn.height, placed.height);
+    return Soft(pictureSource, picturePixels, placed, FittedPictureSize(placed.width, placed.height, MakingArea(placed)));
+}
+
+bool PhotoItem::Soft(PictureSource source, const Size& pixels, const Size& placed, const Size& drawn) const {
+    return source == PictureSource::Embedded && (embeddedSide == 0 || !PhotoImage::PixelsCover(pixels, placed, drawn));
 }
 
 Size PhotoItem::ThumbnailSize() const {
@@ -451,8 +448,9 @@ void PhotoItem::MakeFitted(PictureCache* pictures) const {
     const std::shared_ptr<const PhotoImage> source = ThumbnailPicture(pictures);
     if (source) {
         MakeDisplayPicture(*source, MakingArea(source->PlacedSize()), displayImage);
-        displaySoft = !displayImage.Empty() && source->source == PictureSource::Embedded &&
-                      (embeddedSide == 0 || !source->Covers(displayImage.image.cols, displayImage.image.rows));
+        displaySoft = !displayImage.Empty() &&
+                      Soft(source->source, {source->image.cols, source->image.rows}, source->PlacedSize(),
+                           {displayImage.image.cols, displayImage.image.rows});
     } else {
         displayImage.Release();
         displaySoft = false;

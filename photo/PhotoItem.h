@@ -120,6 +120,9 @@ private:
     int32_t Orientation() const;
     // The area the display picture is fitted into: displayArea in device pixels.
     Rect MakingArea(const Size& placed) const;
+    // Whether a display picture of drawn pixels, made from a thumbnail of that source and pixels
+    // standing for placed, is softer than the decoded thumbnail would make it.
+    bool Soft(PictureSource source, const Size& pixels, const Size& placed, const Size& drawn) const;
     bool IsHeif() const;
     // displayImage from the thumbnail fitted into displayArea; empty when there is none.
     void MakeFitted(PictureCache* pictures) const;

@@ -13,6 +13,8 @@ struct Rect {
     int32_t width() const { return right - left; }
     int32_t height() const { return bottom - top; }
     bool contains(int32_t x, int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
+    // Whether the two share a pixel.
+    bool intersects(const Rect& o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

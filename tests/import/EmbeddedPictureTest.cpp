@@ -3,7 +3,6 @@
 #include "collection/CLumivaneDoc.h"
 #include "collection/ThumbnailCache.h"
 #include "photo/EmbeddedPicture.h"
-#include "photo/ExifByteSource.h"
 #include "photo/PhotoItem.h"
 #include "photo/ThumbnailDecode.h"
 #include "tests/collection/CollectionTestSupport.h"
@@ -95,6 +94,14 @@ protected:
         cut.resize(cut.size() * 2 / 3);
         Write("cut.jpg", cut, {});
         Write("none.jpg", {}, {});
+        // Broken MPF indexes: an image of no bytes (once a copy from a null buffer), one cut short
+        // by the file's end, one that is no JPEG.
+        const std::vector<uint8_t> plain = MinimalPhoto().picture(photo).build();
+        std::vector<uint8_t> beyond = WithMpfPreview(plain, Scaled(photo, 600, 400));
+        beyond.resize(beyond.size() - 10);
+        ASSERT_TRUE(WriteBytes(dir / "mpf-empty.jpg", WithMpfPreview(plain, {})));
+        ASSERT_TRUE(WriteBytes(dir / "mpf-cut.jpg", beyond));
+        ASSERT_TRUE(WriteBytes(dir / "mpf-junk.jpg", WithMpfPreview(plain, std::vector<uint8_t>(64, 0xAB))));
     }
 
     void Write(const std::string& name, const std::vector<uint8_t>& thumbnail, const std::vector<uint8_t>& mpf,
@@ -115,25 +122,6 @@ protected:
     cv::Mat photo;
 };
 
-TEST_F(EmbeddedPictures, BrokenIndexesGiveNoPicture) {
-    const std::vector<uint8_t> plain = MinimalPhoto().picture(photo).build();
-    std::vector<uint8_t> beyond = WithMpfPreview(plain, Scaled(photo, 60, 40));
-    beyond.resize(beyond.size() - 10);  // the preview runs past the end
-    const std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
-        {"an MPF image of no bytes (once a null copy)", WithMpfPreview(plain, {})},
-        {"an MPF image cut short", beyond},
-        {"an MPF image that is no JPEG", WithMpfPreview(plain, std::vector<uint8_t>(64, 0xAB))},
-    };
-    for (const auto& [what, bytes] : files) {
-        SCOPED_TRACE(what);
-        const ExifByteSource file(bytes.data(), bytes.size());
-        JpegPictures pictures;
-        ASSERT_TRUE(FindEmbeddedJpegs(file, pictures));
-        EXPECT_EQ(pictures.width, 1200);
-        EXPECT_TRUE(pictures.embedded.empty());
-    }
-}
-
 TEST_F(EmbeddedPictures, TheSmallestThatCoversWhatIsDrawn) {
     struct Case {
         const char* file;
@@ -153,6 +141,9 @@ TEST_F(EmbeddedPictures, TheSmallestThatCoversWhatIsDrawn) {
         {"wide.jpg", 40, PictureSource::Decoded, 237, 158},        // another shape
         {"cut.jpg", 40, PictureSource::Decoded, 237, 158},         // does not decode cleanly
         {"none.jpg", 40, PictureSource::Decoded, 237, 158},
+        {"mpf-empty.jpg", 200, PictureSource::Decoded, 237, 158},
+        {"mpf-cut.jpg", 200, PictureSource::Decoded, 237, 158},
+        {"mpf-junk.jpg", 200, PictureSource::Decoded, 237, 158},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.side));
